@@ -1,0 +1,25 @@
+// The record behind one stage handle: what the host chose for it and the
+// driver that serves it.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "Astrel.h"
+#include "driver/CAstrelBase.h"
+
+class CAstrelData {
+  public:
+    explicit CAstrelData(int32_t handle) : handleNumber(handle) {}
+    virtual ~CAstrelData();
+
+    int32_t handleNumber;
+    std::unique_ptr<CAstrelBase> driver;  // created by OpenComPort
+    CommunicationParam communicationParam{};
+    std::string stageName;
+    int16_t makerType = 0;
+    int16_t xSign = 1;
+    int16_t ySign = 1;
+    int16_t zSign = 1;
+};

@@ -1,0 +1,80 @@
+// Exports that create and release stage handles and hold what the host
+// chose for each: maker type, stage model name, serial parameters.
+#include <cstring>
+#include <new>
+
+#include "Astrel.h"
+#include "CAstrelDLLApp.h"
+#include "ExportGuard.h"
+
+using astrel::Guarded;
+
+extern "C" {
+
+ASTREL_API uint32_t Astrel(void) {
+    return Guarded(CAstrelDLLApp::kNoHandle, [] { return TheApp().Allocate(); });
+}
+
+ASTREL_API void ReleaseAstrel(int32_t handle) {
+    Guarded([&] { TheApp().Release(handle); });
+}
+
+ASTREL_API void SetUseMakerType(int32_t handle, int16_t makerType) {
+    // Only stored: an attached driver of another maker serves on until the next OpenComPort.
+    if (CAstrelData* record = TheApp().Record(handle)) record->makerType = makerType;
+}
+
+ASTREL_API int16_t GetUseMakerType(int32_t handle) {
+    const CAstrelData* record = TheApp().Record(handle);
+    return record != nullptr ? record->makerType : int16_t{-1};
+}
+
+ASTREL_API void SetUseStageName(int32_t handle, const char* name) {
+    Guarded([&] {
+        CAstrelData* record = TheApp().Record(handle);
+        if (record == nullptr) return;
+        record->stageName = name != nullptr ? name : "";
+        if (record->driver != nullptr) {
+            // The driver keeps at most 32 bytes; its verdict on the model is not reported.
+            record->driver->SetStageName(record->stageName.c_str());
+            record->driver->SelectStage();
+        }
+    });
+}
+
+ASTREL_API char* GetUseStageName(int32_t handle) {
+    const CAstrelData* record = TheApp().Record(handle);
+    if (record == nullptr) return nullptr;
+    const std::string& name = record->stageName;
+    char* copy = new (std::nothrow) char[name.size() + 1];
+    if (copy != nullptr) std::memcpy(copy, name.c_str(), name.size() + 1);
+    return copy;
+}
+
+ASTREL_API void FreeStageName(char* name) {
+    delete[] name;
+}
+
+ASTREL_API int32_t SetCommunicationParam(int32_t handle, const CommunicationParam* param) {
+    CAstrelData* record = TheApp().Record(handle);
+    if (record == nullptr || param == nullptr) return 0;
+    std::memcpy(&record->communicationParam, param, sizeof(CommunicationParam));
+    return 1;
+}
+
+ASTREL_API int32_t SetCommunicationParams(int32_t handle, uint16_t port, uint16_t baudRate,
+                                          uint16_t parity, uint16_t dataBits, uint16_t stopBits,
+                                          uint16_t flowControl, uint16_t delimiter) {
+    const CommunicationParam param{port,     baudRate,    parity,    dataBits,
+                                   stopBits, flowControl, delimiter, -1};
+    return SetCommunicationParam(handle, &param);
+}
+
+ASTREL_API int32_t GetCommunicationParam(int32_t handle, CommunicationParam* param) {
+    const CAstrelData* record = TheApp().Record(handle);
+    if (record == nullptr || param == nullptr) return 0;
+    std::memcpy(param, &record->communicationParam, sizeof(CommunicationParam));
+    return 1;
+}
+
+}  // extern "C"

@@ -1,0 +1,59 @@
+// Exports that open and close a handle's port, initialise its stage, and
+// pass raw command text to and from its controller.
+#include "Astrel.h"
+#include "CAstrelDLLApp.h"
+#include "CommunicationParams.h"
+#include "DriverFactory.h"
+#include "ExportGuard.h"
+
+using astrel::Guarded;
+
+extern "C" {
+
+ASTREL_API int32_t OpenComPort(int32_t handle) {
+    return Guarded(0, [&] {
+        CAstrelData* record = TheApp().Record(handle);
+        if (record == nullptr) return 0;
+        const int16_t maker = record->makerType;
+        // A driver of the chosen maker's class is kept; one of another maker is
+        // replaced. A maker type without a class keeps whatever is attached.
+        if (record->driver != nullptr && astrel::HasDriverClass(maker) &&
+            !astrel::IsDriverOfMaker(*record->driver, maker)) {
+            record->driver.reset();
+        }
+        if (record->driver == nullptr) {
+            std::unique_ptr<CAstrelBase> driver = astrel::CreateDriver(maker);
+            if (driver == nullptr) return 0;
+            driver->SetStageName(record->stageName.c_str());
+            if (driver->SelectStage() == 0) return 0;
+            record->driver = std::move(driver);
+        }
+        CAstrelBase& driver = *record->driver;
+        driver.settings = astrel::MergeCommunicationParam(record->communicationParam, driver);
+        return driver.OpenPort();
+    });
+}
+
+ASTREL_API int32_t CloseComPort(int32_t handle) {
+    CAstrelBase* driver = TheApp().Driver(handle);
+    if (driver == nullptr) return 0;
+    driver->ClosePort();
+    return 1;
+}
+
+ASTREL_API int32_t InitializeStage(int32_t handle) {
+    CAstrelBase* driver = TheApp().Driver(handle);
+    return driver != nullptr ? Guarded(0, [&] { return driver->InitializeStage(); }) : 0;
+}
+
+ASTREL_API int32_t SendStageData(int32_t handle, const char* text) {
+    CAstrelBase* driver = TheApp().Driver(handle);
+    return driver != nullptr ? driver->SendData(text) : 0;
+}
+
+ASTREL_API int32_t ReceiveStageData(int32_t handle, char* buffer, int32_t size, int32_t* status) {
+    CAstrelBase* driver = TheApp().Driver(handle);
+    return driver != nullptr ? driver->ReceiveData(buffer, size, status) : 0;
+}
+
+}  // extern "C"

@@ -1,0 +1,326 @@
+#include "serial/CSerialCommunication.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+#include <string_view>
+
+namespace {
+
+constexpr uint8_t kCr = 0x0D;
+constexpr uint8_t kLf = 0x0A;
+
+bool IsLineEnd(uint8_t byte) {
+    return byte == kCr || byte == kLf;
+}
+
+// The bytes written after each command for a delimiter code; empty for an
+// unknown code.
+std::string_view DelimiterBytes(int32_t code) {
+    switch (code) {
+        case astrel::kDelimiterCrLf:
+            return "\r\n";
+        case astrel::kDelimiterCr:
+            return "\r";
+        case astrel::kDelimiterLf:
+            return "\n";
+        default:
+            return {};
+    }
+}
+
+void StoreStatus(int32_t* status, int32_t value) {
+    if (status != nullptr) *status = value;
+}
+
+}  // namespace
+
+CSerialCommunication::CSerialCommunication()
+    : device_(astrel::MakeSystemSerialDevice()), clock_(&astrel::SystemClock()) {}
+
+CSerialCommunication::~CSerialCommunication() {
+    ClosePort();
+}
+
+void CSerialCommunication::UseDevice(std::unique_ptr<astrel::SerialDevice> device) {
+    ClosePort();
+    device_ = std::move(device);
+}
+
+void CSerialCommunication::UseClock(astrel::Clock& clock) {
+    clock_ = &clock;
+}
+
+void CSerialCommunication::Pause(uint32_t ms) {
+    clock_->Sleep(ms);
+}
+
+uint32_t CSerialCommunication::Now() {
+    return clock_->Ticks();
+}
+
+uint32_t CSerialCommunication::TimeOutMs() const {
+    return settings.timeOut > 0 ? static_cast<uint32_t>(settings.timeOut) : 0;
+}
+
+uint32_t CSerialCommunication::RemainingMs(uint32_t start, uint32_t timeoutMs) {
+    // Timed out only once the elapsed time is greater than the time-out.
+    const uint32_t elapsed = ElapsedTicks(start, clock_->Ticks());
+    if (elapsed > timeoutMs) return 0;
+    return timeoutMs - elapsed + 1;
+}
+
+int32_t CSerialCommunication::OpenPort() {
+    if (open_) ClosePort();
+    if (settings.port < 0 || settings.port >= astrel::kPortCount) return 0;
+    if (!device_->Open(astrel::PortDevicePath(settings.port))) return 0;
+    open_ = true;
+    device_->Purge(true, true);
+    DropKeptInput();
+    if (!device_->Configure(settings)) {
+        ClosePort();
+        return 0;
+    }
+    return 1;
+}
+
+int32_t CSerialCommunication::ClosePort() {
+    if (open_) {
+        device_->Purge(true, true);
+        device_->Close();
+    }
+    open_ = false;
+    DropKeptInput();
+    return 1;
+}
+
+int32_t CSerialCommunication::PurgeInput() {
+    if (open_) {
+        device_->Purge(true, false);
+        DropKeptInput();
+    }
+    return 1;
+}
+
+CSerialCommunication::Next CSerialCommunication::NextByte(uint8_t& byte) {
+    if (keptBegin_ == keptEnd_) {
+        const int32_t n = device_->Read(kept_, kKeptSize);
+        if (n < 0) return Next::kFailed;
+        if (n == 0) return Next::kNothing;
+        keptBegin_ = 0;
+        keptEnd_ = static_cast<uint32_t>(n);
+    }
+    byte = kept_[keptBegin_++];
+    return Next::kByte;
+}
+
+bool CSerialCommunication::QueryWaiting(astrel::PortState& state) {
+    state = {};
+    if (!device_->Query(state)) return false;
+    state.bytesWaiting += keptEnd_ - keptBegin_;
+    return true;
+}
+
+bool CSerialCommunication::AwaitInput(uint32_t remainingMs) {
+    return device_->WaitReadable(remainingMs) != astrel::WaitResult::kFailed;
+}
+
+bool CSerialCommunication::WriteAll(const uint8_t* data, uint32_t size, int& stalls,
+                                    bool checkLineErrors) {
+    // A write waits at most half the reply time-out for the device to take bytes.
+    const uint32_t writeTimeoutMs = TimeOutMs() / 2;
+    while (size > 0) {
+        if (checkLineErrors) {
+            astrel::PortState state;
+            if (!QueryWaiting(state) || state.lineError) return false;
+        }
+        const int32_t written = device_->Write(data, size, writeTimeoutMs);
+        if (written < 0) return false;
+        if (written == 0 && ++stalls >= 2) return false;
+        const auto taken = std::min(static_cast<uint32_t>(written), size);
+        data += taken;
+        size -= taken;
+    }
+    return true;
+}
+
+int32_t CSerialCommunication::SendData(const char* text) {
+    if (!open_ || text == nullptr || *text == '\0') return 0;
+    const std::string_view delimiter = DelimiterBytes(settings.delimiter);
+    if (delimiter.empty()) return 0;
+    try {
+        std::string out(text);
+        out += delimiter;
+        int stalls = 0;
+        return WriteAll(reinterpret_cast<const uint8_t*>(out.data()),
+                        static_cast<uint32_t>(out.size()), stalls, false)
+                   ? 1
+                   : 0;
+    } catch (const std::bad_alloc&) {
+        return 0;
+    }
+}
+
+// Result and status of ReceiveData:
+//   0/0 port closed, null buffer, size below 1, or no memory
+//   0/1 no complete reply within the time-out, counted from the call's start
+//   0/2 the device failed while reading
+//   1/1 a reply was read and nothing more is waiting
+//   1/2 a reply was read and more input is already waiting
+//   1/0 a reply was read but the final port query failed
+// The reply reaches `buffer` only when it has 1 to size-1 bytes; a bare
+// delimiter or an overlong reply leaves the buffer as it was.
+int32_t CSerialCommunication::ReceiveData(char* buffer, int32_t size, int32_t* status) {
+    if (!open_ || buffer == nullptr || size < 1) {
+        StoreStatus(status, 0);
+        return 0;
+    }
+    const auto capacity = static_cast<uint64_t>(size) - 1;  // reply bytes that fit
+    uint64_t length = 0;
+    bool crDropped = false;
+    const uint32_t timeoutMs = TimeOutMs();
+    const uint32_t start = clock_->Ticks();
+    try {
+        reply_.clear();
+        for (;;) {
+            const uint32_t remaining = RemainingMs(start, timeoutMs);
+            if (remaining == 0) {
+                StoreStatus(status, 1);
+                return 0;
+            }
+            uint8_t byte = 0;
+            const Next next = NextByte(byte);
+            if (next == Next::kFailed) {
+                StoreStatus(status, 2);
+                return 0;
+            }
+            if (next == Next::kNothing) {
+                if (!AwaitInput(remaining)) {
+                    StoreStatus(status, 2);
+                    return 0;
+                }
+                continue;
+            }
+            bool ends = false;
+            switch (settings.delimiter) {
+                case astrel::kDelimiterCrLf:
+                    // The first CR is dropped; after it the first LF ends the reply.
+                    if (!crDropped && byte == kCr) {
+                        crDropped = true;
+                        continue;
+                    }
+                    ends = crDropped && byte == kLf;
+                    break;
+                case astrel::kDelimiterCr:
+                    ends = IsLineEnd(byte);
+                    break;
+                case astrel::kDelimiterLf:
+                    ends = byte == kLf;
+                    break;
+                default:
+                    continue;  // nothing ends a reply: every byte is dropped
+            }
+            if (ends) break;
+            ++length;
+            if (length <= capacity) reply_ += static_cast<char>(byte);
+        }
+    } catch (const std::bad_alloc&) {
+        StoreStatus(status, 0);
+        return 0;
+    }
+    int32_t finalStatus = 2;
+    if (keptBegin_ == keptEnd_) {
+        astrel::PortState state;
+        finalStatus = !device_->Query(state) ? 0 : state.bytesWaiting > 0 ? 2 : 1;
+    }
+    if (length >= 1 && length <= capacity) {
+        std::memcpy(buffer, reply_.data(), reply_.size());
+        buffer[reply_.size()] = '\0';
+    }
+    StoreStatus(status, finalStatus);
+    return 1;
+}
+
+int32_t CSerialCommunication::SendCommand(const char* text, int32_t discardFirst) {
+    if (!open_ || text == nullptr || *text == '\0') return 0;
+    if (discardFirst != 0 && DiscardInput() == 0) return 0;
+    int stalls = 0;  // counted over the text and the delimiter together
+    if (!WriteAll(reinterpret_cast<const uint8_t*>(text), static_cast<uint32_t>(std::strlen(text)),
+                  stalls, true)) {
+        return 0;
+    }
+    const std::string_view delimiter = DelimiterBytes(settings.delimiter);
+    if (delimiter.empty()) return 1;  // an unknown code writes the text alone
+    return WriteAll(reinterpret_cast<const uint8_t*>(delimiter.data()),
+                    static_cast<uint32_t>(delimiter.size()), stalls, true)
+               ? 1
+               : 0;
+}
+
+int32_t CSerialCommunication::ReadLine(char* buffer, int32_t size) {
+    if (!open_ || buffer == nullptr || size < 1) return 0;
+    const uint32_t timeoutMs = TimeOutMs();
+    const uint32_t start = clock_->Ticks();
+    const auto capacity = static_cast<uint32_t>(size) - 1;  // text bytes that fit
+    uint32_t length = 0;
+    astrel::PortState state;
+    if (!QueryWaiting(state)) return 0;
+    for (;;) {
+        if (state.lineError) return 0;
+        uint8_t byte = 0;
+        Next next = Next::kNothing;
+        if (state.bytesWaiting > 0) {
+            next = NextByte(byte);
+            if (next == Next::kFailed) return 0;
+        }
+        if (next == Next::kByte) {
+            if (IsLineEnd(byte)) {
+                // Line ends before any text are skipped; after text they end the line.
+                if (length > 0) {
+                    buffer[length] = '\0';
+                    return 1;
+                }
+            } else {
+                if (byte == 0 || length >= capacity) return 0;
+                buffer[length++] = static_cast<char>(byte);
+            }
+        } else {
+            const uint32_t remaining = RemainingMs(start, timeoutMs);
+            if (remaining == 0 || !AwaitInput(remaining)) return 0;
+        }
+        if (!QueryWaiting(state)) return 0;
+    }
+}
+
+int32_t CSerialCommunication::DiscardInput() {
+    if (!open_) return 0;
+    const uint32_t timeoutMs = TimeOutMs();
+    bool atBoundary = true;
+    uint32_t lineStart = 0;
+    astrel::PortState state;
+    if (!QueryWaiting(state)) return 0;
+    for (;;) {
+        if (state.lineError) return 0;
+        uint8_t byte = 0;
+        Next next = Next::kNothing;
+        if (state.bytesWaiting > 0) {
+            next = NextByte(byte);
+            if (next == Next::kFailed) return 0;
+        }
+        const bool got = next == Next::kByte;
+        if (atBoundary) {
+            if (!got) return 1;  // quiet between lines
+            if (!IsLineEnd(byte)) {
+                atBoundary = false;
+                lineStart = clock_->Ticks();
+            }
+        } else if (got) {
+            atBoundary = IsLineEnd(byte);
+        } else {
+            // Half a line: wait for its end, at most the time-out from its first byte.
+            const uint32_t remaining = RemainingMs(lineStart, timeoutMs);
+            if (remaining == 0 || !AwaitInput(remaining)) return 0;
+        }
+        if (!QueryWaiting(state)) return 0;
+    }
+}

@@ -1,0 +1,92 @@
+// One RS-232 port and the byte-level exchange that the stage drivers build on:
+// open and close, drop pending input, write a command with the configured line
+// delimiter, read one reply up to the delimiter within the time-out, and the
+// line-oriented write, read and drain trio.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "serial/SerialDevice.h"
+#include "serial/SerialSettings.h"
+
+class CSerialCommunication {
+  public:
+    CSerialCommunication();
+    virtual ~CSerialCommunication();
+
+    CSerialCommunication(const CSerialCommunication&) = delete;
+    CSerialCommunication& operator=(const CSerialCommunication&) = delete;
+
+    // Replaced whole by the owner before OpenPort; read only by OpenPort.
+    SerialSettings settings;
+
+    // 1 when the port is open with every setting applied; otherwise 0 and closed.
+    int32_t OpenPort();
+    // Closes the port if open. Always 1.
+    int32_t ClosePort();
+    // Drops input that has arrived but not been read. Always 1.
+    int32_t PurgeInput();
+    // Writes `text` and the delimiter. 1 when all of it was written.
+    int32_t SendData(const char* text);
+    // Reads one reply up to the delimiter. 1 when a delimiter was read. The
+    // reply is copied to `buffer` only when it holds 1 to size-1 bytes.
+    // `status` (may be null): see the status table in the implementation.
+    int32_t ReceiveData(char* buffer, int32_t size, int32_t* status);
+    // Writes `text` and the delimiter, after draining the input when asked.
+    int32_t SendCommand(const char* text, int32_t discardFirst);
+    // Reads one CR/LF-terminated line, skipping leading CR/LF bytes.
+    int32_t ReadLine(char* buffer, int32_t size);
+    // Drops every complete line waiting and waits out a half-received one.
+    int32_t DiscardInput();
+
+    bool IsOpen() const { return open_; }
+
+    // Elapsed milliseconds from `start` to `now` across the counter's wrap.
+    static uint32_t ElapsedTicks(uint32_t start, uint32_t now) { return now - start; }
+
+    // Swap in another device or clock (the in-memory device of the tests).
+    // The port must be closed; the clock must outlive this object.
+    void UseDevice(std::unique_ptr<astrel::SerialDevice> device);
+    void UseClock(astrel::Clock& clock);
+
+  protected:
+    // Pauses the calling thread, on the port's clock.
+    void Pause(uint32_t ms);
+    // The port's millisecond tick counter.
+    uint32_t Now();
+    // The reply time-out in milliseconds (a negative setting counts as 0).
+    uint32_t TimeOutMs() const;
+    // Milliseconds left before a wait that began at `start` times out (0: timed out).
+    uint32_t RemainingMs(uint32_t start, uint32_t timeoutMs);
+
+  private:
+    enum class Next { kByte, kNothing, kFailed };
+
+    // The next input byte, from the kept buffer or with one read of whatever
+    // the device has waiting. Never blocks.
+    Next NextByte(uint8_t& byte);
+    // Bytes waiting: the kept buffer plus the device's queue; false when the query failed.
+    bool QueryWaiting(astrel::PortState& state);
+    // Blocks until input may be waiting or `remainingMs` has passed; false when the device failed.
+    bool AwaitInput(uint32_t remainingMs);
+    // Writes all of `data`; false at a failure or at the second stall counted in `stalls`.
+    bool WriteAll(const uint8_t* data, uint32_t size, int& stalls, bool checkLineErrors);
+    void DropKeptInput() { keptBegin_ = keptEnd_ = 0; }
+
+    std::unique_ptr<astrel::SerialDevice> device_;
+    astrel::Clock* clock_;
+    bool open_ = false;
+
+    // Input read from the device but not yet consumed. Counts as waiting
+    // input and every purge drops it.
+    static constexpr uint32_t kKeptSize = 256;
+    uint8_t kept_[kKeptSize] = {};
+    uint32_t keptBegin_ = 0;
+    uint32_t keptEnd_ = 0;
+
+    // Scratch for the reply being read, kept between calls so that a reply
+    // costs no allocation once the first has been read.
+    std::string reply_;
+};

@@ -1,0 +1,70 @@
+// The narrow operating-system seam under the serial transport. The transport
+// (CSerialCommunication) holds every rule about delimiters, time-outs and
+// status codes; a SerialDevice only moves bytes and line state for one open
+// device. Each operating system supplies one implementation; the unit tests
+// supply an in-memory one.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "serial/SerialSettings.h"
+
+namespace astrel {
+
+// What a port query reports.
+struct PortState {
+    uint32_t bytesWaiting = 0;  // bytes in the device's input queue
+    bool lineError = false;     // a framing, parity or overrun error since the last query
+};
+
+enum class WaitResult {
+    kReadable,  // input is waiting (or the device has news: a read will tell)
+    kTimedOut,  // nothing arrived within the wait
+    kFailed,    // the device is gone or the wait itself failed
+};
+
+class SerialDevice {
+  public:
+    virtual ~SerialDevice() = default;
+
+    // Opens the device at `path` exclusively for reading and writing.
+    virtual bool Open(const std::string& path) = 0;
+    // Closes the device; harmless when it is not open.
+    virtual void Close() = 0;
+    // Applies the line settings. Out-of-range codes keep the device's current value.
+    virtual bool Configure(const SerialSettings& settings) = 0;
+    // Drops what is queued for input and/or output.
+    virtual bool Purge(bool input, bool output) = 0;
+    // Reports the input queue length and clears the line-error flags.
+    virtual bool Query(PortState& state) = 0;
+    // Reads what is waiting, at most `size` bytes, without blocking.
+    // Returns the count read, 0 when nothing is waiting, -1 when the device
+    // failed or hung up.
+    virtual int32_t Read(uint8_t* buffer, uint32_t size) = 0;
+    // Writes up to `size` bytes, waiting at most `timeoutMs` for the device to
+    // take them (0: take what fits now). Returns the count written (0 is a
+    // stall), or -1 when the device failed.
+    virtual int32_t Write(const uint8_t* data, uint32_t size, uint32_t timeoutMs) = 0;
+    // Blocks until input is waiting, the device fails, or `timeoutMs` passes.
+    virtual WaitResult WaitReadable(uint32_t timeoutMs) = 0;
+};
+
+// The millisecond tick counter and the pause that the transport and the
+// drivers time themselves with. The counter is 32 bits wide and wraps.
+class Clock {
+  public:
+    virtual ~Clock() = default;
+    virtual uint32_t Ticks() = 0;
+    virtual void Sleep(uint32_t ms) = 0;
+};
+
+// The operating system's device for a new port object.
+std::unique_ptr<SerialDevice> MakeSystemSerialDevice();
+// The operating system's clock, shared by every port object.
+Clock& SystemClock();
+// The device path of port index 0..9 (COM1..COM10).
+std::string PortDevicePath(int32_t portIndex);
+
+}  // namespace astrel

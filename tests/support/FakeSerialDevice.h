@@ -1,0 +1,103 @@
+// An in-memory serial device with its own millisecond clock, for unit tests.
+// Input arrives on a timeline (bytes scheduled at tick values); waiting moves
+// the clock forward instead of sleeping, so time-outs cost no real time.
+// Everything written is recorded; a responder can answer each written line.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "serial/SerialDevice.h"
+
+namespace astrel::test {
+
+class FakeClock : public Clock {
+  public:
+    explicit FakeClock(uint32_t start = 0) : now_(start) {}
+    uint32_t Ticks() override { return now_; }
+    void Sleep(uint32_t ms) override {
+        now_ += ms;
+        slept_ += ms;
+    }
+    void Advance(uint32_t ms) { now_ += ms; }
+    uint32_t now_;
+    uint64_t slept_ = 0;  // total of every Sleep
+};
+
+// State shared between a test and the device it handed to a port object (the
+// port owns the device; the test keeps this).
+struct FakeLine {
+    explicit FakeLine(FakeClock& c) : clock(c) {}
+
+    FakeClock& clock;
+    // Input not yet read: each byte with the tick from which it is readable.
+    std::deque<std::pair<uint32_t, uint8_t>> input;
+    std::string written;  // every byte written, in order
+    std::string openedPath;
+    SerialSettings configured;
+    bool isOpen = false;
+    int opens = 0;
+    int purges = 0;
+
+    // Failure injection.
+    bool failOpen = false;
+    bool failConfigure = false;
+    bool failQuery = false;
+    bool failRead = false;
+    bool hungUp = false;  // reads and waits fail as for an unplugged adapter
+    int lineErrors = 0;   // the next this-many queries report a line error
+    int writeStalls = 0;  // the next this-many writes take nothing
+    bool failWrite = false;
+    uint32_t maxWriteChunk = 0;  // when non-zero, a write takes at most this many bytes
+
+    // Called with each complete line written (without its CR/LF); may Queue a reply.
+    std::function<void(const std::string&)> responder;
+
+    // Makes `bytes` readable `delayMs` after now.
+    void Queue(const std::string& bytes, uint32_t delayMs = 0);
+    // The bytes written since the last call, and forget them.
+    std::string TakeWritten();
+    // The lines written since the last call (split at CR/LF), and forget them.
+    std::vector<std::string> TakeLines();
+    // Bytes readable now.
+    uint32_t Ready() const;
+
+    std::string pendingLine;  // responder's partial line
+};
+
+class FakeSerialDevice : public SerialDevice {
+  public:
+    explicit FakeSerialDevice(std::shared_ptr<FakeLine> line) : line_(std::move(line)) {}
+
+    bool Open(const std::string& path) override;
+    void Close() override;
+    bool Configure(const SerialSettings& settings) override;
+    bool Purge(bool input, bool output) override;
+    bool Query(PortState& state) override;
+    int32_t Read(uint8_t* buffer, uint32_t size) override;
+    int32_t Write(const uint8_t* data, uint32_t size, uint32_t timeoutMs) override;
+    WaitResult WaitReadable(uint32_t timeoutMs) override;
+
+  private:
+    std::shared_ptr<FakeLine> line_;
+};
+
+// A port object wired to a fresh fake line: `Attach(port)` gives the port the
+// device and the clock. The clock starts close to the 32-bit wrap so that
+// every test also crosses it.
+struct FakeRig {
+    FakeClock clock{0xFFFFF000u};
+    std::shared_ptr<FakeLine> line = std::make_shared<FakeLine>(clock);
+
+    template <typename Port>
+    void Attach(Port& port) {
+        port.UseDevice(std::make_unique<FakeSerialDevice>(line));
+        port.UseClock(clock);
+    }
+};
+
+}  // namespace astrel::test
