@@ -1,12 +1,36 @@
-// Driver for QT controllers (maker type 0): models "QT1", "QT2", "QT3" and "MSC2".
+// Driver for QT controllers (maker type 0): models "QT1", "QT2", "QT3" and
+// "MSC2". The stage's X, Y and Z axes map onto controller axes "A" to "F".
+//
+// The code is split by responsibility:
+//   CAstrelQT.cpp        models, selection, axis letters and pieces, the
+//                        status query and everything built on it
+//   CAstrelQTMotion.cpp  motion and stop commands
+//   CAstrelQTParams.cpp  axis assignment, mask, speeds, parameters, direction
+//                        and the operations no export reaches
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "driver/CAstrelBase.h"
 
 class CAstrelQT : public CAstrelBase {
   public:
+    // Model indexes, in the order of the model table.
+    enum Model : int32_t { kQT1 = 0, kQT2 = 1, kQT3 = 2, kMSC2 = 3 };
+    // Stage axes, the indexes of the axis numbers.
+    enum StageAxis : int { kX = 0, kY = 1, kZ = 2 };
+    static constexpr int kStageAxes = 3;
+    // Controller axes "A" to "F".
+    static constexpr int kControllerAxes = 6;
+    // Axis number of a stage axis that has no controller axis.
+    static constexpr int16_t kUnassigned = -1;
+    // One per-axis piece of a command: a letter and at most an 11-character number.
+    static constexpr size_t kPieceSize = 16;
+    // Command lines and reply lines.
+    static constexpr size_t kCommandSize = 256;
+    static constexpr int32_t kReplySize = 256;
+
     CAstrelQT() = default;
     ~CAstrelQT() override = default;
 
@@ -18,7 +42,111 @@ class CAstrelQT : public CAstrelBase {
     int32_t GetDefaultFlowControl() override { return 0; }  // none
 
     int32_t SelectStage() override;
+    int32_t GetStageList(int16_t index, int32_t* axisCount, char* name) override;
+    int32_t GetSpeedUnitList(int16_t index, char* name) override;
+    int32_t GetAcclUnitList(int16_t index, char* name) override;
+
+    // Status query, CAstrelQT.cpp.
+    int32_t GetStageStatus() override;
+    int32_t IsStageRunningEx(int32_t* running) override;
+    int32_t IsStageRunning() override;
+    int32_t IsStopByLimit(uint16_t axis) override;
+    int32_t GetStagePosition(int32_t* x, int32_t* y, int32_t* z) override;
+
+    // Motion and stop commands, CAstrelQTMotion.cpp.
+    int32_t MoveABS(int32_t x, int32_t y, int32_t z) override;
+    int32_t MoveREL(int32_t x, int32_t y, int32_t z) override;
+    int32_t MoveJOG(int16_t x, int16_t y, int16_t z) override;
+    int32_t MoveOriginPosition() override;
+    int32_t StopMove() override;
+    int32_t StopNow() override;
+    int32_t SetStagePosition(int32_t x, int32_t y, int32_t z) override;
+
+    // Axis assignment, speeds and parameters, CAstrelQTParams.cpp.
+    int32_t SetMoveSpeeds(int16_t axis, int32_t start, int32_t max, int32_t accel) override;
+    int32_t SetUseAxisMask(int32_t mask) override;
+    int32_t GetUseAxisMask() override { return useAxisMask_; }
+    int32_t SetAxisSpeedParam(int16_t axis, int32_t first, int32_t second, int32_t third) override;
+    int32_t SetStageDirection(int32_t axis, int32_t direction) override;
+
+    // X, Y, Z controller axis: 0 to 3, or 0xFFFF for none ("QT2", "QT3") or
+    // automatic ("QT1", "MSC2"). 1 when stored, 0 when refused.
+    int32_t SetAxisNum(uint16_t x, uint16_t y, uint16_t z);
+    // Sends "P:%02dR" and reads the reply line into `reply` (kReplySize bytes,
+    // may be null). 1 read, 0 request not sent, 6 reply not read.
+    int32_t ReadParameter(int16_t number, char* reply);
+
+    // Operations that no export reaches.
+    int32_t WriteParameter(int16_t number, const char* value);
+    int32_t ReadSpeedSelect(uint16_t* x, uint16_t* y, uint16_t* z);
+    int32_t SetSpeedSelect(uint16_t x, uint16_t y, uint16_t z);
+    int32_t MoveABSXY(int32_t x, int32_t y);
+
+    // Joins the X, Y and Z pieces (empty ones add nothing) in ascending order
+    // of their first character; pieces with the same first character come in
+    // the order Z, Y, X. False when the result does not fit in `size` bytes.
+    static bool JoinAxisPieces(const char (&pieces)[kStageAxes][kPieceSize], char* out,
+                               size_t size);
+
+    // Model index, axis numbers and the last status reply, for inspection.
+    int32_t ModelIndex() const { return modelIndex_; }
+    // Out-of-range arguments give -1, 0 and a space.
+    int16_t AxisNumber(int stageAxis) const {
+        return stageAxis >= 0 && stageAxis < kStageAxes ? axisNumbers_[stageAxis] : kUnassigned;
+    }
+    int32_t AxisPosition(int controllerAxis) const {
+        return IsControllerAxis(controllerAxis) ? axisPositions_[controllerAxis] : 0;
+    }
+    char AxisStatusLetter(int controllerAxis) const {
+        return IsControllerAxis(controllerAxis) ? axisLetters_[controllerAxis] : ' ';
+    }
 
   private:
-    int32_t modelIndex_ = 1;  // "QT2"
+    static bool IsControllerAxis(int n) { return n >= 0 && n < kControllerAxes; }
+    // The letter of a controller axis number, or '\0' for none.
+    static char LetterOf(int16_t axisNumber);
+    bool IsAssigned(int stageAxis) const { return LetterOf(axisNumbers_[stageAxis]) != '\0'; }
+    char Letter(int stageAxis) const { return LetterOf(axisNumbers_[stageAxis]); }
+    // Whether the model's commands carry the stage axis ("QT1" X; "QT2" and
+    // "MSC2" X, Y; "QT3" X, Y, Z).
+    bool ModelCarries(int stageAxis) const;
+
+    // Pieces of a multi-axis command: each writes the stage axis's letter and
+    // its value into `piece`, or leaves it empty when the axis is unassigned.
+    void PieceNumber(char* piece, int stageAxis, int32_t value) const;
+    void PieceSign(char* piece, int stageAxis, int32_t direction) const;
+    void PieceLetter(char* piece, int stageAxis) const;
+    void PieceTwoDigits(char* piece, int stageAxis, uint16_t value) const;
+    // Pieces of MoveABS and SetStagePosition for models other than "QT1".
+    void AbsolutePieces(char (&pieces)[kStageAxes][kPieceSize], int32_t x, int32_t y,
+                        int32_t z) const;
+
+    // The send result of a command that was built; 0, nothing sent, for one
+    // that was not (its text did not fit).
+    int32_t SendIfBuilt(bool built, const char* command) { return built ? SendData(command) : 0; }
+
+    // Re-sorts the axis order: assigned axes by ascending number, unassigned
+    // ones last, equal numbers keeping their previous order.
+    void SortAxisOrder();
+    // Sends the status query and parses its reply; the status code (6 failed).
+    int32_t QueryStatus(bool allowResend);
+    // Builds the status query command of the model.
+    bool BuildStatusQuery(char* command, size_t size) const;
+    // Fills positions and letters from a status reply.
+    void ParseStatusReply(const char* reply, size_t size);
+    // Maps the status letters to a status code.
+    int32_t StatusCodeFromLetters() const;
+    // Reads the last reply line into `reply` (cleared first); false when a read failed.
+    bool ReadReply(char (&reply)[kReplySize]);
+    // The letter of stage axis 0, 1 or 2 (X, Y, Z) when it is assigned; '\0'
+    // for any other axis value or an unassigned axis.
+    char SelectedLetter(int32_t stageAxis) const;
+
+    int32_t axisPositions_[kControllerAxes] = {};
+    char axisLetters_[kControllerAxes] = {' ', ' ', ' ', ' ', ' ', ' '};
+    int16_t axisNumbers_[kStageAxes] = {0, 1, 2};  // X, Y, Z
+    // Stage axes sorted by their axis numbers (see SortAxisOrder).
+    int axisOrder_[kStageAxes] = {kX, kY, kZ};
+    int32_t modelIndex_ = kQT2;
+    uint16_t useAxisMask_ = 7;
 };

@@ -1,0 +1,79 @@
+#include "driver/ReplyFields.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+
+namespace astrel {
+namespace {
+
+// White space as the C locale's isspace sees it, without its undefined
+// behaviour for negative char values.
+bool IsSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+}  // namespace
+
+std::string_view ReplyText(const char* buffer, size_t size) {
+    if (buffer == nullptr) return {};
+    const void* nul = std::memchr(buffer, '\0', size);
+    const size_t length =
+        nul != nullptr ? static_cast<size_t>(static_cast<const char*>(nul) - buffer) : size;
+    return {buffer, length};
+}
+
+size_t SplitFields(std::string_view text, char separator, std::string_view* fields,
+                   size_t maxFields) {
+    size_t count = 0;
+    size_t pos = 0;
+    while (count < maxFields && pos < text.size()) {
+        size_t end = text.find(separator, pos);
+        if (end == std::string_view::npos) end = text.size();
+        if (end > pos) fields[count++] = text.substr(pos, end - pos);
+        pos = end + 1;
+    }
+    return count;
+}
+
+bool ReadLeadingDecimal(std::string_view field, int32_t& value) {
+    size_t i = 0;
+    while (i < field.size() && IsSpace(field[i])) ++i;
+    bool negative = false;
+    if (i < field.size() && (field[i] == '+' || field[i] == '-')) {
+        negative = field[i] == '-';
+        ++i;
+    }
+    if (i >= field.size() || !IsDigit(field[i])) return false;
+    // Accumulate the magnitude in 64 bits and stop growing it once it passes
+    // the largest magnitude a 32-bit value can take: the result saturates.
+    constexpr int64_t kLimit = static_cast<int64_t>(std::numeric_limits<int32_t>::max()) + 1;
+    int64_t magnitude = 0;
+    for (; i < field.size() && IsDigit(field[i]); ++i) {
+        if (magnitude <= kLimit) magnitude = magnitude * 10 + (field[i] - '0');
+    }
+    if (negative) {
+        value = magnitude >= kLimit ? std::numeric_limits<int32_t>::min()
+                                    : static_cast<int32_t>(-magnitude);
+    } else {
+        value = magnitude >= kLimit ? std::numeric_limits<int32_t>::max()
+                                    : static_cast<int32_t>(magnitude);
+    }
+    return true;
+}
+
+bool FormatText(char* buffer, size_t size, const char* format, ...) {
+    if (buffer == nullptr || size == 0) return false;
+    va_list args;
+    va_start(args, format);
+    const int n = std::vsnprintf(buffer, size, format, args);
+    va_end(args);
+    return n >= 0 && static_cast<size_t>(n) < size;
+}
+
+}  // namespace astrel
