@@ -1,8 +1,12 @@
-// Keeps exceptions from crossing the C interface: an export body that throws
-// (only allocation can) returns the export's failure value instead.
+// Shared shape of the exports: no exception crosses the C interface (a body
+// that throws, which only allocation can, returns the export's failure
+// value), and exports that need a stage find its record and driver one way.
 #pragma once
 
+#include <cstdint>
 #include <utility>
+
+#include "CAstrelDLLApp.h"
 
 namespace astrel {
 
@@ -21,6 +25,15 @@ void Guarded(Body&& body) noexcept {
         std::forward<Body>(body)();
     } catch (...) {
     }
+}
+
+// Runs `body(driver, record)` for a valid handle whose record has a driver;
+// otherwise, or when the body throws, returns `noStage`.
+template <typename Body>
+int32_t WithStage(int32_t handle, int32_t noStage, Body&& body) noexcept {
+    CAstrelData* record = TheApp().Record(handle);
+    if (record == nullptr || record->driver == nullptr) return noStage;
+    return Guarded(noStage, [&] { return body(*record->driver, *record); });
 }
 
 }  // namespace astrel

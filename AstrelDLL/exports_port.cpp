@@ -7,6 +7,7 @@
 #include "ExportGuard.h"
 
 using astrel::Guarded;
+using astrel::WithStage;
 
 extern "C" {
 
@@ -35,25 +36,27 @@ ASTREL_API int32_t OpenComPort(int32_t handle) {
 }
 
 ASTREL_API int32_t CloseComPort(int32_t handle) {
-    CAstrelBase* driver = TheApp().Driver(handle);
-    if (driver == nullptr) return 0;
-    driver->ClosePort();
-    return 1;
+    // The driver stays attached: a later OpenComPort reopens it.
+    return WithStage(handle, 0, [](CAstrelBase& driver, CAstrelData&) {
+        driver.ClosePort();
+        return 1;
+    });
 }
 
 ASTREL_API int32_t InitializeStage(int32_t handle) {
-    CAstrelBase* driver = TheApp().Driver(handle);
-    return driver != nullptr ? Guarded(0, [&] { return driver->InitializeStage(); }) : 0;
+    return WithStage(handle, 0,
+                     [](CAstrelBase& driver, CAstrelData&) { return driver.InitializeStage(); });
 }
 
 ASTREL_API int32_t SendStageData(int32_t handle, const char* text) {
-    CAstrelBase* driver = TheApp().Driver(handle);
-    return driver != nullptr ? driver->SendData(text) : 0;
+    return WithStage(handle, 0,
+                     [&](CAstrelBase& driver, CAstrelData&) { return driver.SendData(text); });
 }
 
 ASTREL_API int32_t ReceiveStageData(int32_t handle, char* buffer, int32_t size, int32_t* status) {
-    CAstrelBase* driver = TheApp().Driver(handle);
-    return driver != nullptr ? driver->ReceiveData(buffer, size, status) : 0;
+    return WithStage(handle, 0, [&](CAstrelBase& driver, CAstrelData&) {
+        return driver.ReceiveData(buffer, size, status);
+    });
 }
 
 }  // extern "C"

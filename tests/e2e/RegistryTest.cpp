@@ -1,1 +1,234 @@
-#include <gtest/gtest.h>
+// Stage handles and their records through the C interface: allocation,
+// release, what a fresh handle holds, the serial parameters, and how
+// OpenComPort attaches, keeps and replaces drivers.
+#include <dirent.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <array>
+#include <climits>
+#include <cstring>
+#include <string>
+
+#include "Astrel.h"
+#include "PtyPeer.h"
+#include "gtest/gtest.h"
+
+namespace {
+
+using astrel::test::PtyPeer;
+
+class Registry : public ::testing::Test {
+  protected:
+    void SetUp() override { ReleaseAll(); }
+    void TearDown() override { ReleaseAll(); }
+    static void ReleaseAll() {
+        for (int32_t h = 0; h < 10; ++h) ReleaseAstrel(h);
+    }
+    static std::string StageName(int32_t h) {
+        char* name = GetUseStageName(h);
+        std::string copy = name != nullptr ? name : "<null>";
+        FreeStageName(name);
+        return copy;
+    }
+    // A handle for maker 0 on port index 0 with the driver's defaults.
+    static int32_t QtHandle(const char* model = "QT3") {
+        const auto h = static_cast<int32_t>(Astrel());
+        SetUseStageName(h, model);
+        SetCommunicationParams(h, 0, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF);
+        return h;
+    }
+};
+
+// How many of this process's descriptors are open on `path`.
+int OpenDescriptorsOn(const std::string& path) {
+    int count = 0;
+    DIR* dir = ::opendir("/proc/self/fd");
+    while (dirent* entry = ::readdir(dir)) {
+        char target[PATH_MAX] = {};
+        const std::string link = std::string("/proc/self/fd/") + entry->d_name;
+        if (::readlink(link.c_str(), target, sizeof target - 1) > 0 && path == target) ++count;
+    }
+    ::closedir(dir);
+    return count;
+}
+
+TEST_F(Registry, TenHandlesThenFullAndLowestFreeSlotReused) {
+    for (uint32_t i = 0; i < 10; ++i) EXPECT_EQ(Astrel(), i);
+    EXPECT_EQ(Astrel(), 0xFFFFFFFFu);
+    ReleaseAstrel(3);
+    ReleaseAstrel(7);
+    EXPECT_EQ(Astrel(), 3u);
+    EXPECT_EQ(Astrel(), 7u);
+}
+
+TEST_F(Registry, FreshHandleHoldsZeroedRecord) {
+    const auto h = static_cast<int32_t>(Astrel());
+    std::array<uint8_t, 18> bytes;
+    bytes.fill(0xAA);
+    EXPECT_EQ(GetCommunicationParam(h, reinterpret_cast<CommunicationParam*>(bytes.data())), 1);
+    EXPECT_EQ(bytes, (std::array<uint8_t, 18>{}));
+    EXPECT_EQ(GetUseMakerType(h), 0);
+    EXPECT_EQ(StageName(h), "");
+}
+
+TEST_F(Registry, InvalidHandlesFailEveryExportWithoutCrashing) {
+    const auto occupied = static_cast<int32_t>(Astrel());
+    ASSERT_EQ(occupied, 0);
+    CommunicationParam param{};
+    char buffer[16] = "untouched";
+    int32_t status = 99;
+    for (const int32_t h : {1, 9, 10, -1, INT32_MIN, INT32_MAX}) {
+        SCOPED_TRACE(h);
+        EXPECT_EQ(GetUseMakerType(h), -1);
+        EXPECT_EQ(GetUseStageName(h), nullptr);
+        SetUseMakerType(h, 3);
+        SetUseStageName(h, "QT3");
+        ReleaseAstrel(h);
+        EXPECT_EQ(SetCommunicationParam(h, &param), 0);
+        EXPECT_EQ(SetCommunicationParams(h, 0, 0, 0, 0, 0, 0, 0), 0);
+        EXPECT_EQ(GetCommunicationParam(h, &param), 0);
+        EXPECT_EQ(OpenComPort(h), 0);
+        EXPECT_EQ(CloseComPort(h), 0);
+        EXPECT_EQ(InitializeStage(h), 0);
+        EXPECT_EQ(SendStageData(h, "Q:A0"), 0);
+        EXPECT_EQ(ReceiveStageData(h, buffer, sizeof buffer, &status), 0);
+    }
+    EXPECT_EQ(status, 99);
+    EXPECT_STREQ(buffer, "untouched");
+    EXPECT_EQ(GetUseMakerType(occupied), 0);  // the setters on other handles changed nothing
+}
+
+TEST_F(Registry, HandleWithoutDriverHasNoPortButKeepsSettings) {
+    const auto h = static_cast<int32_t>(Astrel());
+    int32_t status = 99;
+    char buffer[8] = {};
+    EXPECT_EQ(CloseComPort(h), 0);
+    EXPECT_EQ(InitializeStage(h), 0);
+    EXPECT_EQ(SendStageData(h, "X"), 0);
+    EXPECT_EQ(ReceiveStageData(h, buffer, sizeof buffer, &status), 0);
+    EXPECT_EQ(status, 99);
+    EXPECT_EQ(SetCommunicationParams(h, 1, 2, 3, 4, 5, 6, 7), 1);
+}
+
+TEST_F(Registry, NullArgumentsAreRefusedOrStoredAsEmpty) {
+    const auto h = static_cast<int32_t>(Astrel());
+    SetUseStageName(h, "QT3");
+    SetUseStageName(h, nullptr);
+    EXPECT_EQ(StageName(h), "");
+    EXPECT_EQ(SetCommunicationParam(h, nullptr), 0);
+    EXPECT_EQ(GetCommunicationParam(h, nullptr), 0);
+    FreeStageName(nullptr);
+}
+
+TEST_F(Registry, SevenFieldParamsReadBackWithDefaultTimeOutMarker) {
+    const auto h = static_cast<int32_t>(Astrel());
+    ASSERT_EQ(SetCommunicationParams(h, 2, 0xFFFF, 3, 4, 5, 6, 0xFFFE), 1);
+    uint8_t bytes[18] = {};
+    ASSERT_EQ(GetCommunicationParam(h, reinterpret_cast<CommunicationParam*>(bytes)), 1);
+    const uint8_t expected[18] = {2, 0, 0xFF, 0xFF, 3,    0,    4,    0,    5,
+                                  0, 6, 0,    0xFE, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+    EXPECT_EQ(std::memcmp(bytes, expected, sizeof bytes), 0);
+}
+
+TEST_F(Registry, LongStageNameIsKeptWhole) {
+    const auto h = static_cast<int32_t>(Astrel());
+    const std::string name(40, 'N');
+    SetUseStageName(h, name.c_str());
+    EXPECT_EQ(StageName(h), name);
+}
+
+TEST_F(Registry, MakerTypeIsStoredAsGiven) {
+    const auto h = static_cast<int32_t>(Astrel());
+    for (const int16_t maker : {1, 5, 6, -3, 0}) {
+        SetUseMakerType(h, maker);
+        EXPECT_EQ(GetUseMakerType(h), maker);
+    }
+}
+
+TEST_F(Registry, OpenComPortRefusesMakersWithoutDriverAndUnknownModels) {
+    PtyPeer peer(0);
+    const int32_t h = QtHandle();
+    SetUseMakerType(h, 5);
+    EXPECT_EQ(OpenComPort(h), 0);
+    EXPECT_EQ(CloseComPort(h), 0);  // no driver was attached
+
+    SetUseMakerType(h, 0);
+    SetUseStageName(h, "QT4");
+    EXPECT_EQ(OpenComPort(h), 0);
+    EXPECT_EQ(CloseComPort(h), 0);  // the rejected driver was not kept
+
+    SetUseStageName(h, "qt3");  // models match without regard to case
+    EXPECT_EQ(OpenComPort(h), 1);
+}
+
+TEST_F(Registry, MakerWithoutDriverKeepsAndReopensTheAttachedDriver) {
+    PtyPeer peer(0);
+    const int32_t h = QtHandle();
+    ASSERT_EQ(OpenComPort(h), 1);
+    SetUseMakerType(h, 5);
+    EXPECT_EQ(OpenComPort(h), 1);
+    EXPECT_EQ(SendStageData(h, "PING"), 1);
+    EXPECT_EQ(peer.Read(), "PING\r\n");
+}
+
+TEST_F(Registry, FailedOpenKeepsTheDriverAttached) {
+    PtyPeer peer(0);
+    const int32_t h = QtHandle();
+    SetCommunicationParams(h, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF);
+    EXPECT_EQ(OpenComPort(h), 0);
+    EXPECT_EQ(CloseComPort(h), 1);
+    EXPECT_EQ(SendStageData(h, "X"), 0);  // the port is closed
+}
+
+TEST_F(Registry, ClosedPortReopensWithCurrentParameters) {
+    PtyPeer first(0);
+    PtyPeer second(4);
+    const int32_t h = QtHandle();
+    ASSERT_EQ(OpenComPort(h), 1);
+    EXPECT_EQ(OpenDescriptorsOn(first.SlavePath()), 2);  // the peer's and the library's
+    ASSERT_EQ(CloseComPort(h), 1);
+    EXPECT_EQ(OpenDescriptorsOn(first.SlavePath()), 1);
+    EXPECT_EQ(CloseComPort(h), 1);  // closing again is harmless
+
+    SetCommunicationParams(h, 4, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF, 1);  // COM5, CR only
+    ASSERT_EQ(OpenComPort(h), 1);
+    EXPECT_EQ(SendStageData(h, "Q:A0"), 1);
+    EXPECT_EQ(second.Read(), "Q:A0\r");
+}
+
+TEST_F(Registry, ReleaseClosesTheOpenPort) {
+    PtyPeer peer(0);
+    const int32_t h = QtHandle();
+    ASSERT_EQ(OpenComPort(h), 1);
+    ASSERT_EQ(OpenDescriptorsOn(peer.SlavePath()), 2);
+    ReleaseAstrel(h);
+    EXPECT_EQ(OpenDescriptorsOn(peer.SlavePath()), 1);
+    EXPECT_EQ(SendStageData(h, "X"), 0);
+}
+
+// The line settings a default QT handle opens with, read off the terminal.
+TEST_F(Registry, DriverDefaultsAndHostCodesReachTheLine) {
+    PtyPeer peer(0);
+    const int32_t h = QtHandle();
+    ASSERT_EQ(OpenComPort(h), 1);
+    termios t{};
+    ASSERT_EQ(::tcgetattr(peer.SlaveFd(), &t), 0);
+    EXPECT_EQ(::cfgetospeed(&t), B9600);
+    EXPECT_EQ(t.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
+    EXPECT_EQ(t.c_cflag & (PARENB | CSTOPB | CRTSCTS), 0u);
+    EXPECT_EQ(t.c_lflag & (ICANON | ECHO), 0u);
+    EXPECT_EQ(t.c_oflag & OPOST, 0u);
+
+    // Codes given by the host: 19200 baud, odd parity, two stop bits, RTS/CTS.
+    // (A pseudo-terminal always keeps eight bits and drops the parity-enable
+    // flag; the parity sense and the rest stay as set.)
+    SetCommunicationParams(h, 0, 8, 2, 0, 2, 3, 0xFFFF);
+    ASSERT_EQ(OpenComPort(h), 1);
+    ASSERT_EQ(::tcgetattr(peer.SlaveFd(), &t), 0);
+    EXPECT_EQ(::cfgetospeed(&t), B19200);
+    EXPECT_EQ(t.c_cflag & (PARODD | CSTOPB | CRTSCTS),
+              static_cast<tcflag_t>(PARODD | CSTOPB | CRTSCTS));
+}
+
+}  // namespace
