@@ -85,6 +85,101 @@ ASTREL_API int32_t SendStageData(int32_t handle, const char* text);
  * An empty or overlong reply leaves buffer unchanged. */
 ASTREL_API int32_t ReceiveStageData(int32_t handle, char* buffer, int32_t size, int32_t* status);
 
+/* ---- Catalogue ---------------------------------------------------------- */
+/* Text goes into the caller's buffer with its terminator; 64 bytes always
+ * suffice. A NULL buffer gives 0. Maker names are code page 932 bytes. */
+
+/* The first maker name (index = maker type 0); 1 written, 0 not. */
+ASTREL_API int32_t GetMakerListFirst(char* buffer);
+/* The next maker name; 0 past the fifth. */
+ASTREL_API int32_t GetMakerListNext(char* buffer);
+/* The maker's first stage model and its axis count (axisCount may be NULL);
+ * 0 when the maker has no list (maker types 5 and 6 included). */
+ASTREL_API int32_t GetStageListFirst(int16_t makerType, int32_t* axisCount, char* buffer);
+/* The next stage model; 0 past the last. The stage, speed-unit and
+ * acceleration-unit lists share one cursor: any First restarts all three. */
+ASTREL_API int32_t GetStageListNext(int32_t* axisCount, char* buffer);
+/* The maker's first speed unit name (for example "pps"). */
+ASTREL_API int32_t GetSpeedUnitListFirst(int16_t makerType, char* buffer);
+/* The next speed unit name; 0 past the last. */
+ASTREL_API int32_t GetSpeedUnitListNext(char* buffer);
+/* The maker's first acceleration unit name (for example "msec"). */
+ASTREL_API int32_t GetAcclUnitListFirst(int16_t makerType, char* buffer);
+/* The next acceleration unit name; 0 past the last. */
+ASTREL_API int32_t GetAcclUnitListNext(char* buffer);
+/* Function property `property` of a maker's model (model may be NULL) into *value:
+ * 1 known, 0 unknown maker, model or property (value untouched). */
+ASTREL_API int32_t GetDeviceFunctionProperty(int16_t makerType, const char* model, int32_t property,
+                                             uint32_t* value);
+/* The same for the opened stage of a handle; 0 for a bad handle or no driver. */
+ASTREL_API int32_t GetStageFunctionProperty(int32_t handle, int32_t property, uint32_t* value);
+
+/* ---- Status ------------------------------------------------------------- */
+/* Every stage function below returns its "no stage" value (0 unless stated)
+ * for an invalid handle or one that has not been opened. */
+
+/* 0 at rest, 1 moving, 4 stopped at a limit, 6 no usable reply, 7 controller
+ * error, unknown state or no stage; 2, 3, 5 are maker-specific. */
+ASTREL_API int32_t GetStageStatus(int32_t handle);
+/* Switches the controller to remote (mode non-zero) or local (0) operation. */
+ASTREL_API int32_t RemoteStage(int32_t handle, int32_t mode);
+/* Non-zero while the stage moves. */
+ASTREL_API int32_t IsStageRunning(int32_t handle);
+/* 1 with *running set (1 moving, 0 at rest); 0 when the controller could not be asked. */
+ASTREL_API int32_t IsStageRunningEx(int32_t handle, int32_t* running);
+/* Non-zero when the axis (0 X, 1 Y, 2 Z, 0xFFFF any) stopped at a limit. */
+ASTREL_API int32_t IsStopByLimit(int32_t handle, uint16_t axis);
+/* Position in controller counts, times the axis signs; NULL outputs are skipped. */
+ASTREL_API int32_t GetStagePosition(int32_t handle, int32_t* x, int32_t* y, int32_t* z);
+
+/* ---- Motion ------------------------------------------------------------- */
+/* Coordinates are controller counts, multiplied by the axis signs on the way
+ * to the driver. Commands return once written; poll IsStageRunning. */
+
+/* Gives the current position the coordinates x, y, z. */
+ASTREL_API int32_t SetStagePosition(int32_t handle, int32_t x, int32_t y, int32_t z);
+/* Makes the current position the origin (0, 0, 0). */
+ASTREL_API int32_t SetOriginNowPos(int32_t handle);
+/* Moves to the absolute position x, y, z. */
+ASTREL_API int32_t MoveABS(int32_t handle, int32_t x, int32_t y, int32_t z);
+/* Moves by the distances x, y, z. */
+ASTREL_API int32_t MoveREL(int32_t handle, int32_t x, int32_t y, int32_t z);
+/* Jogs each axis: 0 holds it, 1 plus direction, -1 minus direction. */
+ASTREL_API int32_t MoveJOG(int32_t handle, int16_t x, int16_t y, int16_t z);
+/* Decelerating stop. */
+ASTREL_API int32_t StopMove(int32_t handle);
+/* Ends a jog (the same decelerating stop as StopMove). */
+ASTREL_API int32_t StopJOG(int32_t handle);
+/* Immediate stop. */
+ASTREL_API int32_t StopNow(int32_t handle);
+/* Returns to the mechanical origin. */
+ASTREL_API int32_t MoveOriginPosition(int32_t handle);
+/* Speeds of one axis (0 X, 1 Y, 2 Z): start and maximum speed in the maker's
+ * speed unit, acceleration time in its acceleration unit. */
+ASTREL_API int32_t SetMoveSpeeds(int32_t handle, uint16_t axis, int32_t startSpeed,
+                                 int32_t maxSpeed, int32_t accelTime);
+/* Reverses (direction -1) or restores (1) the controller's direction of an axis (0 X, 1 Y, 2 Z). */
+ASTREL_API int32_t CP310SetStageDirection(int32_t handle, int32_t axis, int32_t direction);
+/* The same as CP310SetStageDirection, for every maker. */
+ASTREL_API int32_t StgSetStageDirection(int32_t handle, int32_t axis, int32_t direction);
+/* The sign (+1 or -1; other values count as +1) of an axis (0 X, 1 Y, 2 Z) at this
+ * interface. Works before the port is opened; 0 for a bad handle or axis. */
+ASTREL_API int32_t SetAxisSign(int32_t handle, int32_t axis, int16_t sign);
+
+/* ---- Maker-specific ----------------------------------------------------- */
+/* On a stage of another maker these return 1 and do nothing. */
+
+/* QT stages: controller axis (0..3 = A..D, 0xFFFF none or automatic) of X, Y, Z. */
+ASTREL_API int32_t SetAxisNum(int32_t handle, uint16_t x, uint16_t y, uint16_t z);
+/* Sigma stages: sets up the trigger output from two controller values. */
+ASTREL_API int32_t SetTrigger(int32_t handle, int16_t first, int32_t second);
+/* Sigma stages: fires the trigger output once. */
+ASTREL_API int32_t OnceTrigger(int32_t handle);
+/* Sigma stages: stops the trigger output. */
+ASTREL_API int32_t StopTrigger(int32_t handle);
+/* Sigma stages: the trigger range into *lower and *upper. */
+ASTREL_API int32_t GetTriggerRange(int32_t handle, int32_t* lower, int32_t* upper);
+
 #ifdef __cplusplus
 }
 #endif

@@ -1,0 +1,144 @@
+// Exports that list what a host can choose before opening anything: the
+// makers, each maker's stage models, speed and acceleration unit names, and
+// the function properties of a model or an opened stage. Everything but the
+// maker list is answered by a temporary driver from its constant tables.
+#include <cstring>
+
+#include "Astrel.h"
+#include "CAstrelDLLApp.h"
+#include "DriverFactory.h"
+#include "ExportGuard.h"
+
+using astrel::Guarded;
+
+namespace {
+
+// Every catalogue entry, terminator included, fits this work buffer.
+constexpr size_t kWorkSize = 64;
+
+// Maker names in code page 932, indexed by maker type.
+constexpr const char* kMakerNames[] = {
+    "\x92\x86\x89\x9B\x90\xB8\x8B\x40",          // QT controllers (maker type 0)
+    "Prior",                                     // maker type 1
+    "\x8F\x78\x89\xCD\x90\xB8\x8B\x40",          // Suruga controllers (maker type 2)
+    "\x83\x56\x83\x4F\x83\x7D\x8C\xF5\x8B\x40",  // Sigma controllers (maker type 3)
+    "HiROX",                                     // maker type 4
+};
+constexpr int16_t kMakerCount = static_cast<int16_t>(std::size(kMakerNames));
+// Maker types at or above this have no lists (5 has no driver, 6 is not listed).
+constexpr int16_t kFirstUnlistedMaker = 5;
+
+int32_t CopyOut(const char* work, char* buffer) {
+    std::memcpy(buffer, work, std::strlen(work) + 1);
+    return 1;
+}
+
+int32_t MakerEntry(char* buffer) {
+    const auto index = static_cast<int16_t>(TheApp().makerListCursor);
+    if (buffer == nullptr || index < 0 || index >= kMakerCount) return 0;
+    char work[kWorkSize] = {};
+    std::strncpy(work, kMakerNames[index], kWorkSize - 1);
+    return CopyOut(work, buffer);
+}
+
+enum class List { kStages, kSpeedUnits, kAcclUnits };
+
+// The entry at the shared catalogue index of one of the three driver-answered lists.
+int32_t CatalogueEntry(List list, int32_t* axisCount, char* buffer) {
+    const CAstrelDLLApp& app = TheApp();
+    const auto maker = static_cast<int16_t>(app.catalogueMakerType);
+    const auto index = static_cast<int16_t>(app.catalogueIndex);
+    if (buffer == nullptr || maker >= kFirstUnlistedMaker) return 0;
+    return Guarded(0, [&] {
+        std::unique_ptr<CAstrelBase> driver = astrel::CreateDriver(maker);
+        if (driver == nullptr) return 0;
+        char work[kWorkSize] = {};
+        int32_t ignoredAxisCount = 0;
+        int32_t found = 0;
+        switch (list) {
+            case List::kStages:
+                found = driver->GetStageList(
+                    index, axisCount != nullptr ? axisCount : &ignoredAxisCount, work);
+                break;
+            case List::kSpeedUnits:
+                found = driver->GetSpeedUnitList(index, work);
+                break;
+            case List::kAcclUnits:
+                found = driver->GetAcclUnitList(index, work);
+                break;
+        }
+        work[kWorkSize - 1] = '\0';
+        return found != 0 ? CopyOut(work, buffer) : 0;
+    });
+}
+
+int32_t FirstOf(List list, int16_t makerType, int32_t* axisCount, char* buffer) {
+    CAstrelDLLApp& app = TheApp();
+    app.catalogueMakerType = static_cast<uint16_t>(makerType);
+    app.catalogueIndex = 0;
+    return CatalogueEntry(list, axisCount, buffer);
+}
+
+int32_t NextOf(List list, int32_t* axisCount, char* buffer) {
+    ++TheApp().catalogueIndex;  // wraps at 16 bits
+    return CatalogueEntry(list, axisCount, buffer);
+}
+
+}  // namespace
+
+extern "C" {
+
+ASTREL_API int32_t GetMakerListFirst(char* buffer) {
+    TheApp().makerListCursor = 0;
+    return MakerEntry(buffer);
+}
+
+ASTREL_API int32_t GetMakerListNext(char* buffer) {
+    ++TheApp().makerListCursor;  // wraps at 16 bits
+    return MakerEntry(buffer);
+}
+
+ASTREL_API int32_t GetStageListFirst(int16_t makerType, int32_t* axisCount, char* buffer) {
+    return FirstOf(List::kStages, makerType, axisCount, buffer);
+}
+
+ASTREL_API int32_t GetStageListNext(int32_t* axisCount, char* buffer) {
+    return NextOf(List::kStages, axisCount, buffer);
+}
+
+ASTREL_API int32_t GetSpeedUnitListFirst(int16_t makerType, char* buffer) {
+    return FirstOf(List::kSpeedUnits, makerType, nullptr, buffer);
+}
+
+ASTREL_API int32_t GetSpeedUnitListNext(char* buffer) {
+    return NextOf(List::kSpeedUnits, nullptr, buffer);
+}
+
+ASTREL_API int32_t GetAcclUnitListFirst(int16_t makerType, char* buffer) {
+    return FirstOf(List::kAcclUnits, makerType, nullptr, buffer);
+}
+
+ASTREL_API int32_t GetAcclUnitListNext(char* buffer) {
+    return NextOf(List::kAcclUnits, nullptr, buffer);
+}
+
+ASTREL_API int32_t GetDeviceFunctionProperty(int16_t makerType, const char* model, int32_t property,
+                                             uint32_t* value) {
+    if (value == nullptr) return 0;
+    return Guarded(0, [&] {
+        std::unique_ptr<CAstrelBase> driver = astrel::CreateDriver(makerType);
+        if (driver == nullptr) return 0;
+        driver->SetStageName(model);
+        if (driver->SelectStage() == 0) return 0;
+        return driver->GetFunctionProperty(property, value);
+    });
+}
+
+ASTREL_API int32_t GetStageFunctionProperty(int32_t handle, int32_t property, uint32_t* value) {
+    if (value == nullptr) return 0;
+    return astrel::WithStage(handle, 0, [&](CAstrelBase& driver, CAstrelData&) {
+        return driver.GetFunctionProperty(property, value);
+    });
+}
+
+}  // extern "C"

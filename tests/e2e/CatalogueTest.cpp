@@ -1,0 +1,107 @@
+// The catalogue through the C interface: the maker list, the three lists
+// answered by a maker's driver and their shared cursor, and function
+// properties.
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "Astrel.h"
+#include "gtest/gtest.h"
+
+namespace {
+
+constexpr char kUntouched[] = "untouched";
+
+struct Entry {
+    int32_t result;
+    std::string text;
+};
+
+template <typename Call>
+Entry Read(Call call) {
+    char buffer[64];
+    std::strcpy(buffer, kUntouched);
+    const int32_t result = call(buffer);
+    return {result, buffer};
+}
+
+TEST(Catalogue, MakerListWalksFiveEntriesInCodePage932) {
+    const std::vector<std::string> makers = {"\x92\x86\x89\x9B\x90\xB8\x8B\x40", "Prior",
+                                             "\x8F\x78\x89\xCD\x90\xB8\x8B\x40",
+                                             "\x83\x56\x83\x4F\x83\x7D\x8C\xF5\x8B\x40", "HiROX"};
+    std::vector<std::string> seen = {Read(GetMakerListFirst).text};
+    for (int i = 0; i < 4; ++i) {
+        const Entry e = Read(GetMakerListNext);
+        EXPECT_EQ(e.result, 1);
+        seen.push_back(e.text);
+    }
+    EXPECT_EQ(seen, makers);
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(Read(GetMakerListNext).text, kUntouched);
+    EXPECT_EQ(Read(GetMakerListFirst).text, makers[0]);  // First restarts the walk
+}
+
+TEST(Catalogue, NullBuffersGiveZero) {
+    int32_t axes = 0;
+    EXPECT_EQ(GetMakerListFirst(nullptr), 0);
+    EXPECT_EQ(GetMakerListNext(nullptr), 0);
+    EXPECT_EQ(GetStageListFirst(0, &axes, nullptr), 0);
+    EXPECT_EQ(GetSpeedUnitListFirst(0, nullptr), 0);
+    EXPECT_EQ(GetAcclUnitListNext(nullptr), 0);
+    EXPECT_EQ(GetDeviceFunctionProperty(0, "QT3", 1, nullptr), 0);
+    EXPECT_EQ(GetStageFunctionProperty(0, 1, nullptr), 0);
+}
+
+TEST(Catalogue, QtModelsWithAxisCountsThenEnd) {
+    int32_t axes = -1;
+    char name[64] = {};
+    ASSERT_EQ(GetStageListFirst(0, &axes, name), 1);
+    std::vector<std::pair<std::string, int32_t>> models = {{name, axes}};
+    while (GetStageListNext(&axes, name) == 1) models.emplace_back(name, axes);
+    const std::vector<std::pair<std::string, int32_t>> expected = {
+        {"QT1", 1}, {"QT2", 2}, {"QT3", 3}, {"MSC2", 2}};
+    EXPECT_EQ(models, expected);
+    EXPECT_EQ(GetStageListFirst(0, nullptr, name), 1);  // the axis count may be left out
+}
+
+TEST(Catalogue, ThreeDriverListsShareOneCursor) {
+    int32_t axes = 0;
+    char name[64] = {};
+    ASSERT_EQ(GetStageListFirst(0, &axes, name), 1);
+    EXPECT_EQ(Read(GetSpeedUnitListNext).text, "pps");  // the second speed unit
+    EXPECT_EQ(Read(GetAcclUnitListNext).text, "msec");  // the third acceleration unit
+    EXPECT_EQ(GetStageListNext(&axes, name), 1);        // the fourth model
+    EXPECT_STREQ(name, "MSC2");
+    EXPECT_EQ(Read(GetSpeedUnitListNext).result, 0);  // past the fourth unit
+    EXPECT_EQ(Read([](char* b) { return GetAcclUnitListFirst(0, b); }).text, "msec");
+    EXPECT_EQ(GetStageListNext(&axes, name), 1);  // a First of any list restarts all
+    EXPECT_STREQ(name, "QT2");
+}
+
+TEST(Catalogue, MakersWithoutListsAnswerZero) {
+    for (const int16_t maker : {5, 6, 7, -1, 1000}) {
+        SCOPED_TRACE(maker);
+        int32_t axes = 42;
+        char name[64];
+        std::strcpy(name, kUntouched);
+        EXPECT_EQ(GetStageListFirst(maker, &axes, name), 0);
+        EXPECT_EQ(GetSpeedUnitListFirst(maker, name), 0);
+        EXPECT_EQ(GetAcclUnitListFirst(maker, name), 0);
+        EXPECT_EQ(GetStageListNext(&axes, name), 0);
+        EXPECT_STREQ(name, kUntouched);
+        EXPECT_EQ(axes, 42);
+    }
+}
+
+TEST(Catalogue, FunctionPropertiesOfModelsAndStages) {
+    uint32_t value = 77;
+    EXPECT_EQ(GetDeviceFunctionProperty(0, "QT3", 0, &value), 0);  // QT answers no property
+    EXPECT_EQ(GetDeviceFunctionProperty(0, "QT9", 0, &value), 0);
+    EXPECT_EQ(GetDeviceFunctionProperty(5, "QT3", 0, &value), 0);
+    EXPECT_EQ(GetDeviceFunctionProperty(0, nullptr, 0, &value), 0);
+    EXPECT_EQ(value, 77u);
+    const auto h = static_cast<int32_t>(Astrel());
+    EXPECT_EQ(GetStageFunctionProperty(h, 0, &value), 0);  // never opened
+    ReleaseAstrel(h);
+}
+
+}  // namespace
