@@ -102,13 +102,17 @@ int32_t CSerialCommunication::PurgeInput() {
     return 1;
 }
 
-CSerialCommunication::Next CSerialCommunication::NextByte(uint8_t& byte) {
+CSerialCommunication::Next CSerialCommunication::Poll(uint8_t& byte, bool failOnLineError) {
     if (keptBegin_ == keptEnd_) {
+        astrel::PortState state;
+        if (!device_->Query(state)) return Next::kFailed;
+        if (failOnLineError && state.lineError) return Next::kLineError;
+        if (state.bytesWaiting == 0) return Next::kNothing;
         const int32_t n = device_->Read(kept_, kKeptSize);
         if (n < 0) return Next::kFailed;
         if (n == 0) return Next::kNothing;
         keptBegin_ = 0;
-        keptEnd_ = static_cast<uint32_t>(n);
+        keptEnd_ = std::min(static_cast<uint32_t>(n), kKeptSize);
     }
     byte = kept_[keptBegin_++];
     return Next::kByte;
@@ -125,7 +129,7 @@ bool CSerialCommunication::AwaitInput(uint32_t remainingMs) {
     return device_->WaitReadable(remainingMs) != astrel::WaitResult::kFailed;
 }
 
-bool CSerialCommunication::WriteAll(const uint8_t* data, uint32_t size, int& stalls,
+bool CSerialCommunication::WriteAll(const uint8_t* data, size_t size, int& stalls,
                                     bool checkLineErrors) {
     // A write waits at most half the reply time-out for the device to take bytes.
     const uint32_t writeTimeoutMs = TimeOutMs() / 2;
@@ -134,10 +138,12 @@ bool CSerialCommunication::WriteAll(const uint8_t* data, uint32_t size, int& sta
             astrel::PortState state;
             if (!QueryWaiting(state) || state.lineError) return false;
         }
-        const int32_t written = device_->Write(data, size, writeTimeoutMs);
+        // The device takes at most 4 GiB - 1 per call; the rest goes in later calls.
+        const auto chunk = static_cast<uint32_t>(std::min<size_t>(size, UINT32_MAX));
+        const int32_t written = device_->Write(data, chunk, writeTimeoutMs);
         if (written < 0) return false;
         if (written == 0 && ++stalls >= 2) return false;
-        const auto taken = std::min(static_cast<uint32_t>(written), size);
+        const auto taken = std::min(static_cast<uint32_t>(written), chunk);
         data += taken;
         size -= taken;
     }
@@ -152,8 +158,7 @@ int32_t CSerialCommunication::SendData(const char* text) {
         std::string out(text);
         out += delimiter;
         int stalls = 0;
-        return WriteAll(reinterpret_cast<const uint8_t*>(out.data()),
-                        static_cast<uint32_t>(out.size()), stalls, false)
+        return WriteAll(reinterpret_cast<const uint8_t*>(out.data()), out.size(), stalls, false)
                    ? 1
                    : 0;
     } catch (const std::bad_alloc&) {
@@ -189,12 +194,12 @@ int32_t CSerialCommunication::ReceiveData(char* buffer, int32_t size, int32_t* s
                 return 0;
             }
             uint8_t byte = 0;
-            const Next next = NextByte(byte);
+            const Next next = Poll(byte, false);  // line errors are cleared and reading goes on
             if (next == Next::kFailed) {
                 StoreStatus(status, 2);
                 return 0;
             }
-            if (next == Next::kNothing) {
+            if (next != Next::kByte) {
                 if (!AwaitInput(remaining)) {
                     StoreStatus(status, 2);
                     return 0;
@@ -228,11 +233,9 @@ int32_t CSerialCommunication::ReceiveData(char* buffer, int32_t size, int32_t* s
         StoreStatus(status, 0);
         return 0;
     }
-    int32_t finalStatus = 2;
-    if (keptBegin_ == keptEnd_) {
-        astrel::PortState state;
-        finalStatus = !device_->Query(state) ? 0 : state.bytesWaiting > 0 ? 2 : 1;
-    }
+    // Bytes already read past the delimiter count as waiting input.
+    astrel::PortState state;
+    const int32_t finalStatus = !QueryWaiting(state) ? 0 : state.bytesWaiting > 0 ? 2 : 1;
     if (length >= 1 && length <= capacity) {
         std::memcpy(buffer, reply_.data(), reply_.size());
         buffer[reply_.size()] = '\0';
@@ -245,14 +248,13 @@ int32_t CSerialCommunication::SendCommand(const char* text, int32_t discardFirst
     if (!open_ || text == nullptr || *text == '\0') return 0;
     if (discardFirst != 0 && DiscardInput() == 0) return 0;
     int stalls = 0;  // counted over the text and the delimiter together
-    if (!WriteAll(reinterpret_cast<const uint8_t*>(text), static_cast<uint32_t>(std::strlen(text)),
-                  stalls, true)) {
+    if (!WriteAll(reinterpret_cast<const uint8_t*>(text), std::strlen(text), stalls, true)) {
         return 0;
     }
     const std::string_view delimiter = DelimiterBytes(settings.delimiter);
     if (delimiter.empty()) return 1;  // an unknown code writes the text alone
-    return WriteAll(reinterpret_cast<const uint8_t*>(delimiter.data()),
-                    static_cast<uint32_t>(delimiter.size()), stalls, true)
+    return WriteAll(reinterpret_cast<const uint8_t*>(delimiter.data()), delimiter.size(), stalls,
+                    true)
                ? 1
                : 0;
 }
@@ -263,16 +265,10 @@ int32_t CSerialCommunication::ReadLine(char* buffer, int32_t size) {
     const uint32_t start = clock_->Ticks();
     const auto capacity = static_cast<uint32_t>(size) - 1;  // text bytes that fit
     uint32_t length = 0;
-    astrel::PortState state;
-    if (!QueryWaiting(state)) return 0;
     for (;;) {
-        if (state.lineError) return 0;
         uint8_t byte = 0;
-        Next next = Next::kNothing;
-        if (state.bytesWaiting > 0) {
-            next = NextByte(byte);
-            if (next == Next::kFailed) return 0;
-        }
+        const Next next = Poll(byte, true);
+        if (next == Next::kFailed || next == Next::kLineError) return 0;
         if (next == Next::kByte) {
             if (IsLineEnd(byte)) {
                 // Line ends before any text are skipped; after text they end the line.
@@ -284,11 +280,10 @@ int32_t CSerialCommunication::ReadLine(char* buffer, int32_t size) {
                 if (byte == 0 || length >= capacity) return 0;
                 buffer[length++] = static_cast<char>(byte);
             }
-        } else {
-            const uint32_t remaining = RemainingMs(start, timeoutMs);
-            if (remaining == 0 || !AwaitInput(remaining)) return 0;
+            continue;
         }
-        if (!QueryWaiting(state)) return 0;
+        const uint32_t remaining = RemainingMs(start, timeoutMs);
+        if (remaining == 0 || !AwaitInput(remaining)) return 0;
     }
 }
 
@@ -297,16 +292,10 @@ int32_t CSerialCommunication::DiscardInput() {
     const uint32_t timeoutMs = TimeOutMs();
     bool atBoundary = true;
     uint32_t lineStart = 0;
-    astrel::PortState state;
-    if (!QueryWaiting(state)) return 0;
     for (;;) {
-        if (state.lineError) return 0;
         uint8_t byte = 0;
-        Next next = Next::kNothing;
-        if (state.bytesWaiting > 0) {
-            next = NextByte(byte);
-            if (next == Next::kFailed) return 0;
-        }
+        const Next next = Poll(byte, true);
+        if (next == Next::kFailed || next == Next::kLineError) return 0;
         const bool got = next == Next::kByte;
         if (atBoundary) {
             if (!got) return 1;  // quiet between lines
@@ -321,6 +310,5 @@ int32_t CSerialCommunication::DiscardInput() {
             const uint32_t remaining = RemainingMs(lineStart, timeoutMs);
             if (remaining == 0 || !AwaitInput(remaining)) return 0;
         }
-        if (!QueryWaiting(state)) return 0;
     }
 }

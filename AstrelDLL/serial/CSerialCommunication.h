@@ -4,6 +4,7 @@
 // line-oriented write, read and drain trio.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -62,17 +63,20 @@ class CSerialCommunication {
     uint32_t RemainingMs(uint32_t start, uint32_t timeoutMs);
 
   private:
-    enum class Next { kByte, kNothing, kFailed };
+    enum class Next { kByte, kNothing, kFailed, kLineError };
 
-    // The next input byte, from the kept buffer or with one read of whatever
-    // the device has waiting. Never blocks.
-    Next NextByte(uint8_t& byte);
+    // One look at the input, never blocking. The next byte comes from the kept
+    // buffer; when that is empty the device is queried (which clears its
+    // line-error flags) and whatever it has waiting is read in one call. With
+    // `failOnLineError` a reported line error gives kLineError and nothing is
+    // read; without it line errors are ignored.
+    Next Poll(uint8_t& byte, bool failOnLineError);
     // Bytes waiting: the kept buffer plus the device's queue; false when the query failed.
     bool QueryWaiting(astrel::PortState& state);
     // Blocks until input may be waiting or `remainingMs` has passed; false when the device failed.
     bool AwaitInput(uint32_t remainingMs);
     // Writes all of `data`; false at a failure or at the second stall counted in `stalls`.
-    bool WriteAll(const uint8_t* data, uint32_t size, int& stalls, bool checkLineErrors);
+    bool WriteAll(const uint8_t* data, size_t size, int& stalls, bool checkLineErrors);
     void DropKeptInput() { keptBegin_ = keptEnd_ = 0; }
 
     std::unique_ptr<astrel::SerialDevice> device_;
