@@ -117,10 +117,13 @@ class CAstrelQT : public CAstrelBase {
     void PieceSign(char* piece, int stageAxis, int32_t direction) const;
     void PieceLetter(char* piece, int stageAxis) const;
     void PieceTwoDigits(char* piece, int stageAxis, uint16_t value) const;
-    // Pieces of MoveABS and SetStagePosition for models other than "QT1".
-    void AbsolutePieces(char (&pieces)[kStageAxes][kPieceSize], int32_t x, int32_t y,
-                        int32_t z) const;
-
+    // Joins the pieces and sends them with `format` ("VERB:%s"); 0, nothing
+    // sent, when the command does not fit.
+    int32_t SendJoined(const char* format, const char (&pieces)[kStageAxes][kPieceSize]);
+    // MoveABS and SetStagePosition: "QT1" sends X alone with the single-axis
+    // format ("VERB:%c%d"), the other models the joined pieces.
+    int32_t SendAbsolute(const char* singleAxisFormat, const char* joinedFormat, int32_t x,
+                         int32_t y, int32_t z);
     // The send result of a command that was built; 0, nothing sent, for one
     // that was not (its text did not fit).
     int32_t SendIfBuilt(bool built, const char* command) { return built ? SendData(command) : 0; }

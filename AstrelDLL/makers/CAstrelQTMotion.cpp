@@ -3,48 +3,40 @@
 #include "driver/ReplyFields.h"
 #include "makers/CAstrelQT.h"
 
-void CAstrelQT::AbsolutePieces(char (&pieces)[kStageAxes][kPieceSize], int32_t x, int32_t y,
-                               int32_t z) const {
-    // "QT2" and "QT3": every assigned axis, zero targets included (so "QT2"
-    // carries Z too once SetAxisNum has assigned it); "MSC2": X and Y only.
-    PieceNumber(pieces[kX], kX, x);
-    PieceNumber(pieces[kY], kY, y);
-    pieces[kZ][0] = '\0';
-    if (modelIndex_ != kMSC2) PieceNumber(pieces[kZ], kZ, z);
+int32_t CAstrelQT::SendJoined(const char* format, const char (&pieces)[kStageAxes][kPieceSize]) {
+    char joined[kCommandSize];
+    char command[kCommandSize];
+    const bool built = JoinAxisPieces(pieces, joined, sizeof joined) &&
+                       astrel::FormatText(command, sizeof command, format, joined);
+    return SendIfBuilt(built, command);
 }
 
-int32_t CAstrelQT::MoveABS(int32_t x, int32_t y, int32_t z) {
+int32_t CAstrelQT::SendAbsolute(const char* singleAxisFormat, const char* joinedFormat, int32_t x,
+                                int32_t y, int32_t z) {
     PurgeInput();
-    char command[kCommandSize];
     if (modelIndex_ == kQT1) {
         // X alone, on whatever controller axis carries it. An unassigned X
         // (possible only after "QT2" assignments) has no letter: nothing is sent.
         if (!IsAssigned(kX)) return 0;
-        return SendIfBuilt(astrel::FormatText(command, sizeof command, "AGO:%c%d", Letter(kX), x),
-                           command);
+        char command[kCommandSize];
+        return SendIfBuilt(
+            astrel::FormatText(command, sizeof command, singleAxisFormat, Letter(kX), x), command);
     }
-    char pieces[kStageAxes][kPieceSize];
-    AbsolutePieces(pieces, x, y, z);
-    char joined[kCommandSize];
-    const bool built = JoinAxisPieces(pieces, joined, sizeof joined) &&
-                       astrel::FormatText(command, sizeof command, "AGO:%s", joined);
-    return SendIfBuilt(built, command);
+    // "QT2" and "QT3": every assigned axis, zero targets included (so "QT2"
+    // carries Z too once SetAxisNum has assigned it); "MSC2": X and Y only.
+    char pieces[kStageAxes][kPieceSize] = {};
+    PieceNumber(pieces[kX], kX, x);
+    PieceNumber(pieces[kY], kY, y);
+    if (modelIndex_ != kMSC2) PieceNumber(pieces[kZ], kZ, z);
+    return SendJoined(joinedFormat, pieces);
+}
+
+int32_t CAstrelQT::MoveABS(int32_t x, int32_t y, int32_t z) {
+    return SendAbsolute("AGO:%c%d", "AGO:%s", x, y, z);
 }
 
 int32_t CAstrelQT::SetStagePosition(int32_t x, int32_t y, int32_t z) {
-    PurgeInput();
-    char command[kCommandSize];
-    if (modelIndex_ == kQT1) {
-        if (!IsAssigned(kX)) return 0;  // as in MoveABS
-        return SendIfBuilt(astrel::FormatText(command, sizeof command, "R:%c%d", Letter(kX), x),
-                           command);
-    }
-    char pieces[kStageAxes][kPieceSize];
-    AbsolutePieces(pieces, x, y, z);
-    char joined[kCommandSize];
-    const bool built = JoinAxisPieces(pieces, joined, sizeof joined) &&
-                       astrel::FormatText(command, sizeof command, "R:%s", joined);
-    return SendIfBuilt(built, command);
+    return SendAbsolute("R:%c%d", "R:%s", x, y, z);
 }
 
 int32_t CAstrelQT::MoveREL(int32_t x, int32_t y, int32_t z) {
@@ -56,11 +48,7 @@ int32_t CAstrelQT::MoveREL(int32_t x, int32_t y, int32_t z) {
             PieceNumber(pieces[stageAxis], stageAxis, distances[stageAxis]);
         }
     }
-    char joined[kCommandSize];
-    char command[kCommandSize];
-    const bool built = JoinAxisPieces(pieces, joined, sizeof joined) &&
-                       astrel::FormatText(command, sizeof command, "MGO:%s", joined);
-    return SendIfBuilt(built, command);
+    return SendJoined("MGO:%s", pieces);
 }
 
 int32_t CAstrelQT::MoveJOG(int16_t x, int16_t y, int16_t z) {
@@ -80,10 +68,7 @@ int32_t CAstrelQT::MoveJOG(int16_t x, int16_t y, int16_t z) {
             PieceSign(pieces[stageAxis], stageAxis, directions[stageAxis]);
         }
     }
-    char joined[kCommandSize];
-    const bool built = JoinAxisPieces(pieces, joined, sizeof joined) &&
-                       astrel::FormatText(command, sizeof command, "JGO:%s", joined);
-    return SendIfBuilt(built, command);
+    return SendJoined("JGO:%s", pieces);
 }
 
 int32_t CAstrelQT::MoveOriginPosition() {
@@ -94,11 +79,7 @@ int32_t CAstrelQT::MoveOriginPosition() {
             PieceLetter(pieces[stageAxis], stageAxis);
         }
     }
-    char joined[kCommandSize];
-    char command[kCommandSize];
-    const bool built = JoinAxisPieces(pieces, joined, sizeof joined) &&
-                       astrel::FormatText(command, sizeof command, "H:%s", joined);
-    return SendIfBuilt(built, command);
+    return SendJoined("H:%s", pieces);
 }
 
 int32_t CAstrelQT::StopMove() {

@@ -132,11 +132,7 @@ int32_t CAstrelQT::SetStageDirection(int32_t axis, int32_t direction) {
             PieceNumber(pieces[stageAxis], stageAxis, values[axisNumbers_[stageAxis]]);
         }
     }
-    char joined[kCommandSize];
-    char command[kCommandSize];
-    const bool built = JoinAxisPieces(pieces, joined, sizeof joined) &&
-                       astrel::FormatText(command, sizeof command, "P:18%s", joined);
-    if (SendIfBuilt(built, command) == 0) return 0;
+    if (SendJoined("P:18%s", pieces) == 0) return 0;
     Pause(kDirectionPauseMs);
     return 1;
 }
@@ -192,11 +188,7 @@ int32_t CAstrelQT::SetSpeedSelect(uint16_t x, uint16_t y, uint16_t z) {
             PieceTwoDigits(pieces[stageAxis], stageAxis, values[stageAxis]);
         }
     }
-    char joined[kCommandSize];
-    char command[kCommandSize];
-    const bool built = JoinAxisPieces(pieces, joined, sizeof joined) &&
-                       astrel::FormatText(command, sizeof command, "S:%s", joined);
-    return SendIfBuilt(built, command);
+    return SendJoined("S:%s", pieces);
 }
 
 int32_t CAstrelQT::MoveABSXY(int32_t x, int32_t y) {
@@ -209,9 +201,5 @@ int32_t CAstrelQT::MoveABSXY(int32_t x, int32_t y) {
     char pieces[kStageAxes][kPieceSize] = {};
     PieceNumber(pieces[kX], kX, x);
     PieceNumber(pieces[kY], kY, y);
-    char joined[kCommandSize];
-    char command[kCommandSize];
-    const bool built = JoinAxisPieces(pieces, joined, sizeof joined) &&
-                       astrel::FormatText(command, sizeof command, "BGO:%s", joined);
-    return SendIfBuilt(built, command);
+    return SendJoined("BGO:%s", pieces);
 }
