@@ -1,7 +1,6 @@
 // Stage handles and their records through the C interface: allocation,
 // release, what a fresh handle holds, the serial parameters, and how
 // OpenComPort attaches, keeps and replaces drivers.
-#include <dirent.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -16,6 +15,7 @@
 
 namespace {
 
+using astrel::test::OpenDescriptorsOn;
 using astrel::test::PtyPeer;
 
 class Registry : public ::testing::Test {
@@ -39,19 +39,6 @@ class Registry : public ::testing::Test {
         return h;
     }
 };
-
-// How many of this process's descriptors are open on `path`.
-int OpenDescriptorsOn(const std::string& path) {
-    int count = 0;
-    DIR* dir = ::opendir("/proc/self/fd");
-    while (dirent* entry = ::readdir(dir)) {
-        char target[PATH_MAX] = {};
-        const std::string link = std::string("/proc/self/fd/") + entry->d_name;
-        if (::readlink(link.c_str(), target, sizeof target - 1) > 0 && path == target) ++count;
-    }
-    ::closedir(dir);
-    return count;
-}
 
 TEST_F(Registry, TenHandlesThenFullAndLowestFreeSlotReused) {
     for (uint32_t i = 0; i < 10; ++i) EXPECT_EQ(Astrel(), i);

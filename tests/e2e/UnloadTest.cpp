@@ -1,7 +1,6 @@
 // Unloading the library releases every handle, so every open port closes.
 // This test loads the library itself, so it runs in a program of its own
 // that is not linked against it.
-#include <dirent.h>
 #include <dlfcn.h>
 #include <unistd.h>
 
@@ -14,17 +13,7 @@
 
 namespace {
 
-int OpenDescriptorsOn(const std::string& path) {
-    int count = 0;
-    DIR* dir = ::opendir("/proc/self/fd");
-    while (dirent* entry = ::readdir(dir)) {
-        char target[PATH_MAX] = {};
-        const std::string link = std::string("/proc/self/fd/") + entry->d_name;
-        if (::readlink(link.c_str(), target, sizeof target - 1) > 0 && path == target) ++count;
-    }
-    ::closedir(dir);
-    return count;
-}
+using astrel::test::OpenDescriptorsOn;
 
 template <typename F>
 F Symbol(void* library, const char* name) {

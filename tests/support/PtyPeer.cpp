@@ -1,5 +1,6 @@
 #include "PtyPeer.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
@@ -7,10 +8,24 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <climits>
 #include <cstdlib>
 #include <stdexcept>
 
 namespace astrel::test {
+
+int OpenDescriptorsOn(const std::string& path) {
+    int count = 0;
+    DIR* dir = ::opendir("/proc/self/fd");
+    if (dir == nullptr) return -1;
+    while (dirent* entry = ::readdir(dir)) {
+        char target[PATH_MAX] = {};
+        const std::string link = std::string("/proc/self/fd/") + entry->d_name;
+        if (::readlink(link.c_str(), target, sizeof target - 1) > 0 && path == target) ++count;
+    }
+    ::closedir(dir);
+    return count;
+}
 
 PtyPeer::PtyPeer(int portIndex) : portIndex_(portIndex) {
     char name[256] = {};

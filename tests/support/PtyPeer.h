@@ -13,6 +13,9 @@
 
 namespace astrel::test {
 
+// How many of this process's descriptors are open on `path`.
+int OpenDescriptorsOn(const std::string& path);
+
 class PtyPeer {
   public:
     // Creates the pseudo-terminal and points ASTREL_COM<portIndex+1> at it.
