@@ -86,7 +86,11 @@ int32_t CSerialCommunication::OpenPort() {
 
 int32_t CSerialCommunication::ClosePort() {
     if (open_) {
-        device_->Purge(true, true);
+        // A command written just before closing (a stop, typically) still
+        // goes out: wait for it, at most the write time-out. Only output that
+        // did not leave in that time is dropped, so closing cannot hang on it.
+        const bool drained = device_->DrainOutput(TimeOutMs() / 2);
+        device_->Purge(true, !drained);
         device_->Close();
     }
     open_ = false;

@@ -35,6 +35,9 @@ class SerialDevice {
     virtual void Close() = 0;
     // Applies the line settings. Out-of-range codes keep the device's current value.
     virtual bool Configure(const SerialSettings& settings) = 0;
+    // Waits until output already written has left the device, at most
+    // `timeoutMs`; false when it has not (or the device cannot tell).
+    virtual bool DrainOutput(uint32_t timeoutMs) = 0;
     // Drops what is queued for input and/or output.
     virtual bool Purge(bool input, bool output) = 0;
     // Reports the input queue length and clears the line-error flags.

@@ -8,6 +8,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <string>
@@ -47,6 +48,21 @@ class PosixSerialDevice : public SerialDevice {
 
     bool Configure(const SerialSettings& settings) override {
         return posix::ApplyLineSettings(fd_, settings);
+    }
+
+    bool DrainOutput(uint32_t timeoutMs) override {
+        // tcdrain has no time limit, so watch the output queue instead, in
+        // short sleeps (a byte takes about 1 ms at 9600 baud).
+        constexpr uint32_t kStepMs = 2;
+        const uint32_t start = SystemClock().Ticks();
+        for (;;) {
+            int queued = 0;
+            if (fd_ < 0 || ::ioctl(fd_, TIOCOUTQ, &queued) != 0) return false;
+            if (queued <= 0) return true;
+            const uint32_t elapsed = SystemClock().Ticks() - start;
+            if (elapsed >= timeoutMs) return false;
+            SystemClock().Sleep(std::min(kStepMs, timeoutMs - elapsed));
+        }
     }
 
     bool Purge(bool input, bool output) override {

@@ -163,5 +163,17 @@ TEST(SerialPty, WaitingCostsLittleProcessorTime) {
     EXPECT_LT(cpu, 100);
 }
 
+// A stop written just before the port is closed still reaches the controller.
+TEST(SerialPty, CommandWrittenBeforeCloseIsDelivered) {
+    PtyPeer peer(0);
+    for (int round = 0; round < 20; ++round) {
+        Stage stage(0, 0, 1000);
+        ASSERT_EQ(stage.Open(), 1);
+        ASSERT_EQ(stage.Send("L:"), 1);
+        ASSERT_EQ(stage.Close(), 1);
+        ASSERT_EQ(peer.Read(500, 5), "L:\r\n") << "round " << round;
+    }
+}
+
 }  // namespace
 }  // namespace astrel::test

@@ -57,6 +57,11 @@ bool FakeSerialDevice::Configure(const SerialSettings& settings) {
     return !line_->failConfigure;
 }
 
+bool FakeSerialDevice::DrainOutput(uint32_t /*timeoutMs*/) {
+    ++line_->drains;  // written bytes are taken at once: nothing is ever queued
+    return true;
+}
+
 bool FakeSerialDevice::Purge(bool input, bool /*output*/) {
     ++line_->purges;
     if (input) {

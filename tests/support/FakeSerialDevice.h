@@ -42,6 +42,7 @@ struct FakeLine {
     bool isOpen = false;
     int opens = 0;
     int purges = 0;
+    int drains = 0;  // DrainOutput calls
 
     // Failure injection.
     bool failOpen = false;
@@ -76,6 +77,7 @@ class FakeSerialDevice : public SerialDevice {
     bool Open(const std::string& path) override;
     void Close() override;
     bool Configure(const SerialSettings& settings) override;
+    bool DrainOutput(uint32_t timeoutMs) override;
     bool Purge(bool input, bool output) override;
     bool Query(PortState& state) override;
     int32_t Read(uint8_t* buffer, uint32_t size) override;
