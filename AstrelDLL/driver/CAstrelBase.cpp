@@ -7,12 +7,15 @@ int32_t CAstrelBase::GetStageList(int16_t /*index*/, int32_t* /*axisCount*/, cha
 }
 
 int32_t CAstrelBase::GetSpeedUnitList(int16_t /*index*/, char* name) {
-    if (name != nullptr) std::strcpy(name, "pps");
-    return 1;
+    return WriteTableEntry("pps", name);
 }
 
 int32_t CAstrelBase::GetAcclUnitList(int16_t /*index*/, char* name) {
-    if (name != nullptr) std::strcpy(name, "msec");
+    return WriteTableEntry("msec", name);
+}
+
+int32_t CAstrelBase::WriteTableEntry(const char* entry, char* out) {
+    if (out != nullptr) std::memcpy(out, entry, std::strlen(entry) + 1);
     return 1;
 }
 

@@ -71,6 +71,10 @@ class CAstrelBase : public CSerialCommunication {
     const char* StageName() const { return stageName_; }
 
   protected:
+    // Writes a constant table entry (model or unit name) with its terminator
+    // to `out` (null: nothing) and returns 1. The catalogue hands every
+    // driver a 64-byte buffer, which holds every entry of every table.
+    static int32_t WriteTableEntry(const char* entry, char* out);
     // Reads replies until the last complete line the controller sent is in
     // `buffer` (a read that leaves nothing waiting). 0 when a read failed.
     int32_t ReceiveLastReply(char* buffer, int32_t size);

@@ -39,13 +39,6 @@ constexpr int32_t kStatusMoving = 1;
 constexpr int32_t kStatusLimit = 4;
 constexpr int32_t kStatusNoReply = 6;
 
-// Copies a constant table entry with its terminator (the caller's buffer holds
-// at least the 64 bytes that the catalogue gives every driver).
-int32_t WriteEntry(const char* entry, char* out) {
-    if (out != nullptr) std::memcpy(out, entry, std::strlen(entry) + 1);
-    return 1;
-}
-
 }  // namespace
 
 // ---------------------------------------------------------------- models
@@ -71,17 +64,17 @@ int32_t CAstrelQT::SelectStage() {
 int32_t CAstrelQT::GetStageList(int16_t index, int32_t* axisCount, char* name) {
     if (index < 0 || index >= kModelCount) return 0;
     if (axisCount != nullptr) *axisCount = kModels[index].axisCount;
-    return WriteEntry(kModels[index].name, name);
+    return WriteTableEntry(kModels[index].name, name);
 }
 
 int32_t CAstrelQT::GetSpeedUnitList(int16_t index, char* name) {
     if (index < 0 || index >= kModelCount) return 0;
-    return WriteEntry("pps", name);
+    return WriteTableEntry("pps", name);
 }
 
 int32_t CAstrelQT::GetAcclUnitList(int16_t index, char* name) {
     if (index < 0 || index >= kModelCount) return 0;
-    return WriteEntry("msec", name);
+    return WriteTableEntry("msec", name);
 }
 
 bool CAstrelQT::ModelCarries(int stageAxis) const {

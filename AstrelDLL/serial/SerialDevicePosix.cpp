@@ -21,10 +21,10 @@ namespace {
 
 class PosixSerialDevice : public SerialDevice {
   public:
-    ~PosixSerialDevice() override { Close(); }
+    ~PosixSerialDevice() override { CloseDescriptor(); }
 
     bool Open(const std::string& path) override {
-        Close();
+        CloseDescriptor();
         if (path.empty()) return false;
         const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
         if (fd < 0) return false;
@@ -38,7 +38,9 @@ class PosixSerialDevice : public SerialDevice {
         return true;
     }
 
-    void Close() override {
+    void Close() override { CloseDescriptor(); }
+
+    void CloseDescriptor() {
         if (fd_ >= 0) {
             ::ioctl(fd_, TIOCNXCL);
             ::close(fd_);
