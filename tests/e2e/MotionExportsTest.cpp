@@ -1,8 +1,11 @@
 // Motion, status and maker-specific exports through the C interface, with a
-// scripted QT controller on a pseudo-terminal: axis signs in both directions,
-// no-stage results, and the gates of the maker-specific exports.
+// scripted QT3 controller on a pseudo-terminal: the command lines each call
+// sends, axis signs in both directions, no-stage results, and the gates of the
+// maker-specific exports.
 #include <climits>
+#include <functional>
 #include <map>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -15,162 +18,218 @@ namespace {
 using astrel::test::PtyPeer;
 using Lines = std::vector<std::string>;
 
-class MotionExports : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        for (int32_t h = 0; h < 10; ++h) ReleaseAstrel(h);
-        handle_ = static_cast<int32_t>(Astrel());
-        SetUseStageName(handle_, "QT3");
+// A QT3 stage handle opened on a pseudo-terminal whose controller answers
+// the lines in `replies` and records every line it receives.
+class ScriptedStage {
+  public:
+    ScriptedStage() {
+        for (int32_t slot = 0; slot < 10; ++slot) ReleaseAstrel(slot);
+        h = static_cast<int32_t>(Astrel());
+        SetUseStageName(h, "QT3");
         // Port 0, the QT line defaults, a short time-out for silent-controller cases.
         const CommunicationParam param{0, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF, 200};
-        SetCommunicationParam(handle_, &param);
-        ASSERT_EQ(OpenComPort(handle_), 1);
-        peer_.Serve([this](const std::string& line) {
+        SetCommunicationParam(h, &param);
+        EXPECT_EQ(OpenComPort(h), 1);
+        peer.Serve([this](const std::string& line) {
+            std::lock_guard lock(mutex_);
             const auto it = replies_.find(line);
             return it != replies_.end() ? it->second : std::string();
         });
     }
-    void TearDown() override { ReleaseAstrel(handle_); }
+    ~ScriptedStage() { ReleaseAstrel(h); }
+    ScriptedStage(const ScriptedStage&) = delete;
+    ScriptedStage& operator=(const ScriptedStage&) = delete;
 
-    // The lines the controller received for `count` commands.
+    void Reply(const std::string& line, const std::string& reply) {
+        std::lock_guard lock(mutex_);
+        replies_[line] = reply;
+    }
+    // The lines the controller has received once it has `count` of them.
     Lines Received(size_t count) {
-        EXPECT_TRUE(peer_.WaitForLines(count));
-        return peer_.Lines();
+        EXPECT_TRUE(peer.WaitForLines(count));
+        return peer.Lines();
     }
 
-    PtyPeer peer_{0};
+    PtyPeer peer{0};
+    int32_t h = -1;
+
+  private:
+    std::mutex mutex_;
     std::map<std::string, std::string> replies_;
-    int32_t handle_ = -1;
 };
 
-TEST_F(MotionExports, SignsScaleMovesJogsAndPositionSetting) {
-    ASSERT_EQ(SetAxisSign(handle_, 0, -1), 1);
-    EXPECT_EQ(MoveABS(handle_, 100, 200, 300), 1);
-    EXPECT_EQ(MoveREL(handle_, 5, -6, 7), 1);
-    EXPECT_EQ(SetStagePosition(handle_, 1, 2, 3), 1);
-    EXPECT_EQ(SetOriginNowPos(handle_), 1);
-    ASSERT_EQ(SetAxisSign(handle_, 0, 1), 1);
-    ASSERT_EQ(SetAxisSign(handle_, 2, -1), 1);
-    EXPECT_EQ(MoveJOG(handle_, 0, 1, -1), 1);
-    EXPECT_EQ(MoveABS(handle_, INT32_MIN, 0, INT32_MIN), 1);  // wraps to itself
-    EXPECT_EQ(Received(7), (Lines{"AGO:A-100B200C300", "MGO:A-5B-6C7", "R:A-1B2C3", "R:A0B0C0",
-                                  "L:A", "JGO:B+C+", "AGO:A-2147483648B0C-2147483648"}));
-}
-
-TEST_F(MotionExports, PositionIsScaledOnTheWayBack) {
-    replies_["Q:A0B0C0"] = "-100,200,300\r\n";
-    SetAxisSign(handle_, 0, -1);
-    int32_t x = 0, y = 0, z = 0;
-    EXPECT_EQ(GetStagePosition(handle_, &x, &y, &z), 1);
-    EXPECT_EQ((std::vector<int32_t>{x, y, z}), (std::vector<int32_t>{100, 200, 300}));
-    y = 0;
-    EXPECT_EQ(GetStagePosition(handle_, nullptr, &y, nullptr), 1);  // missing outputs skipped
-    EXPECT_EQ(y, 200);
-}
-
-TEST_F(MotionExports, FailedPositionReadStillNegatesWhatTheHostLeft) {
-    SetAxisSign(handle_, 1, -1);  // no reply is scripted: the query times out
-    int32_t x = 7, y = 5, z = 9;
-    EXPECT_EQ(GetStagePosition(handle_, &x, &y, &z), 0);
-    EXPECT_EQ((std::vector<int32_t>{x, y, z}), (std::vector<int32_t>{7, -5, 9}));
-}
-
-TEST_F(MotionExports, SignValuesOtherThanMinusOneCountAsPlusOne) {
-    for (const int16_t sign : {0, 2, -2, SHRT_MIN}) {
-        SetAxisSign(handle_, 0, -1);
-        EXPECT_EQ(SetAxisSign(handle_, 0, sign), 1);
-        EXPECT_EQ(MoveABS(handle_, 10, 0, 0), 1);
+// Each call, made on a fresh QT3 stage, with its result and the lines it sends.
+TEST(MotionExports, CallsSendTheirCommandLines) {
+    const struct {
+        const char* name;
+        std::function<int32_t(int32_t)> call;
+        int32_t result;
+        Lines sent;
+    } cases[] = {
+        {"absolute move",
+         [](int32_t h) { return MoveABS(h, 1000, -250, 0); },
+         1,
+         {"AGO:A1000B-250C0"}},
+        {"relative move skips zero distances",
+         [](int32_t h) { return MoveREL(h, 5, 0, -7); },
+         1,
+         {"MGO:A5C-7"}},
+        {"jog stops the held axis first",
+         [](int32_t h) { return MoveJOG(h, 1, 0, -1); },
+         1,
+         {"L:B", "JGO:A+C-"}},
+        {"origin", [](int32_t h) { return MoveOriginPosition(h); }, 1, {"H:ABC"}},
+        {"stop and jog stop are one stop",
+         [](int32_t h) { return StopMove(h) + StopJOG(h); },
+         2,
+         {"L:", "L:"}},
+        {"immediate stop", [](int32_t h) { return StopNow(h); }, 1, {"E:"}},
+        {"speeds",
+         [](int32_t h) { return SetMoveSpeeds(h, 1, 100, 2000, 300); },
+         1,
+         {"D:B100,2000,300"}},
+        {"origin here", [](int32_t h) { return SetOriginNowPos(h); }, 1, {"R:A0B0C0"}},
+        {"signs scale moves",
+         [](int32_t h) {
+             SetAxisSign(h, 0, -1);
+             return MoveABS(h, 100, 200, 300) + MoveREL(h, 5, -6, 7) + SetStagePosition(h, 1, 2, 3);
+         },
+         3,
+         {"AGO:A-100B200C300", "MGO:A-5B-6C7", "R:A-1B2C3"}},
+        {"signs leave the origin at zero",
+         [](int32_t h) {
+             SetAxisSign(h, 1, -1);
+             return SetOriginNowPos(h);
+         },
+         1,
+         {"R:A0B0C0"}},
+        {"signs scale jog directions",
+         [](int32_t h) {
+             SetAxisSign(h, 2, -1);
+             return MoveJOG(h, 0, 1, -1);
+         },
+         1,
+         {"L:A", "JGO:B+C+"}},
+        {"the most negative value wraps to itself",
+         [](int32_t h) {
+             SetAxisSign(h, 0, -1);
+             return MoveABS(h, INT32_MIN, 0, 0);
+         },
+         1,
+         {"AGO:A-2147483648B0C0"}},
+        {"signs other than -1 count as +1",
+         [](int32_t h) {
+             SetAxisSign(h, 0, -1);
+             const int32_t stored = SetAxisSign(h, 0, 0) + SetAxisSign(h, 1, 2) +
+                                    SetAxisSign(h, 2, -2) + SetAxisSign(h, 3, -1);
+             return stored + MoveABS(h, 1, 2, 3);
+         },
+         4,
+         {"AGO:A1B2C3"}},
+        {"axis assignment reaches the QT driver",
+         [](int32_t h) {
+             return SetAxisNum(h, 2, 1, 0) + SetAxisNum(h, 4, 1, 0) + MoveABS(h, 1, 2, 3);
+         },
+         2,
+         {"AGO:A3B2C1"}},
+        {"a stored maker type of another maker closes the gate",
+         [](int32_t h) {
+             SetUseMakerType(h, 3);
+             return SetAxisNum(h, 2, 1, 0) + MoveABS(h, 1, 2, 3);
+         },
+         2,
+         {"AGO:A1B2C3"}},
+        {"trigger exports pass over a QT stage",
+         [](int32_t h) {
+             int32_t lower = 11, upper = 22;
+             const int32_t r = SetTrigger(h, 1, 2) + OnceTrigger(h) + StopTrigger(h) +
+                               GetTriggerRange(h, &lower, &upper);
+             return r + (lower == 11 && upper == 22 ? 0 : 100) + MoveABS(h, 0, 0, 0);
+         },
+         5,
+         {"AGO:A0B0C0"}},
+        {"direction read-modify-write",
+         [](int32_t h) { return StgSetStageDirection(h, 1, -1); },
+         1,
+         {"P:18R", "P:18A0B1C0"}},
+        {"direction of no axis sends nothing",
+         [](int32_t h) { return CP310SetStageDirection(h, 3, -1) + MoveABS(h, 0, 0, 0); },
+         1,
+         {"AGO:A0B0C0"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScriptedStage stage;  // fresh: default signs and axes, no lines seen
+        stage.Reply("P:18R", "0,1,0\r\n");
+        EXPECT_EQ(c.call(stage.h), c.result);
+        EXPECT_EQ(stage.Received(c.sent.size()), c.sent);
     }
-    EXPECT_EQ(SetAxisSign(handle_, 3, -1), 0);
-    EXPECT_EQ(SetAxisSign(handle_, -1, -1), 0);
-    EXPECT_EQ(MoveABS(handle_, 10, 0, 0), 1);
-    EXPECT_EQ(Received(5), Lines(5, "AGO:A10B0C0"));
 }
 
-TEST_F(MotionExports, StopJogAndStopMoveSendTheSameStop) {
-    EXPECT_EQ(StopJOG(handle_), 1);
-    EXPECT_EQ(StopMove(handle_), 1);
-    EXPECT_EQ(StopNow(handle_), 1);
-    EXPECT_EQ(MoveOriginPosition(handle_), 1);
-    EXPECT_EQ(SetMoveSpeeds(handle_, 1, 100, 2000, 300), 1);
-    EXPECT_EQ(Received(5), (Lines{"L:", "L:", "E:", "H:ABC", "D:B100,2000,300"}));
-}
-
-TEST_F(MotionExports, StatusAndRunningFollowTheController) {
-    replies_["Q:A0B0C0"] = "1200,-500D,0\r\n";
-    EXPECT_EQ(GetStageStatus(handle_), 1);
-    EXPECT_EQ(IsStageRunning(handle_), 1);
-    int32_t running = -1;
-    EXPECT_EQ(IsStageRunningEx(handle_, &running), 1);
+TEST(MotionExports, StatusAndPositionFollowTheControllerAndTheSigns) {
+    ScriptedStage stage;
+    const int32_t h = stage.h;
+    stage.Reply("Q:A0B0C0", "-100,200D,300\r\n");
+    SetAxisSign(h, 0, -1);
+    EXPECT_EQ(GetStageStatus(h), 1);
+    EXPECT_EQ(IsStageRunning(h), 1);
+    int32_t running = -1, x = 0, y = 0, z = 0;
+    EXPECT_EQ(IsStageRunningEx(h, &running), 1);
     EXPECT_EQ(running, 1);
-    replies_["Q:A0B0C0"] = "0L,0,0\r\n";
-    EXPECT_EQ(IsStopByLimit(handle_, 0xFFFF), 1);
-    EXPECT_EQ(IsStopByLimit(handle_, 0), 1);
-    EXPECT_EQ(IsStopByLimit(handle_, 1), 0);
-}
+    EXPECT_EQ(GetStagePosition(h, &x, &y, &z), 1);
+    EXPECT_EQ((std::vector<int32_t>{x, y, z}), (std::vector<int32_t>{100, 200, 300}));
+    EXPECT_EQ(GetStagePosition(h, nullptr, &y, nullptr), 1);  // missing outputs are skipped
 
-TEST_F(MotionExports, GatedExportsPassOnlyTheirOwnMaker) {
-    // A QT stage: the trigger exports answer 1 and send nothing.
-    int32_t lower = 11, upper = 22;
-    EXPECT_EQ(SetTrigger(handle_, 1, 2), 1);
-    EXPECT_EQ(OnceTrigger(handle_), 1);
-    EXPECT_EQ(StopTrigger(handle_), 1);
-    EXPECT_EQ(GetTriggerRange(handle_, &lower, &upper), 1);
-    EXPECT_EQ(lower + upper, 33);
+    stage.Reply("Q:A0B0C0", "0L,0,0\r\n");
+    EXPECT_EQ(IsStopByLimit(h, 0xFFFF), 1);
+    EXPECT_EQ(IsStopByLimit(h, 1), 0);
 
-    // Axis assignment reaches the QT driver: X on C, Y on B, Z on A.
-    EXPECT_EQ(SetAxisNum(handle_, 2, 1, 0), 1);
-    EXPECT_EQ(SetAxisNum(handle_, 4, 1, 0), 0);  // refused by the driver
-    // With the stored maker type changed, the gate closes before the driver.
-    SetUseMakerType(handle_, 3);
-    EXPECT_EQ(SetAxisNum(handle_, 0, 1, 2), 1);
-    EXPECT_EQ(MoveABS(handle_, 1, 2, 3), 1);
-    EXPECT_EQ(Received(1), (Lines{"AGO:A3B2C1"}));
-}
-
-TEST_F(MotionExports, DirectionExportsReachTheDriver) {
-    replies_["P:18R"] = "0,1,0\r\n";
-    EXPECT_EQ(StgSetStageDirection(handle_, 1, -1), 1);
-    EXPECT_EQ(CP310SetStageDirection(handle_, 3, -1), 0);  // no such axis: nothing sent
-    EXPECT_EQ(Received(2), (Lines{"P:18R", "P:18A0B1C0"}));
+    // A silent controller: the driver fails and what the host left is still scaled.
+    stage.Reply("Q:A0B0C0", "");
+    SetAxisSign(h, 1, -1);
+    x = 7, y = 5, z = 9;
+    EXPECT_EQ(GetStagePosition(h, &x, &y, &z), 0);
+    EXPECT_EQ((std::vector<int32_t>{x, y, z}), (std::vector<int32_t>{-7, -5, 9}));
 }
 
 // Every stage export for handles that name no stage: out of range, an empty
 // slot, and a handle that was never opened.
-TEST_F(MotionExports, NoStageResults) {
+TEST(MotionExports, NoStageResults) {
+    ScriptedStage stage;
     const auto unopened = static_cast<int32_t>(Astrel());
     for (const int32_t h : {10, -1, 9, unopened}) {
         SCOPED_TRACE(h);
         int32_t a = 1, b = 2, c = 3;
         EXPECT_EQ(GetStageStatus(h), 7);
-        EXPECT_EQ(RemoteStage(h, 1), 0);
-        EXPECT_EQ(IsStageRunning(h), 0);
-        EXPECT_EQ(IsStageRunningEx(h, &a), 0);
-        EXPECT_EQ(IsStopByLimit(h, 0xFFFF), 0);
-        EXPECT_EQ(GetStagePosition(h, &a, &b, &c), 0);
-        EXPECT_EQ(GetTriggerRange(h, &b, &c), 0);
+        EXPECT_EQ(
+            IsStageRunningEx(h, &a) + GetStagePosition(h, &a, &b, &c) + GetTriggerRange(h, &b, &c),
+            0);
         EXPECT_EQ((std::vector<int32_t>{a, b, c}), (std::vector<int32_t>{1, 2, 3}));
-        EXPECT_EQ(SetStagePosition(h, 1, 2, 3), 0);
-        EXPECT_EQ(SetOriginNowPos(h), 0);
-        EXPECT_EQ(MoveABS(h, 1, 2, 3), 0);
-        EXPECT_EQ(MoveREL(h, 1, 2, 3), 0);
-        EXPECT_EQ(MoveJOG(h, 1, 1, 1), 0);
-        EXPECT_EQ(StopMove(h), 0);
-        EXPECT_EQ(StopJOG(h), 0);
-        EXPECT_EQ(StopNow(h), 0);
-        EXPECT_EQ(MoveOriginPosition(h), 0);
-        EXPECT_EQ(SetMoveSpeeds(h, 0, 1, 2, 3), 0);
-        EXPECT_EQ(CP310SetStageDirection(h, 0, -1), 0);
-        EXPECT_EQ(StgSetStageDirection(h, 0, -1), 0);
-        EXPECT_EQ(SetAxisNum(h, 0, 1, 2), 0);
-        EXPECT_EQ(SetTrigger(h, 1, 2), 0);
-        EXPECT_EQ(OnceTrigger(h), 0);
-        EXPECT_EQ(StopTrigger(h), 0);
+        const int32_t results[] = {RemoteStage(h, 1),
+                                   IsStageRunning(h),
+                                   IsStopByLimit(h, 0xFFFF),
+                                   SetStagePosition(h, 1, 2, 3),
+                                   SetOriginNowPos(h),
+                                   MoveABS(h, 1, 2, 3),
+                                   MoveREL(h, 1, 2, 3),
+                                   MoveJOG(h, 1, 1, 1),
+                                   StopMove(h),
+                                   StopJOG(h),
+                                   StopNow(h),
+                                   MoveOriginPosition(h),
+                                   SetMoveSpeeds(h, 0, 1, 2, 3),
+                                   CP310SetStageDirection(h, 0, -1),
+                                   StgSetStageDirection(h, 0, -1),
+                                   SetAxisNum(h, 0, 1, 2),
+                                   SetTrigger(h, 1, 2),
+                                   OnceTrigger(h),
+                                   StopTrigger(h)};
+        for (const int32_t r : results) EXPECT_EQ(r, 0);
     }
     EXPECT_EQ(SetAxisSign(unopened, 1, -1), 1);  // signs need no driver
     EXPECT_EQ(SetAxisSign(10, 1, -1), 0);
-    EXPECT_EQ(IsStageRunningEx(handle_, nullptr), 0);
-    EXPECT_TRUE(peer_.Lines().empty());
+    EXPECT_EQ(IsStageRunningEx(stage.h, nullptr), 0);
+    EXPECT_TRUE(stage.peer.Lines().empty());
 }
 
 }  // namespace
