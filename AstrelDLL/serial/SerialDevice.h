@@ -58,9 +58,13 @@ class SerialDevice {
 // drivers time themselves with. The counter is 32 bits wide and wraps.
 class Clock {
   public:
-    virtual ~Clock() = default;
     virtual uint32_t Ticks() = 0;
     virtual void Sleep(uint32_t ms) = 0;
+
+  protected:
+    // Not destroyed through this interface; a trivial destructor lets the
+    // system clock outlive every port, even while the library unloads.
+    ~Clock() = default;
 };
 
 // The operating system's device for a new port object.

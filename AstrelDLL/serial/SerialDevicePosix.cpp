@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <string>
+#include <type_traits>
 
 #include "serial/SerialDevice.h"
 #include "serial/SerialDevicePosixLine.h"
@@ -145,7 +146,11 @@ std::unique_ptr<SerialDevice> MakeSystemSerialDevice() {
     return std::make_unique<PosixSerialDevice>();
 }
 
+static_assert(std::is_trivially_destructible_v<MonotonicClock>);
+
 Clock& SystemClock() {
+    // Trivially destructible, so it is still there when ports close while
+    // the library unloads.
     static MonotonicClock clock;
     return clock;
 }
