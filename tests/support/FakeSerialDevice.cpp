@@ -1,8 +1,17 @@
 #include "FakeSerialDevice.h"
 
 #include <algorithm>
+#include <stdexcept>
 
 namespace astrel::test {
+namespace {
+
+// Ticks wrap: `at` has come when it is not ahead of `now`.
+bool Reached(uint32_t now, uint32_t at) {
+    return static_cast<int32_t>(now - at) >= 0;
+}
+
+}  // namespace
 
 void FakeLine::Queue(const std::string& bytes, uint32_t delayMs) {
     const uint32_t at = clock.now_ + delayMs;
@@ -18,33 +27,29 @@ std::string FakeLine::TakeWritten() {
 std::vector<std::string> FakeLine::TakeLines() {
     std::vector<std::string> lines;
     std::string current;
-    for (char c : TakeWritten()) {
-        if (c == '\r' || c == '\n') {
-            if (!current.empty()) lines.push_back(current);
-            current.clear();
-        } else {
+    for (char c : TakeWritten() + "\n") {
+        if (c != '\r' && c != '\n') {
             current += c;
+        } else if (!current.empty()) {
+            lines.push_back(current);
+            current.clear();
         }
     }
-    if (!current.empty()) lines.push_back(current);
     return lines;
 }
 
 uint32_t FakeLine::Ready() const {
     uint32_t n = 0;
-    for (const auto& [at, byte] : input) {
-        // Ticks wrap: a byte is ready when its tick is not ahead of now.
-        if (static_cast<int32_t>(clock.now_ - at) < 0) break;
-        ++n;
-    }
+    while (n < input.size() && Reached(clock.now_, input[n].first)) ++n;
     return n;
 }
 
-bool FakeSerialDevice::Open(const std::string& path) {
-    line_->openedPath = path;
-    if (line_->failOpen) return false;
+bool FakeLine::Gone() const {
+    return hangUpAt && Reached(clock.now_, *hangUpAt);
+}
+
+bool FakeSerialDevice::Open(const std::string& /*path*/) {
     line_->isOpen = true;
-    ++line_->opens;
     return true;
 }
 
@@ -52,35 +57,30 @@ void FakeSerialDevice::Close() {
     line_->isOpen = false;
 }
 
-bool FakeSerialDevice::Configure(const SerialSettings& settings) {
-    line_->configured = settings;
+bool FakeSerialDevice::Configure(const SerialSettings& /*settings*/) {
     return !line_->failConfigure;
 }
 
 bool FakeSerialDevice::DrainOutput(uint32_t /*timeoutMs*/) {
-    ++line_->drains;  // written bytes are taken at once: nothing is ever queued
-    return true;
+    return true;  // written bytes are taken at once: nothing is ever queued
 }
 
 bool FakeSerialDevice::Purge(bool input, bool /*output*/) {
-    ++line_->purges;
-    if (input) {
-        const uint32_t ready = line_->Ready();
-        line_->input.erase(line_->input.begin(), line_->input.begin() + ready);
-    }
+    if (input) line_->input.erase(line_->input.begin(), line_->input.begin() + line_->Ready());
     return true;
 }
 
 bool FakeSerialDevice::Query(PortState& state) {
-    if (line_->failQuery || line_->hungUp) return false;
-    state.bytesWaiting = line_->Ready();
+    if (++line_->queries > 1000000) throw std::logic_error("the port polls without end");
+    if (line_->failQuery) return false;
+    state.bytesWaiting = line_->Gone() ? 0 : line_->Ready();
     state.lineError = line_->lineErrors > 0;
     if (line_->lineErrors > 0) --line_->lineErrors;
     return true;
 }
 
 int32_t FakeSerialDevice::Read(uint8_t* buffer, uint32_t size) {
-    if (line_->failRead || line_->hungUp) return -1;
+    if (line_->failRead || line_->Gone()) return -1;
     const uint32_t n = std::min(size, line_->Ready());
     for (uint32_t i = 0; i < n; ++i) {
         buffer[i] = line_->input.front().second;
@@ -90,44 +90,42 @@ int32_t FakeSerialDevice::Read(uint8_t* buffer, uint32_t size) {
 }
 
 int32_t FakeSerialDevice::Write(const uint8_t* data, uint32_t size, uint32_t timeoutMs) {
-    if (line_->failWrite || line_->hungUp) return -1;
-    if (line_->writeStalls > 0) {
-        --line_->writeStalls;
-        line_->clock.Advance(timeoutMs);
-        return 0;
-    }
+    if (line_->failWrite || line_->Gone()) return -1;
     uint32_t n = size;
-    if (line_->maxWriteChunk != 0) n = std::min(n, line_->maxWriteChunk);
+    if (!line_->writes.empty()) {
+        const int32_t step = line_->writes.front();
+        line_->writes.pop_front();
+        if (step < 0) return -1;
+        n = std::min(n, static_cast<uint32_t>(step));
+    } else if (line_->writeStalls > 0) {
+        --line_->writeStalls;
+        n = 0;
+    }
+    if (n == 0) line_->clock.now_ += timeoutMs;  // a stalled write waits out its time-out
     for (uint32_t i = 0; i < n; ++i) {
         const char c = static_cast<char>(data[i]);
         line_->written += c;
-        if (c == '\r' || c == '\n') {
-            if (!line_->pendingLine.empty() && line_->responder) {
-                const std::string done = line_->pendingLine;
-                line_->pendingLine.clear();
-                line_->responder(done);
-            }
-            line_->pendingLine.clear();
-        } else {
+        if (c != '\r' && c != '\n') {
             line_->pendingLine += c;
+            continue;
         }
+        std::string done;
+        done.swap(line_->pendingLine);
+        if (!done.empty() && line_->responder) line_->responder(done);
     }
     return static_cast<int32_t>(n);
 }
 
 WaitResult FakeSerialDevice::WaitReadable(uint32_t timeoutMs) {
-    if (line_->hungUp) return WaitResult::kFailed;
-    if (line_->Ready() > 0) return WaitResult::kReadable;
-    // Jump to the next scheduled byte, or to the end of the wait.
-    if (!line_->input.empty()) {
-        const uint32_t gap = line_->input.front().first - line_->clock.now_;
-        if (gap <= timeoutMs) {
-            line_->clock.Advance(gap);
-            return WaitResult::kReadable;
-        }
-    }
-    line_->clock.Advance(timeoutMs);
-    return WaitResult::kTimedOut;
+    // Jump to the next scheduled byte or hang-up, or to the end of the wait.
+    uint32_t wait = timeoutMs;
+    if (!line_->input.empty())
+        wait = std::min(wait, line_->input.front().first - line_->clock.now_);
+    if (line_->hangUpAt) wait = std::min(wait, *line_->hangUpAt - line_->clock.now_);
+    if (line_->Ready() > 0 || line_->Gone()) wait = 0;
+    line_->clock.now_ += wait;
+    if (line_->Gone()) return WaitResult::kFailed;
+    return line_->Ready() > 0 ? WaitResult::kReadable : WaitResult::kTimedOut;
 }
 
 }  // namespace astrel::test

@@ -8,6 +8,7 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -23,7 +24,6 @@ class FakeClock : public Clock {
         now_ += ms;
         slept_ += ms;
     }
-    void Advance(uint32_t ms) { now_ += ms; }
     uint32_t now_;
     uint64_t slept_ = 0;  // total of every Sleep
 };
@@ -37,37 +37,40 @@ struct FakeLine {
     // Input not yet read: each byte with the tick from which it is readable.
     std::deque<std::pair<uint32_t, uint8_t>> input;
     std::string written;  // every byte written, in order
-    std::string openedPath;
-    SerialSettings configured;
     bool isOpen = false;
-    int opens = 0;
-    int purges = 0;
-    int drains = 0;  // DrainOutput calls
 
     // Failure injection.
-    bool failOpen = false;
     bool failConfigure = false;
     bool failQuery = false;
     bool failRead = false;
-    bool hungUp = false;  // reads and waits fail as for an unplugged adapter
     int lineErrors = 0;   // the next this-many queries report a line error
     int writeStalls = 0;  // the next this-many writes take nothing
     bool failWrite = false;
-    uint32_t maxWriteChunk = 0;  // when non-zero, a write takes at most this many bytes
+    // Results of the next writes, taken before writeStalls: n > 0 takes at
+    // most n bytes, 0 stalls, -1 fails.
+    std::deque<int32_t> writes;
+    // From this tick on the device is gone: queries find nothing waiting
+    // (failQuery makes them fail too), reads, writes and waits fail, and a
+    // wait in progress ends then.
+    std::optional<uint32_t> hangUpAt;
 
     // Called with each complete line written (without its CR/LF); may Queue a reply.
     std::function<void(const std::string&)> responder;
 
     // Makes `bytes` readable `delayMs` after now.
     void Queue(const std::string& bytes, uint32_t delayMs = 0);
+    // The device vanishes `delayMs` after now.
+    void HangUp(uint32_t delayMs = 0) { hangUpAt = clock.now_ + delayMs; }
     // The bytes written since the last call, and forget them.
     std::string TakeWritten();
     // The lines written since the last call (split at CR/LF), and forget them.
     std::vector<std::string> TakeLines();
     // Bytes readable now.
     uint32_t Ready() const;
+    bool Gone() const;
 
     std::string pendingLine;  // responder's partial line
+    int queries = 0;          // a port that polls without end fails its test
 };
 
 class FakeSerialDevice : public SerialDevice {

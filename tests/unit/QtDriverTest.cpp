@@ -1,585 +1,380 @@
-// The QT driver core on the in-memory device: models, catalogue,
-// the status query and what is built on it, and the motion commands, by the
-// exact command lines written and scripted replies.
+// The QT driver on the in-memory device, judged by the exact command lines it
+// writes and what it makes of scripted controller replies.
+#include <gtest/gtest.h>
+
+#include <algorithm>
 #include <climits>
-#include <cstring>
+#include <cstdint>
+#include <deque>
 #include <functional>
 #include <random>
 #include <string>
+#include <vector>
 
-#include "QtFixture.h"
-#include "driver/ReplyFields.h"
+#include "FakeSerialDevice.h"
+#include "makers/CAstrelQT.h"
 
 namespace astrel::test {
 namespace {
 
-// ---------------------------------------------------------------- defaults and catalogue
+using Lines = std::vector<std::string>;
+using Replies = std::deque<std::string>;
+using Call = std::function<int32_t(CAstrelQT&)>;
+constexpr uint16_t kNone = 0xFFFF;
 
-TEST(QtCatalogue, SerialDefaults) {
+// A driver on an open in-memory port, its model selected (unless null). Each
+// query line (Q:..., P:..R, S:R) takes the next scripted reply; an empty entry
+// or an empty script leaves the line silent. When `writable` is not negative,
+// the command after the first `writable` lines is not taken; later ones are.
+struct Bench {
+    explicit Bench(const char* model, int writable = -1) : writesLeft(writable) {
+        rig.Attach(qt);
+        EXPECT_EQ(qt.OpenPort(), 1);
+        if (writesLeft == 0) rig.line->writeStalls = 2;  // the port gives up after two
+        rig.line->responder = [this](const std::string& line) {
+            if (writesLeft > 0 && --writesLeft == 0) rig.line->writeStalls = 2;
+            if (line.rfind("Q:", 0) != 0 && line.back() != 'R') return;
+            if (replies.empty()) return;
+            if (!replies.front().empty()) rig.line->Queue(replies.front() + "\r\n");
+            replies.pop_front();
+        };
+        if (model == nullptr) return;
+        qt.SetStageName(model);
+        EXPECT_EQ(qt.SelectStage(), 1) << model;
+    }
+    Lines Written() { return rig.line->TakeLines(); }
+
+    FakeRig rig;  // outlives the driver, which keeps its clock
+    Replies replies;
+    int writesLeft;
     CAstrelQT qt;
-    EXPECT_EQ(qt.GetDefaultDelimiter(), 0);
-    EXPECT_EQ(qt.GetDefaultBaudRate(), 6);
-    EXPECT_EQ(qt.GetDefaultParity(), 0);
-    EXPECT_EQ(qt.GetDefaultStopBits(), 0);
-    EXPECT_EQ(qt.GetDefaultDataBits(), 1);
-    EXPECT_EQ(qt.GetDefaultFlowControl(), 0);
-    EXPECT_EQ(qt.InitializeStage(), 1);
-    EXPECT_EQ(qt.RemoteStage(1), 1);
-    uint32_t value = 77;
-    EXPECT_EQ(qt.GetFunctionProperty(0, &value), 0);
-    EXPECT_EQ(value, 77u);
+};
+
+struct CommandRow {
+    const char* model;
+    Call call;
+    Lines lines;  // every line written
+    int32_t result;
+    Replies replies = {};
+    int writable = -1;
+};
+
+TEST(QtDriver, CommandTable) {
+    const Lines q3 = {"Q:A0B0C0"}, q3twice = {q3[0], q3[0]};
+    const CommandRow rows[] = {
+        // The status query: one resend after a silent read, and the last line counts.
+        {"QT3", [](auto& d) { return d.GetStageStatus(); }, q3twice, 1, {"", "4,5D,6"}},
+        {"QT3", [](auto& d) { return d.GetStageStatus(); }, q3twice, 6},
+        {"QT3", [](auto& d) { return d.GetStageStatus(); }, q3, 6, {}, 1},
+        {"QT3", [](auto& d) { return d.GetStageStatus(); }, q3, 0, {"1D,1,1\r\n2,2,2"}},
+        {"QT3", [](auto& d) { return d.IsStageRunning(); }, q3twice, 0, {"1D", "1"}},
+        {"QT3", [](auto& d) { return d.IsStageRunning(); }, q3twice, 1, {"1", "1D"}},
+        {"QT3", [](auto& d) { return d.IsStopByLimit(0xFFFF); }, q3, 1, {"1,2L"}},
+        {"QT3", [](auto& d) { return d.IsStopByLimit(0xFFFF); }, q3, 0, {"1D,2L"}},
+        {"QT3", [](auto& d) { return d.IsStopByLimit(0); }, q3, 1, {"1L,2D"}},
+        {"QT3", [](auto& d) { return d.IsStopByLimit(0); }, q3, 0, {"1,2L"}},
+        {"QT3", [](auto& d) { return d.IsStopByLimit(1); }, q3, 0, {"1L,2L"}},
+        // Motion: pieces in letter order, for the axes each model carries.
+        {"QT3", [](auto& d) { return d.MoveABS(1000, -250, 0); }, {"AGO:A1000B-250C0"}, 1},
+        {"MSC2", [](auto& d) { return d.MoveABS(1, 2, 3); }, {"AGO:A1B2"}, 1},
+        {"QT1", [](auto& d) { return d.MoveABS(-5, 6, 7); }, {"AGO:A-5"}, 1},
+        {"QT3", [](auto& d) { return d.SetStagePosition(0, 0, 0); }, {"R:A0B0C0"}, 1},
+        {"QT3", [](auto& d) { return d.MoveREL(0, 0, 0); }, {"MGO:"}, 1},
+        {"QT3", [](auto& d) { return d.MoveREL(5, 0, -3); }, {"MGO:A5C-3"}, 1},
+        {"MSC2", [](auto& d) { return d.MoveREL(1, 2, 3); }, {"MGO:A1B2"}, 1},
+        {"QT1", [](auto& d) { return d.MoveREL(1, 2, 3); }, {"MGO:A1"}, 1},
+        {"QT3", [](auto& d) { return d.MoveJOG(1, 0, -1); }, {"L:B", "JGO:A+C-"}, 1},
+        {"QT3", [](auto& d) { return d.MoveJOG(0, 0, 0); }, {"L:A", "L:B", "L:C"}, 1},
+        {"QT3", [](auto& d) { return d.MoveJOG(-3, 7, 1); }, {"JGO:A-B+C+"}, 1},
+        {"QT1", [](auto& d) { return d.MoveJOG(1, 1, 0); }, {"L:C", "JGO:A+B+"}, 1},
+        {"QT3", [](auto& d) { return d.MoveOriginPosition(); }, {"H:ABC"}, 1},
+        {"MSC2", [](auto& d) { return d.MoveOriginPosition(); }, {"H:AB"}, 1},
+        {"QT1", [](auto& d) { return d.MoveOriginPosition(); }, {"H:A"}, 1},
+        {"QT3", [](auto& d) { return d.SetUseAxisMask(2) && d.MoveOriginPosition(); }, {"H:B"}, 1},
+        {"QT3", [](auto& d) { return d.SetUseAxisMask(0) || d.SetUseAxisMask(8); }, {}, 0},
+        {"QT3", [](auto& d) { return d.StopMove(); }, {"L:"}, 1},
+        {"QT3", [](auto& d) { return d.StopNow(); }, {"E:"}, 1},
+        // Speeds and parameters.
+        {"QT3", [](auto& d) { return d.SetMoveSpeeds(1, 100, 2000, 300); }, {"D:B100,2000,300"}, 1},
+        {"QT3", [](auto& d) { return d.SetMoveSpeeds(3, 1, 2, 3); }, {}, 0},
+        {"QT2", [](auto& d) { return d.SetMoveSpeeds(2, 1, 2, 3); }, {}, 0},
+        {"QT3",
+         [](auto& d) { return d.SetAxisSpeedParam(2, 10, -20, 30); },
+         {"P:08C10", "P:09C-20", "P:10C30"},
+         1},
+        {"QT3", [](auto& d) { return d.WriteParameter(52, "1"); }, {"P:52,1", "F:", "RESTA:"}, 1},
+        {"QT3", [](auto& d) { return d.WriteParameter(53, "1"); }, {"P:53,1", "F:", "RESTA:"}, 1},
+        {"QT3", [](auto& d) { return d.WriteParameter(50, "1"); }, {"P:50,1"}, 1},
+        {"QT3", [](auto& d) { return d.WriteParameter(54, "1"); }, {"P:54,1"}, 1},
+        {"QT3", [](auto& d) { return d.WriteParameter(1, std::string(300, '1').c_str()); }, {}, 0},
+        {"QT3", [](auto& d) { return d.ReadParameter(7, nullptr); }, {"P:07R"}, 6},  // no resend
+        {"QT3", [](auto& d) { return d.SetSpeedSelect(1, 12, 16); }, {"S:A01B12"}, 1},
+        {"QT3", [](auto& d) { return d.MoveABSXY(1, -2); }, {"BGO:A1B-2"}, 1},
+        {"QT1", [](auto& d) { return d.MoveABSXY(1, 2); }, {}, 0},
+        // A command that is not taken ends the operation; what was sent stays sent.
+        {"QT3", [](auto& d) { return d.MoveJOG(0, 0, 1); }, {"L:A"}, 0, {}, 1},
+        {"QT3", [](auto& d) { return d.SetAxisSpeedParam(0, 1, 2, 3); }, {}, 0, {}, 0},
+        {"QT3", [](auto& d) { return d.SetAxisSpeedParam(0, 1, 2, 3); }, {"P:08A1"}, 0, {}, 1},
+        {"QT3", [](auto& d) { return d.WriteParameter(52, "1"); }, {"P:52,1"}, 0, {}, 1},
+        {"QT3", [](auto& d) { return d.SetStageDirection(0, -1); }, {"P:18R"}, 0, {"0"}, 1},
+    };
+    for (const CommandRow& row : rows) {
+        Bench b(row.model, row.writable);
+        b.replies = row.replies;
+        EXPECT_EQ(row.call(b.qt), row.result) << "row " << &row - rows;
+        EXPECT_EQ(b.Written(), row.lines) << "row " << &row - rows;
+    }
 }
 
-TEST(QtCatalogue, StageListFollowsTheModelTable) {
-    CAstrelQT qt;
+TEST(QtDriver, UnwrittenCommandsFail) {
+    Bench b("QT3");
+    b.rig.line->failWrite = true;
+    const Call calls[] = {
+        [](auto& d) { return d.MoveABS(1, 2, 3); },
+        [](auto& d) { return d.MoveJOG(1, 1, 1); },
+        [](auto& d) { return d.MoveOriginPosition(); },
+        [](auto& d) { return d.StopMove(); },
+        [](auto& d) { return d.StopNow(); },
+        [](auto& d) { return d.SetMoveSpeeds(0, 1, 2, 3); },
+        [](auto& d) { return d.ReadParameter(18, nullptr); },
+        [](auto& d) { return d.GetStageStatus() == 6 ? 0 : 1; },
+    };
+    for (const Call& call : calls) EXPECT_EQ(call(b.qt), 0) << &call - calls;
+    b.qt.ClosePort();  // a direction request that cannot be sent ends quietly
+    EXPECT_EQ(b.qt.SetStageDirection(0, -1), 1);
+    EXPECT_EQ(b.Written(), Lines{});
+    EXPECT_EQ(b.rig.clock.slept_, 0u);
+}
+
+TEST(QtDriver, SelectionDecidesTheStatusQuery) {
     const struct {
-        const char* name;
-        int32_t axes;
-    } rows[] = {{"QT1", 1}, {"QT2", 2}, {"QT3", 3}, {"MSC2", 2}};
-    for (int16_t i = 0; i < 4; ++i) {
-        char name[64] = "x";
-        int32_t axes = -1;
-        EXPECT_EQ(qt.GetStageList(i, &axes, name), 1);
-        EXPECT_STREQ(name, rows[i].name);
-        EXPECT_EQ(axes, rows[i].axes);
-    }
-    for (int16_t past : {int16_t{4}, int16_t{-1}, int16_t{INT16_MAX}}) {
-        char name[64] = "keep";
-        int32_t axes = -7;
-        EXPECT_EQ(qt.GetStageList(past, &axes, name), 0) << past;
-        EXPECT_STREQ(name, "keep");
-        EXPECT_EQ(axes, -7);
-    }
-}
-
-TEST(QtCatalogue, UnitListsHaveFourEntries) {
-    CAstrelQT qt;
-    for (int16_t i = 0; i < 4; ++i) {
-        char speed[64] = {};
-        char accl[64] = {};
-        EXPECT_EQ(qt.GetSpeedUnitList(i, speed), 1);
-        EXPECT_EQ(qt.GetAcclUnitList(i, accl), 1);
-        EXPECT_STREQ(speed, "pps");
-        EXPECT_STREQ(accl, "msec");
-    }
-    for (int16_t past : {int16_t{4}, int16_t{-1}}) {
-        char name[64] = "keep";
-        EXPECT_EQ(qt.GetSpeedUnitList(past, name), 0);
-        EXPECT_EQ(qt.GetAcclUnitList(past, name), 0);
-        EXPECT_STREQ(name, "keep");
-    }
-}
-
-// ---------------------------------------------------------------- model selection
-
-using QtSelect = QtFixture;
-
-TEST_F(QtSelect, NamesMatchWithoutRegardToCase) {
-    const struct {
-        const char* name;
-        int32_t result;
-        int32_t model;
-    } rows[] = {{"qt3", 1, 2}, {"Qt1", 1, 0}, {"msc2", 1, 3}, {"QT2", 1, 1},
-                {"QT4", 0, 1}, {"", 0, 1},    {"QT3 ", 0, 1}, {"QT", 0, 1}};
-    for (const auto& row : rows) {
-        CAstrelQT fresh;
-        fresh.SetStageName(row.name);
-        EXPECT_EQ(fresh.SelectStage(), row.result) << row.name;
-        EXPECT_EQ(fresh.ModelIndex(), row.model) << row.name;
-    }
-}
-
-TEST_F(QtSelect, UnknownNameKeepsTheModel) {
-    Select("QT3");
-    qt.SetStageName("QT4");
-    EXPECT_EQ(qt.SelectStage(), 0);
-    EXPECT_EQ(qt.ModelIndex(), CAstrelQT::kQT3);
-    EXPECT_EQ(qt.AxisNumber(CAstrelQT::kZ), 2);
-}
-
-TEST_F(QtSelect, Qt2UnassignsZEvenOnAFailedMatch) {
-    CAstrelQT fresh;  // default model "QT2", Z still on controller axis 2
-    fresh.SetStageName("nope");
-    EXPECT_EQ(fresh.SelectStage(), 0);
-    EXPECT_EQ(fresh.AxisNumber(CAstrelQT::kZ), -1);
-}
-
-TEST_F(QtSelect, BeforeSelectionTheStatusQueryCarriesZ) {
-    Script({"1,2,3"});
-    EXPECT_EQ(qt.GetStageStatus(), 0);
-    EXPECT_EQ(Written(), (Lines{"Q:A0B0C0"}));
-}
-
-TEST_F(QtSelect, Qt2ThenQt3LeavesZUnassigned) {
-    Select("QT2");
-    Select("QT3");
-    Script({"1,2"});
-    EXPECT_EQ(qt.GetStageStatus(), 0);
-    EXPECT_EQ(qt.MoveABS(1, 2, 3), 1);
-    EXPECT_EQ(Written(), (Lines{"Q:A0B0", "AGO:A1B2"}));
-}
-
-// ---------------------------------------------------------------- status query
-
-using QtStatus = QtFixture;
-
-TEST_F(QtStatus, QueryCommandPerModel) {
-    const struct {
-        const char* model;
+        const char* before;  // model selected first, or null
+        const char* name;    // then this name, or null for none
+        int32_t matched;
         const char* query;
-    } rows[] = {{"QT1", "Q:A0"},
-                {"QT3", "Q:A0B0C0"},
-                {"MSC2", "Q:0"},
-                {"QT2", "Q:A0B0"}};  // "QT2" last: it unassigns Z for good
-    for (const auto& row : rows) {
-        Select(row.model);
-        Script({"0"});
-        EXPECT_EQ(qt.GetStageStatus(), 0) << row.model;
-        EXPECT_EQ(Written(), (Lines{row.query})) << row.model;
-    }
-}
-
-TEST_F(QtStatus, WorkedExample) {
-    Select("QT3");
-    Script({"1200,-500D,0"});
-    EXPECT_EQ(qt.GetStageStatus(), 1);
-    int32_t x = 0, y = 0, z = 9;
-    Script({"1200,-500D,0"});
-    EXPECT_EQ(qt.GetStagePosition(&x, &y, &z), 1);
-    EXPECT_EQ(x, 1200);
-    EXPECT_EQ(y, -500);
-    EXPECT_EQ(z, 0);
-}
-
-TEST_F(QtStatus, LetterTableOnAxisA) {
-    Select("QT3");
-    const struct {
-        const char* reply;
-        int32_t code;
     } rows[] = {
-        {"5D", 1}, {"5E", 2}, {"5H", 3}, {"5L", 4}, {"5C", 5},
-        {"5", 0},  {"5X", 0}, {"5d", 0}, {"5l", 0}, {"D", 1},  // letters are case-sensitive
+        {nullptr, nullptr, 0, "Q:A0B0C0"},  // the default "QT2" still has Z on C
+        {nullptr, "QT1", 1, "Q:A0"},       {nullptr, "QT2", 1, "Q:A0B0"},
+        {nullptr, "qt3", 1, "Q:A0B0C0"},   {nullptr, "MSC2", 1, "Q:0"},
+        {"QT3", "QT4", 0, "Q:A0B0C0"},   // an unknown name keeps the model
+        {nullptr, "nope", 0, "Q:A0B0"},  // ...and a kept "QT2" drops Z all the same
+        {"QT2", "QT3", 1, "Q:A0B0"},     // Z does not come back
     };
     for (const auto& row : rows) {
-        Script({row.reply});
-        EXPECT_EQ(qt.GetStageStatus(), row.code) << row.reply;
+        Bench b(row.before);
+        if (row.name != nullptr) {
+            b.qt.SetStageName(row.name);
+            EXPECT_EQ(b.qt.SelectStage(), row.matched) << &row - rows;
+        }
+        b.replies = {"0"};
+        EXPECT_EQ(b.qt.GetStageStatus(), 0) << &row - rows;
+        EXPECT_EQ(b.Written(), Lines{row.query}) << &row - rows;
     }
 }
 
-TEST_F(QtStatus, FirstAxisInLetterOrderDecides) {
-    Select("QT3");
-    const struct {
-        const char* reply;
-        int32_t code;
-    } rows[] = {
-        {"100,200L", 4}, {"100L,200D", 4}, {"100,200C", 5}, {"100D,200E", 1},
-        {"1,2,3H", 3},   {"1X,2Y,3E", 2},  {"1C,2D,3L", 5}, {"1,2,3", 0},
-    };
-    for (const auto& row : rows) {
-        Script({row.reply});
-        EXPECT_EQ(qt.GetStageStatus(), row.code) << row.reply;
-    }
-}
-
-TEST_F(QtStatus, LastLineTheControllerSentCounts) {
-    Select("QT3");
-    rig.line->responder = [this](const std::string&) { rig.line->Queue("1D,1,1\r\n2,2,2\r\n"); };
-    EXPECT_EQ(qt.GetStageStatus(), 0);
-    EXPECT_EQ(qt.AxisPosition(0), 2);
-}
-
-TEST_F(QtStatus, SilentFirstReadIsResentOnce) {
-    Select("QT3");
-    Script({"", "4,5D,6"});
-    EXPECT_EQ(qt.GetStageStatus(), 1);
-    EXPECT_EQ(Written(), (Lines{"Q:A0B0C0", "Q:A0B0C0"}));
-}
-
-TEST_F(QtStatus, SecondSilenceGivesSixAndKeepsPositions) {
-    Select("QT3");
-    Script({"11,22D,33"});
-    ASSERT_EQ(qt.GetStageStatus(), 1);
-    Written();
-    const uint32_t before = rig.clock.now_;
-    Script({});
-    EXPECT_EQ(qt.GetStageStatus(), 6);
-    EXPECT_EQ(Written(), (Lines{"Q:A0B0C0", "Q:A0B0C0"}));
-    EXPECT_GT(rig.clock.now_ - before, 10000u);  // two time-outs, on the fake clock
-    // The last good reply is still there.
-    EXPECT_EQ(qt.AxisPosition(0), 11);
-    EXPECT_EQ(qt.AxisPosition(1), 22);
-    EXPECT_EQ(qt.AxisPosition(2), 33);
-    EXPECT_EQ(qt.AxisStatusLetter(1), 'D');
-    // A failed GetStagePosition writes nothing.
-    int32_t x = -1, y = -1, z = -1;
-    EXPECT_EQ(qt.GetStagePosition(&x, &y, &z), 0);
-    EXPECT_EQ(x, -1);
-    EXPECT_EQ(y, -1);
-    EXPECT_EQ(z, -1);
-}
-
-TEST_F(QtStatus, ResendThatCannotBeWrittenGivesSix) {
-    Select("QT3");
-    rig.line->responder = [this](const std::string&) { rig.line->failWrite = true; };
-    EXPECT_EQ(qt.GetStageStatus(), 6);
-    EXPECT_EQ(Written(), (Lines{"Q:A0B0C0"}));
-}
-
-TEST_F(QtStatus, ReplyResetsEveryAxisFirst) {
-    Select("QT3");
-    Script({"1D,2E,3L"});
-    ASSERT_EQ(qt.GetStageStatus(), 1);
-    Script({"5"});
-    EXPECT_EQ(qt.GetStageStatus(), 0);
-    EXPECT_EQ(qt.AxisPosition(0), 5);
-    EXPECT_EQ(qt.AxisPosition(1), 0);
-    EXPECT_EQ(qt.AxisStatusLetter(1), ' ');
-    EXPECT_EQ(qt.AxisStatusLetter(2), ' ');
-}
-
-TEST_F(QtStatus, FailedSendGivesSix) {
-    Select("QT3");
-    rig.line->failWrite = true;
-    EXPECT_EQ(qt.GetStageStatus(), 6);
-    qt.ClosePort();
-    EXPECT_EQ(qt.GetStageStatus(), 6);
-}
-
-TEST_F(QtStatus, RepliesAreParsedSafely) {
-    Select("QT3");
-    const std::string longReply(300, '9');
-    const std::string fits = "1," + std::string(250, ' ') + "2D";  // 254 bytes: fits
+// Rows run in order on one "QT3" driver (X, Y, Z on A, B, C), so each reply
+// must also clear what the one before it set.
+TEST(QtDriver, StatusReplyTable) {
+    Bench b("QT3");
     const struct {
         std::string reply;
-        int32_t code;
-        int32_t x, y, z;
+        int32_t code, x, y, z;
     } rows[] = {
-        {"5D", 1, 5, 0, 0},                 // fewer fields: the rest stay 0
-        {"1,2,3,4L", 0, 1, 2, 3},           // fields past the third are ignored
-        {",,7D,,8,", 1, 7, 8, 0},           // empty fields are skipped
-        {",", 0, 0, 0, 0},                  // no field at all
-        {" \t-42D,+17,x9", 1, -42, 17, 0},  // "%d": white space and sign
-        {"99999999999999999999D,-99999999999999999999,2147483648", 1, INT32_MAX, INT32_MIN,
-         INT32_MAX},  // saturation
+        {"1200,-500D,0", 1, 1200, -500, 0},
+        {"5E", 2, 5, 0, 0},
+        {"5H,6", 3, 5, 6, 0},
+        {"5L", 4, 5, 0, 0},
+        {"5C", 5, 5, 0, 0},
+        {"5d", 0, 5, 0, 0},  // letters are case-sensitive
+        {"100L,200D", 4, 100, 200, 0},
+        {"100,200C", 5, 100, 200, 0},
+        {"1C,2D,3L", 5, 1, 2, 3},  // axis A decides, whatever the letters
+        {"5", 0, 5, 0, 0},
+        {"1,2L ,3", 0, 1, 2, 3},  // the field's last character is its letter
+        {"1,D,3", 1, 1, 0, 3},
+        {"1,2,3,4L", 0, 1, 2, 3},
+        {",,7D,,8,", 1, 7, 8, 0},
+        {" \t-42D,+17,x9", 1, -42, 17, 0},
+        {"18446744073709551621D,-18446744073709551621,2147483648", 1, INT32_MAX, INT32_MIN,
+         INT32_MAX},
         {"-2147483648,2147483647,-2147483649", 0, INT32_MIN, INT32_MAX, INT32_MIN},
-        {"+,-,--1", 0, 0, 0, 0},                        // a sign alone is no number
-        {"\x01\xff\x80,\x7f\xfe,\x1b[0m", 0, 0, 0, 0},  // binary garbage
-        {longReply, 0, 0, 0, 0},                        // too long: dropped, read as empty
-        {fits, 1, 1, 2, 0},
-        {std::string("12\0,34D", 7), 0, 12, 0, 0},  // text ends at a NUL byte
+        {"\x01\xff\x80,\x7f\xfe,\x1b[0m", 0, 0, 0, 0},
+        {std::string(300, '9'), 0, 0, 0, 0},  // too long for a reply: read as empty
+        {std::string("12\0,34D", 7), 0, 12, 0, 0},
     };
     for (const auto& row : rows) {
-        Script({row.reply, row.reply});
-        EXPECT_EQ(qt.GetStageStatus(), row.code) << row.reply;
+        b.replies = {row.reply, row.reply};
+        EXPECT_EQ(b.qt.GetStageStatus(), row.code) << row.reply;
         int32_t x = -9, y = -9, z = -9;
-        EXPECT_EQ(qt.GetStagePosition(&x, &y, &z), 1);
+        EXPECT_EQ(b.qt.GetStagePosition(&x, &y, &z), 1) << row.reply;
         EXPECT_EQ(x, row.x) << row.reply;
         EXPECT_EQ(y, row.y) << row.reply;
         EXPECT_EQ(z, row.z) << row.reply;
     }
 }
 
-TEST_F(QtStatus, RandomRepliesNeverBreakTheParse) {
-    Select("QT3");
+TEST(QtDriver, RandomStatusRepliesParseSafely) {
+    Bench b("QT3");
     std::mt19937 random(20240601);
-    std::uniform_int_distribution<int> length(0, 300);
-    std::uniform_int_distribution<int> byte(0, 255);
+    std::uniform_int_distribution<int> length(1, 300), byte(0, 255);
     for (int round = 0; round < 2000; ++round) {
-        std::string reply;
-        const int n = length(random);
-        for (int i = 0; i < n; ++i) {
-            int b = byte(random);
-            if (b == '\r' || b == '\n') b = ',';  // no early end of the line
-            reply += static_cast<char>(b);
-        }
-        rig.line->responder = [&](const std::string&) { rig.line->Queue(reply + "\r\n"); };
-        const int32_t code = qt.GetStageStatus();
-        EXPECT_GE(code, 0);
-        EXPECT_LE(code, 5);
+        std::string reply(static_cast<size_t>(length(random)), ',');
+        for (char& c : reply) c = static_cast<char>(byte(random));
+        std::replace_if(
+            reply.begin(), reply.end(), [](char c) { return c == '\r' || c == '\n'; }, ',');
+        b.replies = {reply};
+        const int32_t code = b.qt.GetStageStatus();
+        EXPECT_TRUE(code >= 0 && code <= 5) << code;
     }
 }
 
-TEST_F(QtStatus, FieldLastCharacterIsTheLetter) {
-    Select("QT3");
-    Script({"1,2L ,3"});  // the last character of "2L " is a space: no letter
-    EXPECT_EQ(qt.GetStageStatus(), 0);
-    Script({"1,D,3"});  // a field without a number still gives its letter
-    EXPECT_EQ(qt.GetStageStatus(), 1);
+TEST(QtDriver, TwoSilentReadsKeepThePreviousPositions) {
+    Bench b("QT3");
+    b.replies = {"11,22D,33"};
+    ASSERT_EQ(b.qt.GetStageStatus(), 1);
+    b.Written();
+    b.rig.line->Queue("9L\r\n");  // stale input is dropped, not taken for a reply
+    EXPECT_EQ(b.qt.GetStageStatus(), 6);
+    EXPECT_EQ(b.rig.line->TakeWritten(), "Q:A0B0C0\r\nQ:A0B0C0\r\n");
+    int32_t x = -1;
+    EXPECT_EQ(b.qt.GetStagePosition(&x, nullptr, nullptr), 0);
+    EXPECT_EQ(x, -1);                     // a failed query writes nothing...
+    EXPECT_EQ(b.qt.AxisPosition(2), 33);  // ...and keeps the last good reply
+    EXPECT_EQ(b.qt.AxisStatusLetter(1), 'D');
 }
 
-TEST_F(QtStatus, IsStageRunningAnswersFromTheSecondQuery) {
-    Select("QT3");
+TEST(QtDriver, IsStageRunningEx) {
     const struct {
-        const char* first;
-        const char* second;
-        int32_t running;
-    } rows[] = {{"1D", "1", 0}, {"1", "1D", 1}, {"1D", "1E", 0}, {"1D", "", 0}};
+        const char* model;
+        Replies replies;
+        int32_t result, flag;  // flag -5: untouched
+        size_t queries;
+    } rows[] = {
+        {"QT2", {"1D,2"}, 1, 1, 1},
+        {"QT2", {"1,2L"}, 1, 0, 1},
+        {"QT2", {"1E,2", "1D,2"}, 0, -5, 1},
+        {"QT2", {"", "1D,2"}, 0, -5, 1},  // no resend
+        {"QT3", {"1D", "1D"}, 1, 1, 2},
+        {"QT3", {}, 1, 0, 4},  // a dead line: two queries, each sent twice
+    };
     for (const auto& row : rows) {
-        Script({row.first, row.second, ""});
-        EXPECT_EQ(qt.IsStageRunning(), row.running) << row.first << "/" << row.second;
-        Written();
-    }
-    Script({"1D", "1D"});
-    EXPECT_EQ(qt.IsStageRunning(), 1);
-    EXPECT_EQ(Written(), (Lines{"Q:A0B0C0", "Q:A0B0C0"}));
-}
-
-TEST_F(QtStatus, IsStageRunningExOnQt2) {
-    Select("QT2");
-    const struct {
-        const char* reply;
-        int32_t result;
-        int32_t flag;  // -5: untouched
-    } rows[] = {{"1,2", 1, 0}, {"1D,2", 1, 1}, {"1,2L", 1, 0}, {"1E,2", 0, -5},
-                {"1H", 0, -5}, {"1C", 0, -5},  {"", 0, -5}};
-    for (const auto& row : rows) {
-        Script({row.reply, "1D,2"});  // a resend would be answered: there must be none
+        Bench b(row.model);
+        b.replies = row.replies;
         int32_t flag = -5;
-        EXPECT_EQ(qt.IsStageRunningEx(&flag), row.result) << row.reply;
-        EXPECT_EQ(flag, row.flag) << row.reply;
-        EXPECT_EQ(Written(), (Lines{"Q:A0B0"})) << row.reply;
+        EXPECT_EQ(b.qt.IsStageRunningEx(&flag), row.result) << &row - rows;
+        EXPECT_EQ(flag, row.flag) << &row - rows;
+        EXPECT_EQ(b.Written().size(), row.queries) << &row - rows;
     }
 }
 
-TEST_F(QtStatus, IsStageRunningExOnOtherModels) {
-    Select("QT3");
-    int32_t flag = -5;
-    Script({});  // a dead line
-    EXPECT_EQ(qt.IsStageRunningEx(&flag), 1);
-    EXPECT_EQ(flag, 0);
-    Script({"1D", "1D"});
-    EXPECT_EQ(qt.IsStageRunningEx(&flag), 1);
-    EXPECT_EQ(flag, 1);
-    Script({"1E", "1E"});
-    EXPECT_EQ(qt.IsStageRunningEx(&flag), 1);
-    EXPECT_EQ(flag, 0);
-    Script({"1D", "1D"});
-    EXPECT_EQ(qt.IsStageRunningEx(nullptr), 1);
+TEST(QtDriver, SetAxisNumTable) {
+    const struct {
+        const char* model;
+        uint16_t x, y, z;
+        int32_t result;
+        int16_t nx, ny, nz;  // numbers afterwards
+    } rows[] = {
+        {"QT3", 2, kNone, 0, 1, 2, -1, 0},
+        {"QT3", 1, 1, kNone, 0, 0, 1, 2},
+        {"QT3", kNone, kNone, kNone, 0, 0, 1, 2},
+        {"QT3", 4, 1, 2, 0, 0, 1, 2},
+        {"QT2", 0, 1, 2, 1, 0, 1, 2},
+        {"QT1", kNone, kNone, kNone, 1, 0, 1, 2},
+        {"QT1", 0, 0, 0, 1, 0, 0, 0},
+        {"MSC2", kNone, 0, kNone, 1, 1, 0, 2},
+        {"MSC2", 3, kNone, kNone, 1, 3, 0, 1},
+        {"MSC2", kNone, 1, 0, 1, 2, 1, 0},
+    };
+    for (const auto& row : rows) {
+        Bench b(row.model);
+        EXPECT_EQ(b.qt.SetAxisNum(row.x, row.y, row.z), row.result) << &row - rows;
+        EXPECT_EQ(b.qt.AxisNumber(CAstrelQT::kX), row.nx) << &row - rows;
+        EXPECT_EQ(b.qt.AxisNumber(CAstrelQT::kY), row.ny) << &row - rows;
+        EXPECT_EQ(b.qt.AxisNumber(CAstrelQT::kZ), row.nz) << &row - rows;
+    }
 }
 
-TEST_F(QtStatus, IsStopByLimit) {
-    Select("QT3");
+TEST(QtDriver, Qt3AssignmentReordersCommandsAndReplies) {
+    Bench b("QT3");
+    ASSERT_EQ(b.qt.SetAxisNum(2, 1, 0), 1);                 // X on C, Y on B, Z on A
+    b.replies = {"10,20,30E", "1,2,3L", "7,8,9", "0,1,0"};  // code 2 is still an answer
+    int32_t x = 0, y = 0, z = 0;
+    EXPECT_EQ(b.qt.GetStagePosition(&x, &y, &z), 1);
+    EXPECT_EQ(z, 10);  // the first field is A, which carries Z
+    EXPECT_EQ(x, 30);
+    EXPECT_EQ(b.qt.IsStopByLimit(0), 1);
+    uint16_t speed = 0;
+    EXPECT_EQ(b.qt.ReadSpeedSelect(&speed, nullptr, nullptr), 1);
+    EXPECT_EQ(speed, 9);
+    EXPECT_EQ(b.qt.MoveABS(1, 2, 3), 1);
+    EXPECT_EQ(b.qt.MoveJOG(1, 0, -1), 1);
+    EXPECT_EQ(b.qt.SetStageDirection(0, -1), 1);  // X's value is C's
+    EXPECT_EQ(b.Written(), (Lines{"Q:A0B0C0", "Q:A0B0C0", "S:R", "AGO:A3B2C1", "L:B", "JGO:A-C+",
+                                  "P:18R", "P:18A0B1C1"}));
+    ASSERT_EQ(b.qt.SetAxisNum(kNone, 1, 0), 1);  // Z on A, Y on B, X none
+    b.replies = {"5,6,7L"};
+    x = -3;
+    EXPECT_EQ(b.qt.GetStagePosition(&x, &y, &z), 1);
+    EXPECT_EQ(z, 5);
+    EXPECT_EQ(x, -3);  // unassigned: untouched, and the third field goes nowhere
+    EXPECT_EQ(b.qt.AxisPosition(2), 0);
+    b.qt.SetStageName("QT1");  // "QT1" without an X axis sends no absolute move
+    ASSERT_EQ(b.qt.SelectStage(), 1);
+    EXPECT_EQ(b.qt.MoveABS(1, 2, 3), 0);
+    EXPECT_EQ(b.Written(), Lines{"Q:A0B0"});
+}
+
+TEST(QtDriver, Qt1AndMsc2KeepTheirAxisOrder) {
+    Bench qt1("QT1");
+    ASSERT_EQ(qt1.qt.SetAxisNum(2, kNone, kNone), 1);  // X on C; Y, Z get A, B
+    qt1.replies = {"77D"};
+    EXPECT_EQ(qt1.qt.MoveABS(5, 6, 7), 1);
+    EXPECT_EQ(qt1.qt.SetStagePosition(8, 6, 7), 1);
+    EXPECT_EQ(qt1.qt.GetStageStatus(), 1);
+    ASSERT_EQ(qt1.qt.SetAxisNum(0, 0, 0), 1);
+    EXPECT_EQ(qt1.qt.MoveJOG(1, -1, -1), 1);  // equal letters come in the order Z, Y, X
+    EXPECT_EQ(qt1.Written(), (Lines{"AGO:C5", "R:C8", "Q:A0", "JGO:A-A-A+"}));
+    Bench msc2("MSC2");
+    ASSERT_EQ(msc2.qt.SetAxisNum(kNone, 0, kNone), 1);  // X=1, Y=0; the order stays X, Y, Z
+    msc2.replies = {"11,22D"};
+    int32_t x = 0;
+    EXPECT_EQ(msc2.qt.GetStagePosition(&x, nullptr, nullptr), 1);
+    EXPECT_EQ(x, 11);  // the first field still goes to X
+    EXPECT_EQ(msc2.qt.MoveABS(1, 2, 3), 1);
+    EXPECT_EQ(msc2.Written(), (Lines{"Q:0", "AGO:A2B1"}));
+}
+
+TEST(QtDriver, Qt2CarriesZOnceItIsAssigned) {
+    Bench b("QT2");
+    ASSERT_EQ(b.qt.SetAxisNum(0, 1, 2), 1);
+    EXPECT_EQ(b.qt.MoveABS(1, 2, 3), 1);
+    EXPECT_EQ(b.qt.SetMoveSpeeds(2, 4, 5, 6), 1);  // the model is not consulted
+    EXPECT_EQ(b.Written(), (Lines{"AGO:A1B2C3", "D:C4,5,6"}));
+}
+
+TEST(QtDriver, SetStageDirectionTable) {
     const struct {
-        uint16_t axis;
-        const char* reply;
+        const char* model;
+        int32_t axis, direction;
+        const char* reply;  // "": none
+        Lines lines;
         int32_t result;
     } rows[] = {
-        {0xFFFF, "1,2L", 1}, {0xFFFF, "1D,2L", 0}, {0xFFFF, "1", 0}, {0, "1L", 1},
-        {0, "1,2L", 0},      {0, "1L,2D", 1},      {1, "1L,2L", 0},  {2, "1L,2L,3L", 0},
-        {0xFFFF, "", 0},     {0, "", 0},
+        {"QT3", 1, -1, "0,1,0", {"P:18R", "P:18A0B1C0"}, 1},
+        {"QT3", 1, -1, "", {"P:18R", "P:18A-1B1C-1"}, 1},
+        {"QT3", 0, -2, "x,-z,1", {"P:18R", "P:18A0B-1C1"}, 1},  // only -1 reverses
+        {"MSC2", 0, -1, "0,0,0", {"P:18R", "P:18A1B0"}, 1},
+        {"QT1", 1, -1, "0,0,0", {"P:18R", "P:18A0"}, 1},  // "QT1" writes X's value only
+        {"QT3", 3, -1, "0", {}, 0},
+        {"QT2", 2, -1, "0", {}, 0},
     };
     for (const auto& row : rows) {
-        Script({row.reply});
-        EXPECT_EQ(qt.IsStopByLimit(row.axis), row.result) << row.axis << " " << row.reply;
+        Bench b(row.model);
+        b.replies = {row.reply};
+        EXPECT_EQ(b.qt.SetStageDirection(row.axis, row.direction), row.result) << &row - rows;
+        EXPECT_EQ(b.Written(), row.lines) << &row - rows;
+        EXPECT_EQ(b.rig.clock.slept_, row.result == 1 ? 400u : 0u) << &row - rows;
     }
-}
-
-TEST_F(QtStatus, IsStopByLimitFollowsXsControllerAxis) {
-    Select("QT3");
-    ASSERT_EQ(qt.SetAxisNum(1, 0, 2), 1);  // order Y(A), X(B), Z(C)
-    Script({"1,2L,3"});
-    EXPECT_EQ(qt.IsStopByLimit(0), 1);
-    ASSERT_EQ(qt.SetAxisNum(0xFFFF, 0, 2), 1);  // X unassigned
-    Script({"1L,2L"});
-    EXPECT_EQ(qt.IsStopByLimit(0), 0);
-}
-
-TEST_F(QtStatus, GetStagePositionWritesAssignedGivenOutputs) {
-    Select("QT2");
-    Script({"10,20E"});
-    int32_t x = 0, y = 0, z = 99;
-    EXPECT_EQ(qt.GetStagePosition(&x, &y, &z), 1);  // code 2 is still a reply
-    EXPECT_EQ(x, 10);
-    EXPECT_EQ(y, 20);
-    EXPECT_EQ(z, 99);  // Z unassigned on "QT2"
-    Script({"30,40"});
-    EXPECT_EQ(qt.GetStagePosition(nullptr, &y, nullptr), 1);
-    EXPECT_EQ(y, 40);
-}
-
-// ---------------------------------------------------------------- motion commands
-
-struct MotionRow {
-    const char* model;
-    const char* what;
-    std::function<int32_t(CAstrelQT&)> call;
-    Lines lines;
-};
-
-using QtMotion = QtFixture;
-
-TEST_F(QtMotion, CommandTable) {
-    const MotionRow rows[] = {
-        {"QT3", "abs", [](CAstrelQT& d) { return d.MoveABS(1000, -250, 0); }, {"AGO:A1000B-250C0"}},
-        {"QT2", "abs", [](CAstrelQT& d) { return d.MoveABS(1, 2, 3); }, {"AGO:A1B2"}},
-        {"MSC2", "abs", [](CAstrelQT& d) { return d.MoveABS(1, 2, 3); }, {"AGO:A1B2"}},
-        {"QT1", "abs", [](CAstrelQT& d) { return d.MoveABS(-5, 6, 7); }, {"AGO:A-5"}},
-        {"QT3",
-         "abs extremes",
-         [](CAstrelQT& d) { return d.MoveABS(INT32_MIN, INT32_MAX, 0); },
-         {"AGO:A-2147483648B2147483647C0"}},
-        {"QT3", "pos", [](CAstrelQT& d) { return d.SetStagePosition(0, 0, 0); }, {"R:A0B0C0"}},
-        {"QT2", "pos", [](CAstrelQT& d) { return d.SetStagePosition(1, 2, 3); }, {"R:A1B2"}},
-        {"MSC2", "pos", [](CAstrelQT& d) { return d.SetStagePosition(1, 2, 3); }, {"R:A1B2"}},
-        {"QT1", "pos", [](CAstrelQT& d) { return d.SetStagePosition(9, 2, 3); }, {"R:A9"}},
-        {"QT3", "rel", [](CAstrelQT& d) { return d.MoveREL(0, 0, 0); }, {"MGO:"}},
-        {"QT3", "rel", [](CAstrelQT& d) { return d.MoveREL(5, 0, -3); }, {"MGO:A5C-3"}},
-        {"QT2", "rel", [](CAstrelQT& d) { return d.MoveREL(1, 2, 3); }, {"MGO:A1B2"}},
-        {"MSC2", "rel", [](CAstrelQT& d) { return d.MoveREL(1, 2, 3); }, {"MGO:A1B2"}},
-        {"QT1", "rel", [](CAstrelQT& d) { return d.MoveREL(1, 2, 3); }, {"MGO:A1"}},
-        {"QT1", "rel", [](CAstrelQT& d) { return d.MoveREL(0, 2, 3); }, {"MGO:"}},
-        {"QT3", "jog", [](CAstrelQT& d) { return d.MoveJOG(1, 0, -1); }, {"L:B", "JGO:A+C-"}},
-        {"QT3", "jog", [](CAstrelQT& d) { return d.MoveJOG(0, 0, 0); }, {"L:A", "L:B", "L:C"}},
-        {"QT3", "jog", [](CAstrelQT& d) { return d.MoveJOG(-3, 7, 1); }, {"JGO:A-B+C+"}},
-        {"QT2", "jog", [](CAstrelQT& d) { return d.MoveJOG(0, 1, 1); }, {"L:A", "JGO:B+"}},
-        {"QT1", "jog", [](CAstrelQT& d) { return d.MoveJOG(1, 1, 0); }, {"L:C", "JGO:A+B+"}},
-        {"QT3", "origin", [](CAstrelQT& d) { return d.MoveOriginPosition(); }, {"H:ABC"}},
-        {"QT2", "origin", [](CAstrelQT& d) { return d.MoveOriginPosition(); }, {"H:AB"}},
-        {"MSC2", "origin", [](CAstrelQT& d) { return d.MoveOriginPosition(); }, {"H:AB"}},
-        {"QT1", "origin", [](CAstrelQT& d) { return d.MoveOriginPosition(); }, {"H:A"}},
-        {"QT3",
-         "origin mask 2",
-         [](CAstrelQT& d) {
-             d.SetUseAxisMask(2);
-             return d.MoveOriginPosition();
-         },
-         {"H:B"}},
-        {"QT3",
-         "origin mask 5",
-         [](CAstrelQT& d) {
-             d.SetUseAxisMask(5);
-             return d.MoveOriginPosition();
-         },
-         {"H:AC"}},
-        {"QT3", "stop", [](CAstrelQT& d) { return d.StopMove(); }, {"L:"}},
-        {"QT3", "now", [](CAstrelQT& d) { return d.StopNow(); }, {"E:"}},
-    };
-    for (const MotionRow& row : rows) {
-        FakeRig freshRig;  // outlives the driver
-        CAstrelQT fresh;
-        freshRig.Attach(fresh);
-        ASSERT_EQ(fresh.OpenPort(), 1);
-        fresh.SetStageName(row.model);
-        ASSERT_EQ(fresh.SelectStage(), 1);
-        EXPECT_EQ(row.call(fresh), 1) << row.model << " " << row.what;
-        EXPECT_EQ(freshRig.line->TakeLines(), row.lines) << row.model << " " << row.what;
-        fresh.ClosePort();
-    }
-}
-
-TEST_F(QtMotion, CommandsEndWithTheDelimiter) {
-    Select("QT3");
-    EXPECT_EQ(qt.MoveABS(1, 2, 3), 1);
-    EXPECT_EQ(rig.line->TakeWritten(), "AGO:A1B2C3\r\n");
-}
-
-TEST_F(QtMotion, StaleInputIsDiscardedFirst) {
-    Select("QT3");
-    rig.line->Queue("old reply\r\n");
-    const int purges = rig.line->purges;
-    EXPECT_EQ(qt.StopMove(), 1);
-    EXPECT_EQ(rig.line->purges, purges + 1);
-    EXPECT_EQ(rig.line->Ready(), 0u);
-}
-
-TEST_F(QtMotion, PiecesGoInLetterOrder) {
-    Select("QT3");
-    ASSERT_EQ(qt.SetAxisNum(2, 1, 0), 1);
-    EXPECT_EQ(qt.MoveABS(1, 2, 3), 1);
-    EXPECT_EQ(qt.MoveREL(1, 0, 3), 1);
-    EXPECT_EQ(qt.MoveJOG(1, 0, -1), 1);
-    EXPECT_EQ(Written(), (Lines{"AGO:A3B2C1", "MGO:A3C1", "L:B", "JGO:A-C+"}));
-}
-
-TEST_F(QtMotion, EqualLettersComeInTheOrderZYX) {
-    Select("QT1");
-    ASSERT_EQ(qt.SetAxisNum(0, 0, 0), 1);
-    EXPECT_EQ(qt.MoveJOG(1, -1, 1), 1);
-    Select("QT3");  // keeps the numbers
-    EXPECT_EQ(qt.MoveABS(1, 2, 3), 1);
-    EXPECT_EQ(Written(), (Lines{"JGO:A+A-A+", "AGO:A3A2A1"}));
-}
-
-TEST_F(QtMotion, Qt1SingleAxisCommandsUseXsLetter) {
-    Select("QT1");
-    ASSERT_EQ(qt.SetAxisNum(2, 0xFFFF, 0xFFFF), 1);  // X on C, Y on A, Z on B
-    EXPECT_EQ(qt.MoveABS(5, 6, 7), 1);
-    EXPECT_EQ(qt.SetStagePosition(8, 6, 7), 1);
-    Script({"77D"});
-    EXPECT_EQ(qt.GetStageStatus(), 1);
-    // The status query ignores the reassignment; the reply's field goes to X.
-    EXPECT_EQ(Written(), (Lines{"AGO:C5", "R:C8", "Q:A0"}));
-    int32_t x = 0;
-    Script({"78"});
-    EXPECT_EQ(qt.GetStagePosition(&x, nullptr, nullptr), 1);
-    EXPECT_EQ(x, 78);
-}
-
-TEST_F(QtMotion, Qt1WithoutAnXAxisSendsNothing) {
-    Select("QT3");
-    ASSERT_EQ(qt.SetAxisNum(0xFFFF, 0, 1), 1);
-    Select("QT1");
-    EXPECT_EQ(qt.MoveABS(1, 2, 3), 0);
-    EXPECT_EQ(qt.SetStagePosition(1, 2, 3), 0);
-    EXPECT_EQ(qt.MoveREL(1, 2, 3), 1);  // X carries no piece
-    EXPECT_EQ(Written(), (Lines{"MGO:"}));
-}
-
-TEST_F(QtMotion, FailedSendsReturnZero) {
-    Select("QT3");
-    rig.line->failWrite = true;
-    EXPECT_EQ(qt.MoveABS(1, 2, 3), 0);
-    EXPECT_EQ(qt.MoveREL(1, 2, 3), 0);
-    EXPECT_EQ(qt.MoveJOG(0, 1, 1), 0);
-    EXPECT_EQ(qt.MoveJOG(1, 1, 1), 0);
-    EXPECT_EQ(qt.MoveOriginPosition(), 0);
-    EXPECT_EQ(qt.StopMove(), 0);
-    EXPECT_EQ(qt.StopNow(), 0);
-    EXPECT_EQ(qt.SetStagePosition(0, 0, 0), 0);
-    EXPECT_EQ(Written(), Lines{});
-    rig.line->failWrite = false;
-    qt.ClosePort();
-    EXPECT_EQ(qt.MoveABS(1, 2, 3), 0);
-}
-
-TEST_F(QtMotion, JogStopsAtTheFirstFailedStop) {
-    Select("QT3");
-    int writes = 0;
-    rig.line->responder = [&](const std::string&) {
-        if (++writes == 1) rig.line->failWrite = true;
-    };
-    EXPECT_EQ(qt.MoveJOG(0, 0, 1), 0);
-    EXPECT_EQ(Written(), (Lines{"L:A"}));
-}
-
-// ---------------------------------------------------------------- joining pieces
-
-TEST(QtJoin, JoinAxisPieces) {
-    const struct {
-        const char* x;
-        const char* y;
-        const char* z;
-        const char* joined;
-    } rows[] = {
-        {"A1", "B2", "C3", "A1B2C3"}, {"C1", "B2", "A3", "A3B2C1"},
-        {"B1", "", "A3", "A3B1"},     {"", "", "", ""},
-        {"A1", "A2", "A3", "A3A2A1"}, {"B1", "A2", "B3", "A2B3B1"},
-    };
-    for (const auto& row : rows) {
-        char pieces[3][CAstrelQT::kPieceSize] = {};
-        std::strcpy(pieces[0], row.x);
-        std::strcpy(pieces[1], row.y);
-        std::strcpy(pieces[2], row.z);
-        char out[32] = "junk";
-        EXPECT_TRUE(CAstrelQT::JoinAxisPieces(pieces, out, sizeof out));
-        EXPECT_STREQ(out, row.joined);
-    }
-    char pieces[3][CAstrelQT::kPieceSize] = {"A1", "B2", "C3"};
-    char small[6];
-    EXPECT_FALSE(CAstrelQT::JoinAxisPieces(pieces, small, sizeof small));
-    char exact[7];
-    EXPECT_TRUE(CAstrelQT::JoinAxisPieces(pieces, exact, sizeof exact));
-    EXPECT_STREQ(exact, "A1B2C3");
 }
 
 }  // namespace
