@@ -280,6 +280,9 @@ int32_t CSerialCommunication::ReadLine(char* buffer, int32_t size) {
                     buffer[length] = '\0';
                     return 1;
                 }
+                // A device that sends nothing but line ends still cannot hold
+                // the call past its time-out.
+                if (RemainingMs(start, timeoutMs) == 0) return 0;
             } else {
                 if (byte == 0 || length >= capacity) return 0;
                 buffer[length++] = static_cast<char>(byte);
@@ -294,6 +297,7 @@ int32_t CSerialCommunication::ReadLine(char* buffer, int32_t size) {
 int32_t CSerialCommunication::DiscardInput() {
     if (!open_) return 0;
     const uint32_t timeoutMs = TimeOutMs();
+    const uint32_t start = clock_->Ticks();
     bool atBoundary = true;
     uint32_t lineStart = 0;
     for (;;) {
@@ -303,6 +307,9 @@ int32_t CSerialCommunication::DiscardInput() {
         const bool got = next == Next::kByte;
         if (atBoundary) {
             if (!got) return 1;  // quiet between lines
+            // A controller that never falls quiet (lines without pause) is
+            // given one time-out from the call's start to do so.
+            if (RemainingMs(start, timeoutMs) == 0) return 0;
             if (!IsLineEnd(byte)) {
                 atBoundary = false;
                 lineStart = clock_->Ticks();

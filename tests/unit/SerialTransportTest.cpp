@@ -173,6 +173,25 @@ TEST_F(SerialTransport, TimeOutsHoldAcrossTheTickWrap) {
     }
 }
 
+// A controller that never falls quiet cannot hold the line reader or the
+// drain much past the time-out.
+TEST_F(SerialTransport, EndlessInputEndsByTimeOut) {
+    char buffer[16] = {};
+    const struct {
+        Op op;
+        const char* unit;  // repeated every 10 ms for twice the time-out
+    } cases[] = {{kDiscard, "\r\nX"}, {kReadLine, "\r\n"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.op);
+        ASSERT_EQ(port.PurgeInput(), 1);
+        line.input.clear();
+        const uint32_t start = rig.clock.now_;
+        for (uint32_t ms = 0; ms < 2 * kTimeOut; ms += 10) line.Queue(c.unit, ms);
+        EXPECT_EQ(Run(c.op, buffer, 16, nullptr), 0);
+        EXPECT_LE(Since(start), kTimedOutAfter + 10);
+    }
+}
+
 // A write may be taken in pieces and may stall (waiting half the time-out)
 // once per call; a second stall, counted over a command's text and delimiter
 // together, fails the call. An unknown delimiter code lets no SendData through
