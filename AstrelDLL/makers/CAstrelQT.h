@@ -88,8 +88,7 @@ class CAstrelQT : public CAstrelBase {
     static bool JoinAxisPieces(const char (&pieces)[kStageAxes][kPieceSize], char* out,
                                size_t size);
 
-    // Model index, axis numbers and the last status reply, for inspection.
-    int32_t ModelIndex() const { return modelIndex_; }
+    // Axis numbers and the last status reply, for inspection.
     // Out-of-range arguments give -1, 0 and a space.
     int16_t AxisNumber(int stageAxis) const {
         return stageAxis >= 0 && stageAxis < kStageAxes ? axisNumbers_[stageAxis] : kUnassigned;
