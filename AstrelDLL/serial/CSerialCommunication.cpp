@@ -8,6 +8,8 @@
 namespace {
 
 constexpr uint8_t kCr = 0x0D;
+// The longest a close waits for written output to leave the port.
+constexpr uint32_t kMaxCloseDrainMs = 2000;
 constexpr uint8_t kLf = 0x0A;
 
 bool IsLineEnd(uint8_t byte) {
@@ -87,9 +89,10 @@ int32_t CSerialCommunication::OpenPort() {
 int32_t CSerialCommunication::ClosePort() {
     if (open_) {
         // A command written just before closing (a stop, typically) still
-        // goes out: wait for it, at most the write time-out. Only output that
-        // did not leave in that time is dropped, so closing cannot hang on it.
-        const bool drained = device_->DrainOutput(TimeOutMs() / 2);
+        // goes out: wait for it, at most the write time-out and never more
+        // than kMaxCloseDrainMs. Only output that did not leave in that time
+        // is dropped, so closing cannot hang on it.
+        const bool drained = device_->DrainOutput(std::min(TimeOutMs() / 2, kMaxCloseDrainMs));
         device_->Purge(true, !drained);
         device_->Close();
     }
@@ -274,23 +277,21 @@ int32_t CSerialCommunication::ReadLine(char* buffer, int32_t size) {
         const Next next = Poll(byte, true);
         if (next == Next::kFailed || next == Next::kLineError) return 0;
         if (next == Next::kByte) {
-            if (IsLineEnd(byte)) {
-                // Line ends before any text are skipped; after text they end the line.
-                if (length > 0) {
-                    buffer[length] = '\0';
-                    return 1;
-                }
-                // A device that sends nothing but line ends still cannot hold
-                // the call past its time-out.
-                if (RemainingMs(start, timeoutMs) == 0) return 0;
-            } else {
+            if (IsLineEnd(byte) && length > 0) {
+                buffer[length] = '\0';
+                return 1;
+            }
+            // Line ends before any text are skipped.
+            if (!IsLineEnd(byte)) {
                 if (byte == 0 || length >= capacity) return 0;
                 buffer[length++] = static_cast<char>(byte);
             }
-            continue;
         }
+        // The whole call has one time-out from its start, so a device that
+        // streams bytes without ending a line cannot hold it longer.
         const uint32_t remaining = RemainingMs(start, timeoutMs);
-        if (remaining == 0 || !AwaitInput(remaining)) return 0;
+        if (remaining == 0) return 0;
+        if (next != Next::kByte && !AwaitInput(remaining)) return 0;
     }
 }
 
@@ -299,27 +300,19 @@ int32_t CSerialCommunication::DiscardInput() {
     const uint32_t timeoutMs = TimeOutMs();
     const uint32_t start = clock_->Ticks();
     bool atBoundary = true;
-    uint32_t lineStart = 0;
     for (;;) {
         uint8_t byte = 0;
         const Next next = Poll(byte, true);
         if (next == Next::kFailed || next == Next::kLineError) return 0;
         const bool got = next == Next::kByte;
-        if (atBoundary) {
-            if (!got) return 1;  // quiet between lines
-            // A controller that never falls quiet (lines without pause) is
-            // given one time-out from the call's start to do so.
-            if (RemainingMs(start, timeoutMs) == 0) return 0;
-            if (!IsLineEnd(byte)) {
-                atBoundary = false;
-                lineStart = clock_->Ticks();
-            }
-        } else if (got) {
-            atBoundary = IsLineEnd(byte);
-        } else {
-            // Half a line: wait for its end, at most the time-out from its first byte.
-            const uint32_t remaining = RemainingMs(lineStart, timeoutMs);
-            if (remaining == 0 || !AwaitInput(remaining)) return 0;
-        }
+        if (!got && atBoundary) return 1;  // quiet between lines
+        // A line end returns to the boundary; any other byte is (still) a line in progress.
+        if (got) atBoundary = IsLineEnd(byte);
+        // Complete lines are dropped and a half-received line is waited out,
+        // all within one time-out from the call's start: a controller that
+        // never falls quiet cannot hold the call longer.
+        const uint32_t remaining = RemainingMs(start, timeoutMs);
+        if (remaining == 0) return 0;
+        if (!got && !AwaitInput(remaining)) return 0;
     }
 }

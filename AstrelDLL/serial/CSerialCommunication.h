@@ -37,9 +37,12 @@ class CSerialCommunication {
     int32_t ReceiveData(char* buffer, int32_t size, int32_t* status);
     // Writes `text` and the delimiter, after draining the input when asked.
     int32_t SendCommand(const char* text, int32_t discardFirst);
-    // Reads one CR/LF-terminated line, skipping leading CR/LF bytes.
+    // Reads one CR/LF-terminated line, skipping leading CR/LF bytes, within
+    // one time-out from the call's start.
     int32_t ReadLine(char* buffer, int32_t size);
-    // Drops every complete line waiting and waits out a half-received one.
+    // Drops every complete line waiting and waits out a half-received one;
+    // 1 once the input is quiet between lines, 0 when that does not happen
+    // within one time-out from the call's start.
     int32_t DiscardInput();
 
     bool IsOpen() const { return open_; }

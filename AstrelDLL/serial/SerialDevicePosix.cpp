@@ -3,6 +3,7 @@
 // 0 bytes means the device hung up and EAGAIN means nothing is waiting.
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <time.h>
@@ -29,8 +30,13 @@ class PosixSerialDevice : public SerialDevice {
         if (path.empty()) return false;
         const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
         if (fd < 0) return false;
-        // Nobody else may open the device while we hold it.
-        if (::ioctl(fd, TIOCEXCL) != 0) {
+        // Raw mode first, so that nothing the controller sends during set-up
+        // is echoed back to it. Then nobody else may open the device while we
+        // hold it: TIOCEXCL stops other opens except privileged ones, and the
+        // advisory lock stops every port object of this library, privileged
+        // or not.
+        if (!posix::MakeRaw(fd) || ::ioctl(fd, TIOCEXCL) != 0 ||
+            ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
             ::close(fd);
             return false;
         }
@@ -43,6 +49,7 @@ class PosixSerialDevice : public SerialDevice {
 
     void CloseDescriptor() {
         if (fd_ >= 0) {
+            ::flock(fd_, LOCK_UN);
             ::ioctl(fd_, TIOCNXCL);
             ::close(fd_);
         }

@@ -37,11 +37,7 @@ void ApplyFlowControl(int fd, termios& t, int32_t code) {
     ::ioctl(fd, TIOCMBIS, &lines);
 }
 
-}  // namespace
-
-bool ApplyLineSettings(int fd, const SerialSettings& s) {
-    termios t{};
-    if (::tcgetattr(fd, &t) != 0) return false;
+void SetRaw(termios& t) {
     t.c_iflag &= ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL |
                                         IUCLC | IMAXBEL);
     t.c_oflag &= ~static_cast<tcflag_t>(OPOST);
@@ -49,6 +45,21 @@ bool ApplyLineSettings(int fd, const SerialSettings& s) {
     t.c_cflag |= CLOCAL | CREAD;
     t.c_cc[VMIN] = 1;
     t.c_cc[VTIME] = 0;
+}
+
+}  // namespace
+
+bool MakeRaw(int fd) {
+    termios t{};
+    if (::tcgetattr(fd, &t) != 0) return false;
+    SetRaw(t);
+    return ::tcsetattr(fd, TCSANOW, &t) == 0;
+}
+
+bool ApplyLineSettings(int fd, const SerialSettings& s) {
+    termios t{};
+    if (::tcgetattr(fd, &t) != 0) return false;
+    SetRaw(t);
 
     uint32_t customBaud = 0;
     if (s.baudRate >= 0 && s.baudRate < kBaudRateCount) {

@@ -7,9 +7,12 @@
 
 namespace astrel::posix {
 
-// Puts the terminal into raw mode (no echo, no CR/LF translation, no output
-// processing, reads that never wait) and applies the line settings. A code
-// outside its table keeps what the device had.
+// Puts the terminal into raw mode: no echo, no CR/LF translation, no output
+// processing, reads that never wait.
+bool MakeRaw(int fd);
+
+// Applies the line settings (raw mode included). A code outside its table
+// keeps what the device had.
 bool ApplyLineSettings(int fd, const SerialSettings& settings);
 
 // Sets a baud rate that has no termios speed constant. Lives in its own unit

@@ -148,6 +148,18 @@ TEST_F(Registry, OpenComPortAttachesKeepsAndReopensTheDriver) {
     EXPECT_EQ(second.Read(), "Q:A0\r");
 }
 
+// A port in use cannot be opened by a second handle, even by a privileged
+// process (the tests run as root here), until the first one closes it.
+TEST_F(Registry, APortOpensForOneHandleAtATime) {
+    PtyPeer peer(0);
+    const int32_t first = QtHandle();
+    const int32_t second = QtHandle();
+    ASSERT_EQ(OpenComPort(first), 1);
+    EXPECT_EQ(OpenComPort(second), 0);
+    CloseComPort(first);
+    EXPECT_EQ(OpenComPort(second), 1);
+}
+
 TEST_F(Registry, ReleaseClosesTheOpenPort) {
     PtyPeer peer(0);
     const int32_t h = QtHandle();
