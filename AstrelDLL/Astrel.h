@@ -11,6 +11,20 @@
  * otherwise; functions that forward to the stage driver pass its result on
  * unchanged. No function keeps a pointer after it returns. The library takes
  * no locks: call it from one thread at a time.
+ *
+ * A result never claims more than the library knows:
+ *  - A controller that does not answer within the time-out, or answers
+ *    something unusable (a missing field, text where a number belongs, an
+ *    empty line), is "no usable reply": GetStageStatus gives 6, every other
+ *    function gives its failure result (0) and writes none of your outputs.
+ *    It is never reported as "at rest" or with made-up numbers.
+ *  - A command that could not be written gives 0, as does a controller's
+ *    refusal of a command.
+ *  - A function that names one axis (a speed, a direction, a limit test)
+ *    for an axis the stage model does not have gives 0 and sends nothing.
+ *  - An operation the stage's controller does not have returns 1 and sends
+ *    nothing (for example RemoteStage on a controller without a remote
+ *    mode).
  */
 #ifndef ASTREL_H
 #define ASTREL_H
@@ -118,18 +132,23 @@ ASTREL_API int32_t GetStageFunctionProperty(int32_t handle, int32_t property, ui
 /* Every stage function below returns its "no stage" value (0 unless stated)
  * for an invalid handle or one that has not been opened. */
 
-/* 0 at rest, 1 moving, 4 stopped at a limit, 6 no usable reply, 7 controller
- * error, unknown state or no stage; 2, 3, 5 are maker-specific. */
+/* 0 at rest, 1 moving, 4 stopped at a limit, 6 no usable reply from the
+ * controller, 7 controller error, unknown state or no stage; 2, 3, 5 are
+ * maker-specific. With several axes the controller's own order decides. */
 ASTREL_API int32_t GetStageStatus(int32_t handle);
 /* Switches the controller to remote (mode non-zero) or local (0) operation. */
 ASTREL_API int32_t RemoteStage(int32_t handle, int32_t mode);
-/* Non-zero while the stage moves. */
+/* 1 while any axis moves. 0 at rest, and also when the controller could not
+ * be asked (so that a polling loop ends): IsStageRunningEx tells the two apart. */
 ASTREL_API int32_t IsStageRunning(int32_t handle);
-/* 1 with *running set (1 moving, 0 at rest); 0 when the controller could not be asked. */
+/* 1 with *running set (1 any axis moving, 0 at rest); 0, *running untouched,
+ * when the controller could not be asked or gave no usable reply. */
 ASTREL_API int32_t IsStageRunningEx(int32_t handle, int32_t* running);
-/* Non-zero when the axis (0 X, 1 Y, 2 Z, 0xFFFF any) stopped at a limit. */
+/* Non-zero when the axis (0 X, 1 Y, 2 Z, 0xFFFF any) stopped at a limit;
+ * 0 also when the controller gave no usable reply. */
 ASTREL_API int32_t IsStopByLimit(int32_t handle, uint16_t axis);
-/* Position in controller counts, times the axis signs; NULL outputs are skipped. */
+/* Position in controller counts, times the axis signs; NULL outputs are skipped.
+ * 1 read; 0 when the controller gave no usable reply, outputs untouched. */
 ASTREL_API int32_t GetStagePosition(int32_t handle, int32_t* x, int32_t* y, int32_t* z);
 
 /* ---- Motion ------------------------------------------------------------- */

@@ -4,13 +4,14 @@
 
 #include <cstdint>
 
+#include "driver/HostNumbers.h"
+
 namespace astrel {
 
 // value times sign, wrapping on overflow (only the most negative value can
 // overflow, and it maps to itself).
 constexpr int32_t ApplySign(int32_t value, int16_t sign) {
-    return static_cast<int32_t>(static_cast<uint32_t>(value) *
-                                static_cast<uint32_t>(static_cast<int32_t>(sign)));
+    return WrappingProduct(value, sign);
 }
 
 // A jog direction times sign, kept to its low 16 bits.

@@ -1,4 +1,4 @@
-// Maker types and their driver classes.
+// Maker types: their driver classes and their entries in the maker list.
 #pragma once
 
 #include <cstdint>
@@ -27,5 +27,9 @@ bool HasDriverClass(int16_t makerType);
 // Whether `driver` is an instance of the maker type's driver class or of a
 // class derived from it; false when the maker type has no class.
 bool IsDriverOfMaker(const CAstrelBase& driver, int16_t makerType);
+
+// The maker's entry in the maker list (code page 932 text); null for a maker
+// type that is not listed (5, 6 and every other value).
+const char* CatalogueName(int16_t makerType);
 
 }  // namespace astrel

@@ -16,15 +16,6 @@ namespace {
 // Every catalogue entry, terminator included, fits this work buffer.
 constexpr size_t kWorkSize = 64;
 
-// Maker names in code page 932, indexed by maker type.
-constexpr const char* kMakerNames[] = {
-    "\x92\x86\x89\x9B\x90\xB8\x8B\x40",          // QT controllers (maker type 0)
-    "Prior",                                     // maker type 1
-    "\x8F\x78\x89\xCD\x90\xB8\x8B\x40",          // Suruga controllers (maker type 2)
-    "\x83\x56\x83\x4F\x83\x7D\x8C\xF5\x8B\x40",  // Sigma controllers (maker type 3)
-    "HiROX",                                     // maker type 4
-};
-constexpr int16_t kMakerCount = static_cast<int16_t>(std::size(kMakerNames));
 // Maker types at or above this have no lists (5 has no driver, 6 is not listed).
 constexpr int16_t kFirstUnlistedMaker = 5;
 
@@ -34,10 +25,12 @@ int32_t CopyOut(const char* work, char* buffer) {
 }
 
 int32_t MakerEntry(char* buffer) {
+    // The cursor is the maker type, taken as signed; unlisted ones have no name.
     const auto index = static_cast<int16_t>(TheApp().makerListCursor);
-    if (buffer == nullptr || index < 0 || index >= kMakerCount) return 0;
+    const char* name = astrel::CatalogueName(index);
+    if (buffer == nullptr || name == nullptr) return 0;
     char work[kWorkSize] = {};
-    std::strncpy(work, kMakerNames[index], kWorkSize - 1);
+    std::strncpy(work, name, kWorkSize - 1);
     return CopyOut(work, buffer);
 }
 

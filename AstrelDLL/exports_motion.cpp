@@ -49,7 +49,9 @@ ASTREL_API int32_t IsStopByLimit(int32_t handle, uint16_t axis) {
 ASTREL_API int32_t GetStagePosition(int32_t handle, int32_t* x, int32_t* y, int32_t* z) {
     return WithStage(handle, 0, [&](CAstrelBase& driver, CAstrelData& record) {
         const int32_t result = driver.GetStagePosition(x, y, z);
-        // Scaled whether or not the driver succeeded; outputs not given are skipped.
+        // Only a position the driver read is scaled: after a failure the
+        // outputs hold what the host left there, untouched.
+        if (result != 1) return result;
         if (x != nullptr) *x = ApplySign(*x, record.xSign);
         if (y != nullptr) *y = ApplySign(*y, record.ySign);
         if (z != nullptr) *z = ApplySign(*z, record.zSign);

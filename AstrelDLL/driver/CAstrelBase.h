@@ -2,17 +2,63 @@
 // the exports reach a controller through. Each maker's driver derives from it
 // and replaces the operations its controller supports; the bodies here are
 // the answers of a driver that replaces nothing.
+//
+// Rules every driver keeps (a host decides what to do next from our results,
+// so a result never claims more than the driver knows):
+//
+//  1. No usable reply is never success. A query whose reply never came, or
+//     lacks a field the operation needs (a missing piece, a piece that is not
+//     a number where a number belongs, an empty line), is "no usable reply":
+//     GetStageStatus gives kStatusNoReply (6); every other operation gives its
+//     failure result and writes none of the host's outputs. Never "at rest",
+//     never invented numbers. Operations whose results are 1 or 0 give 0 on
+//     failure, never 6 or 7 (those codes belong to GetStageStatus).
+//  2. IsStageRunningEx says when it could not ask: a driver answers motion
+//     through QueryMotion, and kMotionUnknown makes IsStageRunningEx give 0
+//     with the flag untouched. IsStageRunning, which has no failure result,
+//     answers 0 then, so that a host's polling loop ends.
+//  3. Running means any axis is moving, whatever another axis reports.
+//     GetStageStatus keeps the controller's own order for its single code.
+//  4. A failed write is a failure (0). A read-modify-write whose read failed
+//     or was unusable writes nothing to the controller and gives 0.
+//  5. A single-axis request (a speed, a direction, a limit test, a trigger)
+//     for an axis the model does not carry, or that is not assigned, gives 0
+//     and sends nothing, before any other command of that operation.
+//     Multi-axis moves ignore the values of axes the model lacks.
+//  6. A refusal from the controller (its "NG" or error answer) is a failure.
+//
+// Operations a controller does not have keep returning 1 and send nothing:
+// the defaults below, by the library's convention.
+//
+// The steps every driver repeats live here and in driver/: Query (drop stale
+// input, send, take the last reply line, with an optional resend), Send of a
+// built CommandLine, FindModel/ListModel (model tables), and the number
+// helpers of HostNumbers.h and ReplyFields.h.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
 
+#include "driver/CommandLine.h"
 #include "serial/CSerialCommunication.h"
 
 class CAstrelBase : public CSerialCommunication {
   public:
     // Longest stage model name a driver keeps; longer names are cut.
     static constexpr size_t kStageNameLength = 32;
+
+    // Codes of GetStageStatus shared by every maker; 2, 3 and 5 are the maker's own.
+    enum StatusCode : int32_t {
+        kStatusAtRest = 0,
+        kStatusMoving = 1,
+        kStatusLimit = 4,
+        kStatusNoReply = 6,  // the exchange failed or the reply was unusable
+        kStatusError = 7,    // the controller reported an error, or an unknown state
+    };
+
+    // What a motion query found out.
+    enum Motion { kMotionAtRest, kMotionMoving, kMotionUnknown };
 
     CAstrelBase() = default;
     ~CAstrelBase() override = default;
@@ -32,12 +78,13 @@ class CAstrelBase : public CSerialCommunication {
     virtual int32_t GetSpeedUnitList(int16_t index, char* name);
     virtual int32_t GetAcclUnitList(int16_t index, char* name);
 
-    // 0 at rest, 1 moving, 4 stopped at a limit, 6 no usable reply, 7 controller
-    // error or unknown state; 2, 3 and 5 are the maker's own.
-    virtual int32_t GetStageStatus() { return 0; }
-    // 1 with *running written; 0 when the controller could not be asked.
+    // A StatusCode, or the maker's own 2, 3 or 5.
+    virtual int32_t GetStageStatus() { return kStatusAtRest; }
+    // 1 with *running written (1 moving, 0 at rest); 0, flag untouched, when
+    // the controller could not be asked (QueryMotion gave kMotionUnknown).
     virtual int32_t IsStageRunningEx(int32_t* running);
-    virtual int32_t IsStageRunning() { return 0; }
+    // 1 while any axis moves; 0 at rest and when the controller could not be asked.
+    virtual int32_t IsStageRunning();
     // axis: 0 X, 1 Y, 2 Z, 0xFFFF any axis.
     virtual int32_t IsStopByLimit(uint16_t /*axis*/) { return 0; }
     virtual int32_t GetStagePosition(int32_t* /*x*/, int32_t* /*y*/, int32_t* /*z*/) { return 1; }
@@ -71,13 +118,36 @@ class CAstrelBase : public CSerialCommunication {
     const char* StageName() const { return stageName_; }
 
   protected:
-    // Writes a constant table entry (model or unit name) with its terminator
-    // to `out` (null: nothing) and returns 1. The catalogue hands every
-    // driver a 64-byte buffer, which holds every entry of every table.
-    static int32_t WriteTableEntry(const char* entry, char* out);
-    // Reads replies until the last complete line the controller sent is in
-    // `buffer` (a read that leaves nothing waiting). 0 when a read failed.
-    int32_t ReceiveLastReply(char* buffer, int32_t size);
+    // Reply lines are read into buffers of this size (255 bytes and a terminator).
+    static constexpr int32_t kReplySize = 256;
+
+    // One reply line; empty until a line with text was read into it.
+    struct Reply {
+        char text[kReplySize] = {};
+        std::string_view View() const;
+    };
+
+    enum class Resend { kNo, kOnce };
+
+    // Whether the stage is moving, from the controller; kMotionUnknown when it
+    // could not be asked or its answer was unusable. IsStageRunning and
+    // IsStageRunningEx are built on it. A driver without a status query
+    // leaves it: its stage reads as at rest.
+    virtual Motion QueryMotion() { return kMotionAtRest; }
+    // The IsStageRunningEx result for `motion`, storing the flag when known.
+    static int32_t StoreMotion(Motion motion, int32_t* running);
+
+    // Drops stale input, sends `command` and takes the last line the
+    // controller sent into `reply` (cleared first). With Resend::kOnce a read
+    // that fails sends the command once more (without dropping input) and
+    // reads again. False when the command was not sent or no line came.
+    bool Query(const CommandLine& command, Reply& reply, Resend resend = Resend::kNo);
+    // Takes the last line the controller sent (reads until nothing more is
+    // waiting, within one time-out) into `reply`, cleared first. False when a
+    // read failed.
+    bool ReadLastReply(Reply& reply);
+    // Sends a built command line: 1 written, 0 not (also when it did not fit).
+    int32_t Send(const CommandLine& command);
 
   private:
     char stageName_[kStageNameLength + 1] = {};

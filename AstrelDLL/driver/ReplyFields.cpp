@@ -1,7 +1,5 @@
 #include "driver/ReplyFields.h"
 
-#include <cstdarg>
-#include <cstdio>
 #include <cstring>
 #include <limits>
 
@@ -67,13 +65,19 @@ bool ReadLeadingDecimal(std::string_view field, int32_t& value) {
     return true;
 }
 
-bool FormatText(char* buffer, size_t size, const char* format, ...) {
-    if (buffer == nullptr || size == 0) return false;
-    va_list args;
-    va_start(args, format);
-    const int n = std::vsnprintf(buffer, size, format, args);
-    va_end(args);
-    return n >= 0 && static_cast<size_t>(n) < size;
+bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    const auto lower = [](char c) {
+        return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    };
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (lower(a[i]) != lower(b[i])) return false;
+    }
+    return true;
+}
+
+void CopyText(const char* text, char* out) {
+    if (out != nullptr) std::memcpy(out, text, std::strlen(text) + 1);
 }
 
 }  // namespace astrel

@@ -1,6 +1,6 @@
-// Reading controller replies and building command text, for every maker
-// driver. Replies are controller input: nothing here reads past the text it
-// is given, and numbers that do not fit saturate instead of overflowing.
+// Reading controller replies and handling text, for every maker driver. Replies are controller
+// input: nothing here reads past the text it is given, and numbers that do not fit saturate instead
+// of overflowing.
 #pragma once
 
 #include <cstddef>
@@ -24,9 +24,13 @@ size_t SplitFields(std::string_view text, char separator, std::string_view* fiel
 // A number outside the 32-bit range saturates to INT32_MIN or INT32_MAX.
 bool ReadLeadingDecimal(std::string_view field, int32_t& value);
 
-// snprintf into `buffer`, checked: false when the text (with its terminator)
-// does not fit in `size` bytes or the format fails. Callers send nothing then.
-bool FormatText(char* buffer, size_t size, const char* format, ...)
-    __attribute__((format(printf, 3, 4)));
+// Whether the two texts are equal when ASCII letters are compared without
+// regard to case (other bytes, those of code page 932 included, must match).
+bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b);
+
+// Copies `text` with its terminator to `out` (null: nothing). The caller's
+// buffer must hold it: every catalogue entry fits the 64 bytes the catalogue
+// hands a driver.
+void CopyText(const char* text, char* out);
 
 }  // namespace astrel

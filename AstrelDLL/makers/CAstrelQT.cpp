@@ -2,14 +2,10 @@
 // and the operations built on it.
 #include "makers/CAstrelQT.h"
 
-#include <strings.h>
-
 #include <algorithm>
-#include <cstdint>
-#include <cstring>
 #include <iterator>
-#include <string_view>
 
+#include "driver/ModelTable.h"
 #include "driver/ReplyFields.h"
 
 namespace {
@@ -32,49 +28,40 @@ struct LetterCode {
     char letter;
     int32_t code;
 };
-constexpr LetterCode kLetterCodes[] = {{'D', 1}, {'E', 2}, {'H', 3}, {'L', 4}, {'C', 5}};
-
-constexpr int32_t kStatusAtRest = 0;
-constexpr int32_t kStatusMoving = 1;
-constexpr int32_t kStatusLimit = 4;
-constexpr int32_t kStatusNoReply = 6;
+constexpr char kMovingLetter = 'D';
+constexpr char kLimitLetter = 'L';
+constexpr LetterCode kLetterCodes[] = {{kMovingLetter, CAstrelBase::kStatusMoving},
+                                       {'E', 2},
+                                       {'H', 3},
+                                       {kLimitLetter, CAstrelBase::kStatusLimit},
+                                       {'C', 5}};
 
 }  // namespace
 
 // ---------------------------------------------------------------- models
 
 int32_t CAstrelQT::SelectStage() {
-    int32_t matched = 0;
-    for (int32_t i = 0; i < kModelCount; ++i) {
-        if (::strcasecmp(StageName(), kModels[i].name) == 0) {
-            modelIndex_ = i;
-            matched = 1;
-            break;
-        }
-    }
+    const int found = astrel::FindModel(kModels, StageName());
+    if (found >= 0) modelIndex_ = found;
     // "QT2" has no Z axis, whether it was just chosen or kept from before. A
     // later switch to another model does not give Z its number back.
     if (modelIndex_ == kQT2) {
         axisNumbers_[kZ] = kUnassigned;
         SortAxisOrder();
     }
-    return matched;
+    return found >= 0 ? 1 : 0;
 }
 
 int32_t CAstrelQT::GetStageList(int16_t index, int32_t* axisCount, char* name) {
-    if (index < 0 || index >= kModelCount) return 0;
-    if (axisCount != nullptr) *axisCount = kModels[index].axisCount;
-    return WriteTableEntry(kModels[index].name, name);
+    return astrel::ListModel(kModels, index, axisCount, name);
 }
 
 int32_t CAstrelQT::GetSpeedUnitList(int16_t index, char* name) {
-    if (index < 0 || index >= kModelCount) return 0;
-    return WriteTableEntry("pps", name);
+    return astrel::ListUnit("pps", kModelCount, index, name);
 }
 
 int32_t CAstrelQT::GetAcclUnitList(int16_t index, char* name) {
-    if (index < 0 || index >= kModelCount) return 0;
-    return WriteTableEntry("msec", name);
+    return astrel::ListUnit("msec", kModelCount, index, name);
 }
 
 bool CAstrelQT::ModelCarries(int stageAxis) const {
@@ -82,7 +69,7 @@ bool CAstrelQT::ModelCarries(int stageAxis) const {
         case kX:
             return true;
         case kY:
-            return modelIndex_ == kQT2 || modelIndex_ == kQT3 || modelIndex_ == kMSC2;
+            return modelIndex_ != kQT1;
         case kZ:
             return modelIndex_ == kQT3;
         default:
@@ -90,61 +77,30 @@ bool CAstrelQT::ModelCarries(int stageAxis) const {
     }
 }
 
+bool CAstrelQT::Answers(int32_t stageAxis) const {
+    if (!IsStageAxis(stageAxis) || !IsAssigned(stageAxis)) return false;
+    if (modelIndex_ == kQT1) return stageAxis == kX;
+    if (modelIndex_ == kMSC2) return stageAxis != kZ;
+    return true;
+}
+
 // ---------------------------------------------------------------- axes and pieces
 
-char CAstrelQT::LetterOf(int16_t axisNumber) {
-    if (axisNumber < 0 || axisNumber >= kControllerAxes) return '\0';
-    return kAxisLetters[axisNumber];
+char CAstrelQT::Letter(int stageAxis) const {
+    return IsAssigned(stageAxis) ? kAxisLetters[axisNumbers_[stageAxis]] : '\0';
 }
 
-char CAstrelQT::SelectedLetter(int32_t stageAxis) const {
-    if (stageAxis < kX || stageAxis > kZ) return '\0';
-    return Letter(stageAxis);
-}
-
-void CAstrelQT::PieceNumber(char* piece, int stageAxis, int32_t value) const {
-    piece[0] = '\0';
-    if (IsAssigned(stageAxis))
-        astrel::FormatText(piece, kPieceSize, "%c%d", Letter(stageAxis), value);
-}
-
-void CAstrelQT::PieceSign(char* piece, int stageAxis, int32_t direction) const {
-    piece[0] = '\0';
-    if (IsAssigned(stageAxis)) {
-        astrel::FormatText(piece, kPieceSize, "%c%c", Letter(stageAxis), direction > 0 ? '+' : '-');
-    }
-}
-
-void CAstrelQT::PieceLetter(char* piece, int stageAxis) const {
-    piece[0] = '\0';
-    if (IsAssigned(stageAxis)) astrel::FormatText(piece, kPieceSize, "%c", Letter(stageAxis));
-}
-
-void CAstrelQT::PieceTwoDigits(char* piece, int stageAxis, uint16_t value) const {
-    piece[0] = '\0';
-    if (IsAssigned(stageAxis)) {
-        astrel::FormatText(piece, kPieceSize, "%c%02d", Letter(stageAxis), static_cast<int>(value));
-    }
-}
-
-bool CAstrelQT::JoinAxisPieces(const char (&pieces)[kStageAxes][kPieceSize], char* out,
-                               size_t size) {
-    if (out == nullptr || size == 0) return false;
+CommandLine CAstrelQT::JoinAxisPieces(const char* verb, const AxisPieces& pieces) {
     // Z, Y, X, then a stable sort by first character: ties keep Z, Y, X.
-    const char* ordered[kStageAxes] = {pieces[kZ], pieces[kY], pieces[kX]};
-    std::stable_sort(std::begin(ordered), std::end(ordered), [](const char* a, const char* b) {
-        return static_cast<unsigned char>(a[0]) < static_cast<unsigned char>(b[0]);
-    });
-    size_t length = 0;
-    out[0] = '\0';
-    for (const char* piece : ordered) {
-        const size_t n = ::strnlen(piece, kPieceSize);
-        if (length + n >= size) return false;
-        std::memcpy(out + length, piece, n);
-        length += n;
-        out[length] = '\0';
-    }
-    return true;
+    const CommandLine* ordered[kStageAxes] = {&pieces[kZ], &pieces[kY], &pieces[kX]};
+    std::stable_sort(std::begin(ordered), std::end(ordered),
+                     [](const CommandLine* a, const CommandLine* b) {
+                         return static_cast<unsigned char>(a->Text()[0]) <
+                                static_cast<unsigned char>(b->Text()[0]);
+                     });
+    CommandLine joined("%s", verb);
+    for (const CommandLine* piece : ordered) joined.Add(*piece);
+    return joined;
 }
 
 void CAstrelQT::SortAxisOrder() {
@@ -159,66 +115,49 @@ void CAstrelQT::SortAxisOrder() {
 
 // ---------------------------------------------------------------- status query
 
-bool CAstrelQT::BuildStatusQuery(char* command, size_t size) const {
-    switch (modelIndex_) {
-        case kQT1:
-            return astrel::FormatText(command, size, "Q:A0");
-        case kMSC2:
-            return astrel::FormatText(command, size, "Q:0");
-        default: {
-            // "QT2", "QT3": one piece per assigned axis, in the axis order.
-            char pieces[kStageAxes * 2 + 1] = {};
-            size_t length = 0;
-            for (int stageAxis : axisOrder_) {
-                if (!IsAssigned(stageAxis)) continue;
-                if (!astrel::FormatText(pieces + length, sizeof pieces - length, "%c0",
-                                        Letter(stageAxis))) {
-                    return false;
-                }
-                length += 2;
-            }
-            return astrel::FormatText(command, size, "Q:%s", pieces);
-        }
+CommandLine CAstrelQT::StatusQuery() const {
+    if (modelIndex_ == kQT1) return CommandLine("Q:A0");
+    if (modelIndex_ == kMSC2) return CommandLine("Q:0");
+    // "QT2", "QT3": one piece per assigned axis, in the axis order.
+    CommandLine command("Q:");
+    for (int stageAxis : axisOrder_) {
+        if (IsAssigned(stageAxis)) command.Add("%c0", Letter(stageAxis));
     }
-}
-
-bool CAstrelQT::ReadReply(char (&reply)[kReplySize]) {
-    std::memset(reply, 0, sizeof reply);
-    return ReceiveLastReply(reply, kReplySize) != 0;
+    return command;
 }
 
 int32_t CAstrelQT::QueryStatus(bool allowResend) {
-    PurgeInput();
-    char command[kCommandSize];
-    if (!BuildStatusQuery(command, sizeof command) || SendData(command) == 0) return kStatusNoReply;
-    char reply[kReplySize] = {};
-    bool resent = false;
-    // ReceiveLastReply reads until a reply leaves nothing waiting, so the
-    // buffer holds the last line the controller sent.
-    while (ReceiveLastReply(reply, kReplySize) == 0) {
-        if (!allowResend || resent) return kStatusNoReply;
-        resent = true;
-        if (SendData(command) == 0) return kStatusNoReply;
+    Reply reply;
+    if (!Query(StatusQuery(), reply, allowResend ? Resend::kOnce : Resend::kNo) ||
+        !ParseStatusReply(reply.View())) {
+        return kStatusNoReply;
     }
-    ParseStatusReply(reply, sizeof reply);
     return StatusCodeFromLetters();
 }
 
-void CAstrelQT::ParseStatusReply(const char* reply, size_t size) {
-    std::fill(std::begin(axisPositions_), std::end(axisPositions_), 0);
-    std::fill(std::begin(axisLetters_), std::end(axisLetters_), ' ');
+bool CAstrelQT::ParseStatusReply(std::string_view reply) {
+    int32_t positions[kControllerAxes] = {};
+    char letters[kControllerAxes] = {' ', ' ', ' ', ' ', ' ', ' '};
     // One field per entry of the axis order: fields past the third are ignored.
     std::string_view fields[kStageAxes];
-    const size_t count =
-        astrel::SplitFields(astrel::ReplyText(reply, size), ',', fields, kStageAxes);
-    for (size_t step = 0; step < count; ++step) {
-        const int16_t n = axisNumbers_[axisOrder_[step]];
-        if (LetterOf(n) == '\0') break;  // the first unassigned entry ends the walk
-        // A field that does not start with a number leaves the position as it
-        // is; numbers beyond 32 bits saturate (ReadLeadingDecimal).
-        astrel::ReadLeadingDecimal(fields[step], axisPositions_[n]);
-        axisLetters_[n] = fields[step].back();  // fields are never empty
+    const size_t count = astrel::SplitFields(reply, ',', fields, kStageAxes);
+    for (size_t step = 0; step < kStageAxes; ++step) {
+        const int stageAxis = axisOrder_[step];
+        if (!IsAssigned(stageAxis)) break;  // the first unassigned entry ends the walk
+        // Every axis the query asked for needs a field that starts with a
+        // number; numbers beyond 32 bits saturate (ReadLeadingDecimal).
+        const bool needed = Answers(stageAxis);
+        if (step >= count) {
+            if (needed) return false;
+            break;
+        }
+        const int n = axisNumbers_[stageAxis];
+        if (!astrel::ReadLeadingDecimal(fields[step], positions[n]) && needed) return false;
+        letters[n] = fields[step].back();  // fields are never empty
     }
+    std::copy(std::begin(positions), std::end(positions), axisPositions_);
+    std::copy(std::begin(letters), std::end(letters), axisLetters_);
+    return true;
 }
 
 int32_t CAstrelQT::StatusCodeFromLetters() const {
@@ -230,42 +169,45 @@ int32_t CAstrelQT::StatusCodeFromLetters() const {
     return kStatusAtRest;
 }
 
+bool CAstrelQT::AnyAxisMoving() const {
+    return std::find(std::begin(axisLetters_), std::end(axisLetters_), kMovingLetter) !=
+           std::end(axisLetters_);
+}
+
 int32_t CAstrelQT::GetStageStatus() {
     return QueryStatus(true);
 }
 
-int32_t CAstrelQT::IsStageRunning() {
-    GetStageStatus();  // only the second answer counts
-    return GetStageStatus() == kStatusMoving ? 1 : 0;
+CAstrelBase::Motion CAstrelQT::QueryMotion() {
+    QueryStatus(true);  // only the second answer counts
+    if (QueryStatus(true) == kStatusNoReply) return kMotionUnknown;
+    return AnyAxisMoving() ? kMotionMoving : kMotionAtRest;
 }
 
 int32_t CAstrelQT::IsStageRunningEx(int32_t* running) {
-    if (modelIndex_ != kQT2) {
-        const int32_t moving = IsStageRunning();
-        if (running != nullptr) *running = moving;
-        return 1;
-    }
+    if (modelIndex_ != kQT2) return CAstrelBase::IsStageRunningEx(running);
+    // "QT2": one query without resend; codes 2, 3 and 5 do not settle it.
     const int32_t code = QueryStatus(false);
-    if (code == kStatusAtRest || code == kStatusLimit || code == kStatusMoving) {
-        if (running != nullptr) *running = code == kStatusMoving ? 1 : 0;
-        return 1;
-    }
-    return 0;  // 2, 3, 5 and 6 leave the flag untouched
+    if (code == kStatusNoReply) return 0;
+    if (AnyAxisMoving()) return StoreMotion(kMotionMoving, running);
+    if (code != kStatusAtRest && code != kStatusLimit) return 0;
+    return StoreMotion(kMotionAtRest, running);
 }
 
 int32_t CAstrelQT::IsStopByLimit(uint16_t axis) {
+    const bool anyAxis = axis == 0xFFFF;
+    if (!anyAxis && !Answers(axis)) return 0;
     const int32_t code = GetStageStatus();
     if (code == kStatusNoReply) return 0;
-    if (axis == 0xFFFF) return code == kStatusLimit ? 1 : 0;
-    if (axis == 0 && IsAssigned(kX)) return axisLetters_[axisNumbers_[kX]] == 'L' ? 1 : 0;
-    return 0;
+    if (anyAxis) return code == kStatusLimit ? 1 : 0;
+    return axisLetters_[axisNumbers_[axis]] == kLimitLetter ? 1 : 0;
 }
 
 int32_t CAstrelQT::GetStagePosition(int32_t* x, int32_t* y, int32_t* z) {
     if (GetStageStatus() == kStatusNoReply) return 0;
     int32_t* const outputs[kStageAxes] = {x, y, z};
     for (int stageAxis = kX; stageAxis <= kZ; ++stageAxis) {
-        if (outputs[stageAxis] != nullptr && IsAssigned(stageAxis)) {
+        if (outputs[stageAxis] != nullptr && Answers(stageAxis)) {
             *outputs[stageAxis] = axisPositions_[axisNumbers_[stageAxis]];
         }
     }

@@ -9,7 +9,7 @@
 //                        and the operations no export reaches
 #pragma once
 
-#include <cstddef>
+#include <array>
 #include <cstdint>
 
 #include "driver/CAstrelBase.h"
@@ -25,11 +25,9 @@ class CAstrelQT : public CAstrelBase {
     static constexpr int kControllerAxes = 6;
     // Axis number of a stage axis that has no controller axis.
     static constexpr int16_t kUnassigned = -1;
-    // One per-axis piece of a command: a letter and at most an 11-character number.
-    static constexpr size_t kPieceSize = 16;
-    // Command lines and reply lines.
-    static constexpr size_t kCommandSize = 256;
-    static constexpr int32_t kReplySize = 256;
+
+    // One command piece per stage axis, X, Y, Z; an empty piece takes no part.
+    using AxisPieces = std::array<CommandLine, kStageAxes>;
 
     CAstrelQT() = default;
     ~CAstrelQT() override = default;
@@ -49,7 +47,6 @@ class CAstrelQT : public CAstrelBase {
     // Status query, CAstrelQT.cpp.
     int32_t GetStageStatus() override;
     int32_t IsStageRunningEx(int32_t* running) override;
-    int32_t IsStageRunning() override;
     int32_t IsStopByLimit(uint16_t axis) override;
     int32_t GetStagePosition(int32_t* x, int32_t* y, int32_t* z) override;
 
@@ -72,9 +69,9 @@ class CAstrelQT : public CAstrelBase {
     // X, Y, Z controller axis: 0 to 3, or 0xFFFF for none ("QT2", "QT3") or
     // automatic ("QT1", "MSC2"). 1 when stored, 0 when refused.
     int32_t SetAxisNum(uint16_t x, uint16_t y, uint16_t z);
-    // Sends "P:%02dR" and reads the reply line into `reply` (kReplySize bytes,
-    // may be null). 1 read, 0 request not sent, 6 reply not read.
-    int32_t ReadParameter(int16_t number, char* reply);
+    // Sends "P:%02dR" and reads the reply line into `reply` (may be null).
+    // 1 read, 0 request not sent, 6 reply not read.
+    int32_t ReadParameter(int16_t number, Reply* reply);
 
     // Operations that no export reaches.
     int32_t WriteParameter(int16_t number, const char* value);
@@ -82,16 +79,15 @@ class CAstrelQT : public CAstrelBase {
     int32_t SetSpeedSelect(uint16_t x, uint16_t y, uint16_t z);
     int32_t MoveABSXY(int32_t x, int32_t y);
 
-    // Joins the X, Y and Z pieces (empty ones add nothing) in ascending order
-    // of their first character; pieces with the same first character come in
-    // the order Z, Y, X. False when the result does not fit in `size` bytes.
-    static bool JoinAxisPieces(const char (&pieces)[kStageAxes][kPieceSize], char* out,
-                               size_t size);
+    // `verb` followed by the non-empty pieces in ascending order of their
+    // first character (pieces with the same first character in the order Z,
+    // Y, X); the verb alone when every piece is empty.
+    static CommandLine JoinAxisPieces(const char* verb, const AxisPieces& pieces);
 
     // Axis numbers and the last status reply, for inspection.
     // Out-of-range arguments give -1, 0 and a space.
     int16_t AxisNumber(int stageAxis) const {
-        return stageAxis >= 0 && stageAxis < kStageAxes ? axisNumbers_[stageAxis] : kUnassigned;
+        return IsStageAxis(stageAxis) ? axisNumbers_[stageAxis] : kUnassigned;
     }
     int32_t AxisPosition(int controllerAxis) const {
         return IsControllerAxis(controllerAxis) ? axisPositions_[controllerAxis] : 0;
@@ -100,49 +96,47 @@ class CAstrelQT : public CAstrelBase {
         return IsControllerAxis(controllerAxis) ? axisLetters_[controllerAxis] : ' ';
     }
 
-  private:
-    static bool IsControllerAxis(int n) { return n >= 0 && n < kControllerAxes; }
-    // The letter of a controller axis number, or '\0' for none.
-    static char LetterOf(int16_t axisNumber);
-    bool IsAssigned(int stageAxis) const { return LetterOf(axisNumbers_[stageAxis]) != '\0'; }
-    char Letter(int stageAxis) const { return LetterOf(axisNumbers_[stageAxis]); }
-    // Whether the model's commands carry the stage axis ("QT1" X; "QT2" and
-    // "MSC2" X, Y; "QT3" X, Y, Z).
-    bool ModelCarries(int stageAxis) const;
+  protected:
+    Motion QueryMotion() override;
 
-    // Pieces of a multi-axis command: each writes the stage axis's letter and
-    // its value into `piece`, or leaves it empty when the axis is unassigned.
-    void PieceNumber(char* piece, int stageAxis, int32_t value) const;
-    void PieceSign(char* piece, int stageAxis, int32_t direction) const;
-    void PieceLetter(char* piece, int stageAxis) const;
-    void PieceTwoDigits(char* piece, int stageAxis, uint16_t value) const;
-    // Joins the pieces and sends them with `format` ("VERB:%s"); 0, nothing
-    // sent, when the command does not fit.
-    int32_t SendJoined(const char* format, const char (&pieces)[kStageAxes][kPieceSize]);
+  private:
+    static bool IsStageAxis(int n) { return n >= kX && n <= kZ; }
+    static bool IsControllerAxis(int n) { return n >= 0 && n < kControllerAxes; }
+    bool IsAssigned(int stageAxis) const { return IsControllerAxis(axisNumbers_[stageAxis]); }
+    char Letter(int stageAxis) const;
+    // Whether the model's multi-axis commands carry the stage axis ("QT1" X;
+    // "QT2" and "MSC2" X, Y; "QT3" X, Y, Z).
+    bool ModelCarries(int stageAxis) const;
+    // Whether the status query answers the stage axis: "QT1" X, "MSC2" X and
+    // Y, "QT2" and "QT3" every assigned axis. Single-axis requests are
+    // refused for the others.
+    bool Answers(int32_t stageAxis) const;
+
+    // The stage axis's letter followed by the formatted values; an empty
+    // piece when the axis is unassigned.
+    template <typename... Values>
+    CommandLine Piece(int stageAxis, const char* format, Values... values) const {
+        if (!IsAssigned(stageAxis)) return {};
+        return CommandLine(format, Letter(stageAxis), values...);
+    }
     // MoveABS and SetStagePosition: "QT1" sends X alone with the single-axis
     // format ("VERB:%c%d"), the other models the joined pieces.
-    int32_t SendAbsolute(const char* singleAxisFormat, const char* joinedFormat, int32_t x,
-                         int32_t y, int32_t z);
-    // The send result of a command that was built; 0, nothing sent, for one
-    // that was not (its text did not fit).
-    int32_t SendIfBuilt(bool built, const char* command) { return built ? SendData(command) : 0; }
+    int32_t SendAbsolute(const char* singleAxisFormat, const char* verb, int32_t x, int32_t y,
+                         int32_t z);
 
     // Re-sorts the axis order: assigned axes by ascending number, unassigned
     // ones last, equal numbers keeping their previous order.
     void SortAxisOrder();
-    // Sends the status query and parses its reply; the status code (6 failed).
+    // Sends the status query and parses its reply; the status code (6: no
+    // usable reply, the last positions and letters kept).
     int32_t QueryStatus(bool allowResend);
-    // Builds the status query command of the model.
-    bool BuildStatusQuery(char* command, size_t size) const;
-    // Fills positions and letters from a status reply.
-    void ParseStatusReply(const char* reply, size_t size);
+    CommandLine StatusQuery() const;
+    // Fills positions and letters from a status reply; false, nothing
+    // changed, when a field the query asked for is missing or not a number.
+    bool ParseStatusReply(std::string_view reply);
     // Maps the status letters to a status code.
     int32_t StatusCodeFromLetters() const;
-    // Reads the last reply line into `reply` (cleared first); false when a read failed.
-    bool ReadReply(char (&reply)[kReplySize]);
-    // The letter of stage axis 0, 1 or 2 (X, Y, Z) when it is assigned; '\0'
-    // for any other axis value or an unassigned axis.
-    char SelectedLetter(int32_t stageAxis) const;
+    bool AnyAxisMoving() const;
 
     int32_t axisPositions_[kControllerAxes] = {};
     char axisLetters_[kControllerAxes] = {' ', ' ', ' ', ' ', ' ', ' '};

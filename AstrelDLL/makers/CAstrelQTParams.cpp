@@ -71,68 +71,57 @@ int32_t CAstrelQT::SetUseAxisMask(int32_t mask) {
 
 int32_t CAstrelQT::SetMoveSpeeds(int16_t axis, int32_t start, int32_t max, int32_t accel) {
     PurgeInput();
-    const char letter = SelectedLetter(axis);
-    if (letter == '\0') return 0;
-    char command[kCommandSize];
-    return SendIfBuilt(
-        astrel::FormatText(command, sizeof command, "D:%c%d,%d,%d", letter, start, max, accel),
-        command);
+    if (!Answers(axis)) return 0;
+    return Send(CommandLine("D:%c%d,%d,%d", Letter(axis), start, max, accel));
 }
 
 int32_t CAstrelQT::SetAxisSpeedParam(int16_t axis, int32_t first, int32_t second, int32_t third) {
     PurgeInput();
-    const char letter = SelectedLetter(axis);
-    if (letter == '\0') return 0;
-    char command[kCommandSize];
-    if (SendIfBuilt(astrel::FormatText(command, sizeof command, "P:08%c%d", letter, first),
-                    command) == 0) {
-        return 0;
-    }
-    if (SendIfBuilt(astrel::FormatText(command, sizeof command, "P:09%c%d", letter, second),
-                    command) == 0) {
-        return 0;
-    }
-    return SendIfBuilt(astrel::FormatText(command, sizeof command, "P:10%c%d", letter, third),
-                       command);
+    if (!Answers(axis)) return 0;
+    const char letter = Letter(axis);
+    return Send(CommandLine("P:08%c%d", letter, first)) != 0 &&
+                   Send(CommandLine("P:09%c%d", letter, second)) != 0 &&
+                   Send(CommandLine("P:10%c%d", letter, third)) != 0
+               ? 1
+               : 0;
 }
 
 // ---------------------------------------------------------------- parameters
 
-int32_t CAstrelQT::ReadParameter(int16_t number, char* reply) {
+int32_t CAstrelQT::ReadParameter(int16_t number, Reply* reply) {
     PurgeInput();
-    char command[kCommandSize];
-    if (SendIfBuilt(astrel::FormatText(command, sizeof command, "P:%02dR", number), command) == 0) {
-        return 0;
-    }
-    char line[kReplySize];
-    if (!ReadReply(line)) return kReadFailed;  // no resend
-    if (reply != nullptr) std::memcpy(reply, line, std::strlen(line) + 1);
+    if (Send(CommandLine("P:%02dR", number)) == 0) return 0;
+    Reply line;
+    if (!ReadLastReply(line)) return kReadFailed;  // no resend
+    if (reply != nullptr) *reply = line;
     return 1;
 }
 
 int32_t CAstrelQT::SetStageDirection(int32_t axis, int32_t direction) {
-    if (SelectedLetter(axis) == '\0') return 0;
-    char reply[kReplySize] = {};
-    // A request that could not be sent ends the operation, reporting success;
-    // a reply that could not be read counts as an empty one.
-    if (ReadParameter(kDirectionParameter, reply) == 0) return 1;
-    Pause(kDirectionPauseMs);
+    // Parameter 18 is written back for the axes the model carries, so only
+    // those can be changed.
+    if (!IsStageAxis(axis) || !ModelCarries(axis) || !IsAssigned(axis)) return 0;
+    Reply reply;
+    if (ReadParameter(kDirectionParameter, &reply) != 1) return 0;
 
-    // One value per controller axis A to F; axes the reply does not cover keep -1.
-    int32_t values[kControllerAxes] = {-1, -1, -1, -1, -1, -1};
+    // One value per controller axis A to F. Every value written back must
+    // come from the reply: a reply without it writes nothing.
+    int32_t values[kControllerAxes] = {};
+    bool known[kControllerAxes] = {};
     std::string_view fields[kControllerAxes];
-    const size_t count =
-        astrel::SplitFields(astrel::ReplyText(reply, sizeof reply), ',', fields, kControllerAxes);
-    for (size_t i = 0; i < count; ++i) astrel::ReadLeadingDecimal(fields[i], values[i]);
+    const size_t count = astrel::SplitFields(reply.View(), ',', fields, kControllerAxes);
+    for (size_t i = 0; i < count; ++i) known[i] = astrel::ReadLeadingDecimal(fields[i], values[i]);
     values[axisNumbers_[axis]] = direction == -1 ? 1 : 0;
+    known[axisNumbers_[axis]] = true;
 
-    char pieces[kStageAxes][kPieceSize] = {};
+    AxisPieces pieces;
     for (int stageAxis = kX; stageAxis <= kZ; ++stageAxis) {
-        if (ModelCarries(stageAxis) && IsAssigned(stageAxis)) {
-            PieceNumber(pieces[stageAxis], stageAxis, values[axisNumbers_[stageAxis]]);
-        }
+        if (!ModelCarries(stageAxis) || !IsAssigned(stageAxis)) continue;
+        if (!known[axisNumbers_[stageAxis]]) return 0;
+        pieces[stageAxis] = Piece(stageAxis, "%c%d", values[axisNumbers_[stageAxis]]);
     }
-    if (SendJoined("P:18%s", pieces) == 0) return 0;
+    Pause(kDirectionPauseMs);
+    if (Send(JoinAxisPieces("P:18", pieces)) == 0) return 0;
     Pause(kDirectionPauseMs);
     return 1;
 }
@@ -141,11 +130,8 @@ int32_t CAstrelQT::SetStageDirection(int32_t axis, int32_t direction) {
 
 int32_t CAstrelQT::WriteParameter(int16_t number, const char* value) {
     PurgeInput();
-    char command[kCommandSize];
     // A value text too long for one command line is not sent (result 0).
-    const bool built = astrel::FormatText(command, sizeof command, "P:%02d,%s", number,
-                                          value != nullptr ? value : "");
-    if (SendIfBuilt(built, command) == 0) return 0;
+    if (Send(CommandLine("P:%02d,%s", number, value != nullptr ? value : "")) == 0) return 0;
     if (number >= 51 && number <= 53) {
         if (SendData("F:") == 0) return 0;
         if (SendData("RESTA:") == 0) return 0;
@@ -156,15 +142,14 @@ int32_t CAstrelQT::WriteParameter(int16_t number, const char* value) {
 int32_t CAstrelQT::ReadSpeedSelect(uint16_t* x, uint16_t* y, uint16_t* z) {
     PurgeInput();
     if (SendData("S:R") == 0) return 0;
-    char reply[kReplySize];
-    if (!ReadReply(reply)) return kReadFailed;
+    Reply reply;
+    if (!ReadLastReply(reply)) return kReadFailed;
     uint16_t* const outputs[kStageAxes] = {x, y, z};
     for (uint16_t* out : outputs) {
         if (out != nullptr) *out = 0xFFFF;
     }
     std::string_view fields[kControllerAxes];
-    const size_t count =
-        astrel::SplitFields(astrel::ReplyText(reply, sizeof reply), ',', fields, kControllerAxes);
+    const size_t count = astrel::SplitFields(reply.View(), ',', fields, kControllerAxes);
     for (size_t i = 0; i < count; ++i) {
         int32_t value = 0;
         if (!astrel::ReadLeadingDecimal(fields[i], value)) continue;
@@ -182,13 +167,13 @@ int32_t CAstrelQT::ReadSpeedSelect(uint16_t* x, uint16_t* y, uint16_t* z) {
 int32_t CAstrelQT::SetSpeedSelect(uint16_t x, uint16_t y, uint16_t z) {
     PurgeInput();
     const uint16_t values[kStageAxes] = {x, y, z};
-    char pieces[kStageAxes][kPieceSize] = {};
+    AxisPieces pieces;
     for (int stageAxis = kX; stageAxis <= kZ; ++stageAxis) {
         if (ModelCarries(stageAxis) && values[stageAxis] <= 15) {
-            PieceTwoDigits(pieces[stageAxis], stageAxis, values[stageAxis]);
+            pieces[stageAxis] = Piece(stageAxis, "%c%02d", static_cast<int>(values[stageAxis]));
         }
     }
-    return SendJoined("S:%s", pieces);
+    return Send(JoinAxisPieces("S:", pieces));
 }
 
 int32_t CAstrelQT::MoveABSXY(int32_t x, int32_t y) {
@@ -198,8 +183,5 @@ int32_t CAstrelQT::MoveABSXY(int32_t x, int32_t y) {
         if (!IsAssigned(stageAxis)) ++unassigned;
     }
     if (modelIndex_ == kQT1 || unassigned >= 2) return 0;
-    char pieces[kStageAxes][kPieceSize] = {};
-    PieceNumber(pieces[kX], kX, x);
-    PieceNumber(pieces[kY], kY, y);
-    return SendJoined("BGO:%s", pieces);
+    return Send(JoinAxisPieces("BGO:", {Piece(kX, "%c%d", x), Piece(kY, "%c%d", y)}));
 }

@@ -184,12 +184,12 @@ TEST(MotionExports, StatusAndPositionFollowTheControllerAndTheSigns) {
     EXPECT_EQ(IsStopByLimit(h, 0xFFFF), 1);
     EXPECT_EQ(IsStopByLimit(h, 1), 0);
 
-    // A silent controller: the driver fails and what the host left is still scaled.
+    // A silent controller: the driver fails and what the host left is untouched.
     stage.Reply("Q:A0B0C0", "");
     SetAxisSign(h, 1, -1);
     x = 7, y = 5, z = 9;
     EXPECT_EQ(GetStagePosition(h, &x, &y, &z), 0);
-    EXPECT_EQ((std::vector<int32_t>{x, y, z}), (std::vector<int32_t>{-7, -5, 9}));
+    EXPECT_EQ((std::vector<int32_t>{x, y, z}), (std::vector<int32_t>{7, 5, 9}));
 }
 
 // Every stage export for handles that name no stage: out of range, an empty
