@@ -119,6 +119,19 @@ class CAstrelQT : public CAstrelBase {
         if (!IsAssigned(stageAxis)) return {};
         return CommandLine(format, Letter(stageAxis), values...);
     }
+    // A piece for each axis the model carries whose value `takes(axis, value)`
+    // accepts (a format without a value field ignores the value).
+    template <typename Value, typename Takes>
+    AxisPieces CarriedPieces(const char* format, const Value (&values)[kStageAxes],
+                             Takes takes) const {
+        AxisPieces pieces;
+        for (int stageAxis = kX; stageAxis <= kZ; ++stageAxis) {
+            if (ModelCarries(stageAxis) && takes(stageAxis, values[stageAxis])) {
+                pieces[stageAxis] = Piece(stageAxis, format, values[stageAxis]);
+            }
+        }
+        return pieces;
+    }
     // MoveABS and SetStagePosition: "QT1" sends X alone with the single-axis
     // format ("VERB:%c%d"), the other models the joined pieces.
     int32_t SendAbsolute(const char* singleAxisFormat, const char* verb, int32_t x, int32_t y,

@@ -29,13 +29,8 @@ int32_t CAstrelQT::SetStagePosition(int32_t x, int32_t y, int32_t z) {
 int32_t CAstrelQT::MoveREL(int32_t x, int32_t y, int32_t z) {
     PurgeInput();
     const int32_t distances[kStageAxes] = {x, y, z};
-    AxisPieces pieces;
-    for (int stageAxis = kX; stageAxis <= kZ; ++stageAxis) {
-        if (ModelCarries(stageAxis) && distances[stageAxis] != 0) {
-            pieces[stageAxis] = Piece(stageAxis, "%c%d", distances[stageAxis]);
-        }
-    }
-    return Send(JoinAxisPieces("MGO:", pieces));
+    return Send(JoinAxisPieces(
+        "MGO:", CarriedPieces("%c%d", distances, [](int, int32_t d) { return d != 0; })));
 }
 
 int32_t CAstrelQT::MoveJOG(int16_t x, int16_t y, int16_t z) {
@@ -58,13 +53,11 @@ int32_t CAstrelQT::MoveJOG(int16_t x, int16_t y, int16_t z) {
 
 int32_t CAstrelQT::MoveOriginPosition() {
     PurgeInput();
-    AxisPieces pieces;
-    for (int stageAxis = kX; stageAxis <= kZ; ++stageAxis) {
-        if (ModelCarries(stageAxis) && (useAxisMask_ & (1u << stageAxis)) != 0) {
-            pieces[stageAxis] = Piece(stageAxis, "%c");
-        }
-    }
-    return Send(JoinAxisPieces("H:", pieces));
+    const int32_t unused[kStageAxes] = {};
+    const auto masked = [this](int stageAxis, int32_t) {
+        return (useAxisMask_ & (1u << stageAxis)) != 0;
+    };
+    return Send(JoinAxisPieces("H:", CarriedPieces("%c", unused, masked)));
 }
 
 int32_t CAstrelQT::StopMove() {

@@ -166,14 +166,9 @@ int32_t CAstrelQT::ReadSpeedSelect(uint16_t* x, uint16_t* y, uint16_t* z) {
 
 int32_t CAstrelQT::SetSpeedSelect(uint16_t x, uint16_t y, uint16_t z) {
     PurgeInput();
-    const uint16_t values[kStageAxes] = {x, y, z};
-    AxisPieces pieces;
-    for (int stageAxis = kX; stageAxis <= kZ; ++stageAxis) {
-        if (ModelCarries(stageAxis) && values[stageAxis] <= 15) {
-            pieces[stageAxis] = Piece(stageAxis, "%c%02d", static_cast<int>(values[stageAxis]));
-        }
-    }
-    return Send(JoinAxisPieces("S:", pieces));
+    const int values[kStageAxes] = {x, y, z};
+    return Send(JoinAxisPieces(
+        "S:", CarriedPieces("%c%02d", values, [](int, int value) { return value <= 15; })));
 }
 
 int32_t CAstrelQT::MoveABSXY(int32_t x, int32_t y) {

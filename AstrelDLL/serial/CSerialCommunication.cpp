@@ -113,7 +113,7 @@ CSerialCommunication::Next CSerialCommunication::Poll(uint8_t& byte, bool failOn
     if (keptBegin_ == keptEnd_) {
         astrel::PortState state;
         if (!device_->Query(state)) return Next::kFailed;
-        if (failOnLineError && state.lineError) return Next::kLineError;
+        if (failOnLineError && state.lineError) return Next::kFailed;
         if (state.bytesWaiting == 0) return Next::kNothing;
         const int32_t n = device_->Read(kept_, kKeptSize);
         if (n < 0) return Next::kFailed;
@@ -134,6 +134,12 @@ bool CSerialCommunication::QueryWaiting(astrel::PortState& state) {
 
 bool CSerialCommunication::AwaitInput(uint32_t remainingMs) {
     return device_->WaitReadable(remainingMs) != astrel::WaitResult::kFailed;
+}
+
+bool CSerialCommunication::GoOn(uint32_t start, uint32_t timeoutMs, Next last) {
+    const uint32_t remaining = RemainingMs(start, timeoutMs);
+    if (remaining == 0) return false;
+    return last == Next::kByte || AwaitInput(remaining);
 }
 
 bool CSerialCommunication::WriteAll(const uint8_t* data, size_t size, int& stalls,
@@ -275,7 +281,7 @@ int32_t CSerialCommunication::ReadLine(char* buffer, int32_t size) {
     for (;;) {
         uint8_t byte = 0;
         const Next next = Poll(byte, true);
-        if (next == Next::kFailed || next == Next::kLineError) return 0;
+        if (next == Next::kFailed) return 0;
         if (next == Next::kByte) {
             if (IsLineEnd(byte) && length > 0) {
                 buffer[length] = '\0';
@@ -289,9 +295,7 @@ int32_t CSerialCommunication::ReadLine(char* buffer, int32_t size) {
         }
         // The whole call has one time-out from its start, so a device that
         // streams bytes without ending a line cannot hold it longer.
-        const uint32_t remaining = RemainingMs(start, timeoutMs);
-        if (remaining == 0) return 0;
-        if (next != Next::kByte && !AwaitInput(remaining)) return 0;
+        if (!GoOn(start, timeoutMs, next)) return 0;
     }
 }
 
@@ -303,7 +307,7 @@ int32_t CSerialCommunication::DiscardInput() {
     for (;;) {
         uint8_t byte = 0;
         const Next next = Poll(byte, true);
-        if (next == Next::kFailed || next == Next::kLineError) return 0;
+        if (next == Next::kFailed) return 0;
         const bool got = next == Next::kByte;
         if (!got && atBoundary) return 1;  // quiet between lines
         // A line end returns to the boundary; any other byte is (still) a line in progress.
@@ -311,8 +315,6 @@ int32_t CSerialCommunication::DiscardInput() {
         // Complete lines are dropped and a half-received line is waited out,
         // all within one time-out from the call's start: a controller that
         // never falls quiet cannot hold the call longer.
-        const uint32_t remaining = RemainingMs(start, timeoutMs);
-        if (remaining == 0) return 0;
-        if (!got && !AwaitInput(remaining)) return 0;
+        if (!GoOn(start, timeoutMs, next)) return 0;
     }
 }

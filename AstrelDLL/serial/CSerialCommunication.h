@@ -66,18 +66,22 @@ class CSerialCommunication {
     uint32_t RemainingMs(uint32_t start, uint32_t timeoutMs);
 
   private:
-    enum class Next { kByte, kNothing, kFailed, kLineError };
+    enum class Next { kByte, kNothing, kFailed };
 
     // One look at the input, never blocking. The next byte comes from the kept
     // buffer; when that is empty the device is queried (which clears its
     // line-error flags) and whatever it has waiting is read in one call. With
-    // `failOnLineError` a reported line error gives kLineError and nothing is
+    // `failOnLineError` a reported line error gives kFailed and nothing is
     // read; without it line errors are ignored.
     Next Poll(uint8_t& byte, bool failOnLineError);
     // Bytes waiting: the kept buffer plus the device's queue; false when the query failed.
     bool QueryWaiting(astrel::PortState& state);
     // Blocks until input may be waiting or `remainingMs` has passed; false when the device failed.
     bool AwaitInput(uint32_t remainingMs);
+    // Whether a wait that began at `start` goes on after a Poll that gave
+    // `last`: false once the time-out has passed; when nothing was waiting,
+    // blocks until input may be waiting (false when the device failed).
+    bool GoOn(uint32_t start, uint32_t timeoutMs, Next last);
     // Writes all of `data`; false at a failure or at the second stall counted in `stalls`.
     bool WriteAll(const uint8_t* data, size_t size, int& stalls, bool checkLineErrors);
     void DropKeptInput() { keptBegin_ = keptEnd_ = 0; }
