@@ -192,44 +192,4 @@ TEST(MotionExports, StatusAndPositionFollowTheControllerAndTheSigns) {
     EXPECT_EQ((std::vector<int32_t>{x, y, z}), (std::vector<int32_t>{7, 5, 9}));
 }
 
-// Every stage export for handles that name no stage: out of range, an empty
-// slot, and a handle that was never opened.
-TEST(MotionExports, NoStageResults) {
-    ScriptedStage stage;
-    const auto unopened = static_cast<int32_t>(Astrel());
-    for (const int32_t h : {10, -1, 9, unopened}) {
-        SCOPED_TRACE(h);
-        int32_t a = 1, b = 2, c = 3;
-        EXPECT_EQ(GetStageStatus(h), 7);
-        EXPECT_EQ(
-            IsStageRunningEx(h, &a) + GetStagePosition(h, &a, &b, &c) + GetTriggerRange(h, &b, &c),
-            0);
-        EXPECT_EQ((std::vector<int32_t>{a, b, c}), (std::vector<int32_t>{1, 2, 3}));
-        const int32_t results[] = {RemoteStage(h, 1),
-                                   IsStageRunning(h),
-                                   IsStopByLimit(h, 0xFFFF),
-                                   SetStagePosition(h, 1, 2, 3),
-                                   SetOriginNowPos(h),
-                                   MoveABS(h, 1, 2, 3),
-                                   MoveREL(h, 1, 2, 3),
-                                   MoveJOG(h, 1, 1, 1),
-                                   StopMove(h),
-                                   StopJOG(h),
-                                   StopNow(h),
-                                   MoveOriginPosition(h),
-                                   SetMoveSpeeds(h, 0, 1, 2, 3),
-                                   CP310SetStageDirection(h, 0, -1),
-                                   StgSetStageDirection(h, 0, -1),
-                                   SetAxisNum(h, 0, 1, 2),
-                                   SetTrigger(h, 1, 2),
-                                   OnceTrigger(h),
-                                   StopTrigger(h)};
-        for (const int32_t r : results) EXPECT_EQ(r, 0);
-    }
-    EXPECT_EQ(SetAxisSign(unopened, 1, -1), 1);  // signs need no driver
-    EXPECT_EQ(SetAxisSign(10, 1, -1), 0);
-    EXPECT_EQ(IsStageRunningEx(stage.h, nullptr), 0);
-    EXPECT_TRUE(stage.peer.Lines().empty());
-}
-
 }  // namespace

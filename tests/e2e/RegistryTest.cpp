@@ -62,37 +62,6 @@ TEST_F(Registry, FreshHandleHoldsZeroedRecord) {
     EXPECT_EQ(StageName(h), name);
 }
 
-TEST_F(Registry, InvalidHandlesFailEveryExportWithoutCrashing) {
-    const auto occupied = static_cast<int32_t>(Astrel());
-    ASSERT_EQ(occupied, 0);
-    CommunicationParam param{};
-    char buffer[16] = "untouched";
-    int32_t status = 99;
-    for (const int32_t h : {1, 9, 10, -1, INT32_MIN, INT32_MAX}) {
-        SCOPED_TRACE(h);
-        EXPECT_EQ(GetUseMakerType(h), -1);
-        EXPECT_EQ(GetUseStageName(h), nullptr);
-        SetUseMakerType(h, 3);
-        SetUseStageName(h, "QT3");
-        ReleaseAstrel(h);
-        EXPECT_EQ(SetCommunicationParam(h, &param), 0);
-        EXPECT_EQ(SetCommunicationParams(h, 0, 0, 0, 0, 0, 0, 0), 0);
-        EXPECT_EQ(GetCommunicationParam(h, &param), 0);
-        EXPECT_EQ(OpenComPort(h), 0);
-        EXPECT_EQ(CloseComPort(h), 0);
-        EXPECT_EQ(InitializeStage(h), 0);
-        EXPECT_EQ(SendStageData(h, "Q:A0"), 0);
-        EXPECT_EQ(ReceiveStageData(h, buffer, sizeof buffer, &status), 0);
-    }
-    // A handle that was never opened has no port, but keeps its settings.
-    EXPECT_EQ(CloseComPort(occupied) + InitializeStage(occupied) + SendStageData(occupied, "X") +
-                  ReceiveStageData(occupied, buffer, sizeof buffer, &status),
-              0);
-    EXPECT_EQ(status, 99);
-    EXPECT_STREQ(buffer, "untouched");
-    EXPECT_EQ(GetUseMakerType(occupied), 0);  // the setters on other handles changed nothing
-}
-
 TEST_F(Registry, NullArgumentsAreRefusedOrStoredAsEmpty) {
     const auto h = static_cast<int32_t>(Astrel());
     SetUseStageName(h, "QT3");
