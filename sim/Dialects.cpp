@@ -1,0 +1,39 @@
+#include "Dialects.h"
+
+#include "QtDialect.h"
+#include "SimText.h"
+
+namespace astrel::sim {
+
+namespace {
+
+const DialectInfo kDialects[] = {
+    {0, "qt", kQtModels, &CreateQtDialect},
+};
+
+}  // namespace
+
+std::span<const DialectInfo> AllDialects() {
+    return kDialects;
+}
+
+const DialectInfo* FindDialectByType(uint16_t makerType) {
+    for (const DialectInfo& dialect : kDialects) {
+        if (dialect.makerType == makerType) return &dialect;
+    }
+    return nullptr;
+}
+
+const DialectInfo* FindDialectByName(std::string_view name) {
+    for (const DialectInfo& dialect : kDialects) {
+        if (EqualsIgnoringCase(dialect.name, name)) return &dialect;
+    }
+    return nullptr;
+}
+
+std::string_view FindModel(const DialectInfo& dialect, std::string_view model) {
+    const int index = FindIgnoringCase(dialect.models, model);
+    return index < 0 ? std::string_view{} : dialect.models[static_cast<size_t>(index)];
+}
+
+}  // namespace astrel::sim

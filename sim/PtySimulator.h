@@ -1,0 +1,73 @@
+// Serves one simulated controller on a pseudo-terminal, so that a host (the
+// library, a tool, a test) opens a real terminal device and talks to it as to
+// a controller on a serial line. A background thread reads the host's bytes,
+// splits them into lines at CR or LF (empty lines are skipped), hands each
+// line to the simulator and writes the reply, carrying out the fault the
+// simulator is set to show. The thread blocks in poll and stops when the
+// runner is destroyed.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <utility>
+
+#include "Simulator.h"
+
+namespace astrel::sim {
+
+class PtySimulator {
+  public:
+    // Called on the serving thread with each command line from the host
+    // (fromHost true, without its line end) and each piece of bytes the
+    // controller writes (fromHost false).
+    using Trace = std::function<void(bool fromHost, std::string_view text)>;
+
+    // Opens the pseudo-terminal in raw mode and starts serving. Throws
+    // std::runtime_error when the system refuses.
+    explicit PtySimulator(std::unique_ptr<Dialect> dialect, Trace trace = {});
+    ~PtySimulator();
+    PtySimulator(const PtySimulator&) = delete;
+    PtySimulator& operator=(const PtySimulator&) = delete;
+
+    // The terminal device a host opens. The runner keeps it open itself, so a
+    // host may close and reopen it without the line hanging up.
+    const std::string& SlavePath() const { return slavePath_; }
+    // Makes `path` a symbolic link to the device, removed with the runner.
+    // False when the link cannot be made (or one was made already).
+    bool LinkAs(const std::string& path);
+
+    // Runs `f` with the simulator (its dialect, stage and fault) while no
+    // command is being served, and returns what `f` returns.
+    template <class F>
+    decltype(auto) With(F&& f) {
+        std::lock_guard lock(mutex_);
+        return std::forward<F>(f)(simulator_);
+    }
+
+  private:
+    void Serve();
+    // Serves one command line; false when serving is over.
+    bool Handle(const std::string& line, Response& stream);
+    // Writes `bytes`, waiting at most `boundMs` for a host that does not read
+    // (what is left then is dropped); false when serving is over.
+    bool Write(std::string_view bytes, int boundMs);
+    // Waits `ms`; false when the runner is stopping.
+    bool Pause(uint32_t ms);
+    void CloseDescriptors();
+
+    Simulator simulator_;
+    std::mutex mutex_;
+    const Trace trace_;
+    int master_ = -1;
+    int slave_ = -1;
+    int stop_ = -1;  // an eventfd that ends serving
+    std::string slavePath_;
+    std::string link_;
+    std::thread thread_;
+};
+
+}  // namespace astrel::sim

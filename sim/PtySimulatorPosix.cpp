@@ -1,0 +1,176 @@
+// The pseudo-terminal runner on Linux: openpty, raw mode on both ends, poll
+// on the controller's end and an eventfd that stops the thread.
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <sys/eventfd.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <climits>
+#include <cstdint>
+#include <stdexcept>
+
+#include "PtySimulator.h"
+
+namespace astrel::sim {
+
+namespace {
+
+using SteadyClock = std::chrono::steady_clock;
+
+constexpr size_t kMaxLineBytes = 1024;  // a longer line is cut here
+constexpr int kWriteBoundMs = 1000;
+
+bool MakeRaw(int fd) {
+    termios settings{};
+    if (::tcgetattr(fd, &settings) != 0) return false;
+    ::cfmakeraw(&settings);
+    return ::tcsetattr(fd, TCSANOW, &settings) == 0;
+}
+
+bool AddFlags(int fd, int statusFlags) {
+    const int status = ::fcntl(fd, F_GETFL);
+    const int descriptor = ::fcntl(fd, F_GETFD);
+    return status >= 0 && descriptor >= 0 && ::fcntl(fd, F_SETFL, status | statusFlags) == 0 &&
+           ::fcntl(fd, F_SETFD, descriptor | FD_CLOEXEC) == 0;
+}
+
+// Whole milliseconds until `deadline`, rounded up, at least 0.
+int MsUntil(SteadyClock::time_point deadline) {
+    const auto left =
+        std::chrono::ceil<std::chrono::milliseconds>(deadline - SteadyClock::now()).count();
+    return static_cast<int>(std::clamp<int64_t>(left, 0, INT_MAX));
+}
+
+}  // namespace
+
+PtySimulator::PtySimulator(std::unique_ptr<Dialect> dialect, Trace trace)
+    : simulator_(std::move(dialect)), trace_(std::move(trace)) {
+    if (::openpty(&master_, &slave_, nullptr, nullptr, nullptr) != 0) {
+        throw std::runtime_error("cannot open a pseudo-terminal");
+    }
+    char name[PATH_MAX] = {};
+    stop_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (stop_ < 0 || ::ttyname_r(slave_, name, sizeof name) != 0 || !MakeRaw(master_) ||
+        !MakeRaw(slave_) || !AddFlags(master_, O_NONBLOCK) || !AddFlags(slave_, 0)) {
+        CloseDescriptors();
+        throw std::runtime_error("cannot set up the pseudo-terminal");
+    }
+    slavePath_ = name;
+    try {
+        thread_ = std::thread(&PtySimulator::Serve, this);
+    } catch (...) {
+        CloseDescriptors();
+        throw;
+    }
+}
+
+PtySimulator::~PtySimulator() {
+    const uint64_t one = 1;
+    if (::write(stop_, &one, sizeof one) != sizeof one) {
+        // Cannot happen for an eventfd far from its limit; the join below would then wait.
+    }
+    thread_.join();
+    char target[PATH_MAX] = {};
+    if (!link_.empty() && ::readlink(link_.c_str(), target, sizeof target - 1) > 0 &&
+        slavePath_ == target) {
+        ::unlink(link_.c_str());
+    }
+    CloseDescriptors();
+}
+
+bool PtySimulator::LinkAs(const std::string& path) {
+    if (!link_.empty() || ::symlink(slavePath_.c_str(), path.c_str()) != 0) return false;
+    link_ = path;
+    return true;
+}
+
+void PtySimulator::CloseDescriptors() {
+    for (int* fd : {&master_, &slave_, &stop_}) {
+        if (*fd >= 0) ::close(*fd);
+        *fd = -1;
+    }
+}
+
+void PtySimulator::Serve() {
+    std::string line;
+    Response stream;  // the short lines that keep coming, if any
+    SteadyClock::time_point nextShortLine{};
+    char buffer[256];
+    for (;;) {
+        const int timeout = stream.repeatLine.empty() ? -1 : MsUntil(nextShortLine);
+        pollfd fds[2] = {{master_, POLLIN, 0}, {stop_, POLLIN, 0}};
+        const int ready = ::poll(fds, 2, timeout);
+        if (ready < 0 && errno == EINTR) continue;
+        if (ready < 0 || fds[1].revents != 0) return;
+        if (ready == 0) {
+            if (!Write(stream.repeatLine, 0)) return;
+            nextShortLine = SteadyClock::now() + std::chrono::milliseconds(stream.repeatMs);
+            continue;
+        }
+        if ((fds[0].revents & POLLIN) == 0) return;  // the line failed
+        const ssize_t count = ::read(master_, buffer, sizeof buffer);
+        if (count < 0 && (errno == EAGAIN || errno == EINTR)) continue;
+        if (count <= 0) return;
+        for (const char c : std::string_view(buffer, static_cast<size_t>(count))) {
+            if (c != '\r' && c != '\n') {
+                if (line.size() < kMaxLineBytes) line += c;
+            } else if (!line.empty()) {
+                if (!Handle(line, stream)) return;
+                line.clear();
+                nextShortLine = SteadyClock::now() + std::chrono::milliseconds(stream.repeatMs);
+            }
+        }
+    }
+}
+
+bool PtySimulator::Handle(const std::string& line, Response& stream) {
+    if (trace_) trace_(true, line);
+    {
+        std::lock_guard lock(mutex_);
+        stream = simulator_.Respond(line);
+    }
+    if (stream.hangUp) {
+        ::close(master_);
+        master_ = -1;
+        return false;
+    }
+    stream.repeatMs = std::max<uint32_t>(stream.repeatMs, 1);
+    return (stream.delayMs == 0 || Pause(stream.delayMs)) && Write(stream.bytes, kWriteBoundMs);
+}
+
+bool PtySimulator::Write(std::string_view bytes, int boundMs) {
+    if (bytes.empty()) return true;
+    if (trace_) trace_(false, bytes);
+    const auto deadline = SteadyClock::now() + std::chrono::milliseconds(boundMs);
+    while (!bytes.empty()) {
+        const ssize_t count = ::write(master_, bytes.data(), bytes.size());
+        if (count > 0) {
+            bytes.remove_prefix(static_cast<size_t>(count));
+            continue;
+        }
+        if (count < 0 && errno != EAGAIN && errno != EINTR) return false;
+        const int left = MsUntil(deadline);
+        if (left == 0) return true;  // the host does not read: the rest is dropped
+        pollfd fds[2] = {{master_, POLLOUT, 0}, {stop_, POLLIN, 0}};
+        if (::poll(fds, 2, left) < 0 && errno != EINTR) return false;
+        if (fds[1].revents != 0) return false;
+    }
+    return true;
+}
+
+bool PtySimulator::Pause(uint32_t ms) {
+    const auto deadline = SteadyClock::now() + std::chrono::milliseconds(ms);
+    for (int left = MsUntil(deadline); left > 0; left = MsUntil(deadline)) {
+        pollfd stop{stop_, POLLIN, 0};
+        const int ready = ::poll(&stop, 1, left);
+        if (ready > 0 || (ready < 0 && errno != EINTR)) return false;
+    }
+    return true;
+}
+
+}  // namespace astrel::sim

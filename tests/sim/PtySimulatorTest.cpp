@@ -1,0 +1,121 @@
+// The runner over a real pseudo-terminal: a host opens the device (here
+// through a symbolic link), writes a status query and reads what comes back,
+// with each fault that needs time or a real line.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "Dialects.h"
+#include "PtySimulator.h"
+
+namespace astrel::sim {
+namespace {
+
+using std::chrono::steady_clock;
+
+struct Heard {
+    std::string bytes;
+    bool hungUp = false;
+    int64_t firstByteMs = -1;  // after the read began
+};
+
+// Reads what arrives: waits up to `firstMs` for the first byte, then takes
+// bytes until none comes for `quietMs` or `totalMs` have passed.
+Heard Listen(int fd, int firstMs, int quietMs, int totalMs) {
+    Heard heard;
+    const auto start = steady_clock::now();
+    const auto elapsed = [&] {
+        return std::chrono::duration_cast<std::chrono::milliseconds>(steady_clock::now() - start)
+            .count();
+    };
+    for (int wait = firstMs; elapsed() < totalMs;) {
+        pollfd p{fd, POLLIN, 0};
+        if (::poll(&p, 1, wait) <= 0) break;
+        char buffer[256];
+        const ssize_t count = ::read(fd, buffer, sizeof buffer);
+        if (count <= 0) {
+            heard.hungUp = count == 0 || errno == EIO;
+            break;
+        }
+        if (heard.firstByteMs < 0) heard.firstByteMs = elapsed();
+        heard.bytes.append(buffer, static_cast<size_t>(count));
+        wait = quietMs;
+    }
+    return heard;
+}
+
+TEST(PtySimulator, ServesTheHostOverAPseudoTerminal) {
+    const struct {
+        const char* name;
+        FaultSettings fault;
+        const char* written;
+        const char* reply;
+        bool hungUp = false;
+        int64_t notBeforeMs = 0;
+    } cases[] = {
+        {"EmptyLinesAreSkipped", {}, "\r\nQ:A0B0C0\r\n", "42,0,0\r\n"},
+        {"CarriageReturnEndsALine", {}, "Q:0\r", "42,0,0\r\n"},
+        {"LineFeedEndsALine", {}, "Q:C0A0\n", "0,42\r\n"},
+        {"Silent", {.fault = Fault::kSilent}, "Q:0\r\n", ""},
+        {"Delayed",
+         {.fault = Fault::kDelayed, .delayMs = 200},
+         "Q:0\r\n",
+         "42,0,0\r\n",
+         false,
+         200},
+        {"EndlessShortLinesUntilTheNextCommand",
+         {.fault = Fault::kEndlessShortLines, .intervalMs = 5, .shortLine = "OK"},
+         "Q:0\r\n",
+         "42,0,0\r\nOK\r\nOK\r\nOK\r\n"},
+        {"HangUp", {.fault = Fault::kHangUp}, "Q:0\r\n", "", true},
+    };
+    for (const auto& row : cases) {
+        SCOPED_TRACE(row.name);
+        SteadySimClock clock;
+        std::mutex traced;
+        std::vector<std::string> fromHost;
+        PtySimulator pty(FindDialectByName("qt")->create("QT3", clock),
+                         [&](bool host, std::string_view text) {
+                             const std::lock_guard lock(traced);
+                             if (host) fromHost.emplace_back(text);
+                         });
+        pty.With([&](Simulator& simulator) {
+            simulator.SetFault(row.fault);
+            simulator.GetDialect().Motion().SetPosition(0, 42);
+        });
+        const std::string link = ::testing::TempDir() + "astrel-sim-" + std::to_string(::getpid());
+        ::unlink(link.c_str());
+        ASSERT_TRUE(pty.LinkAs(link));
+        const int fd = ::open(link.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+        ASSERT_GE(fd, 0);
+        const std::string written = row.written;
+        ASSERT_EQ(::write(fd, written.data(), written.size()),
+                  static_cast<ssize_t>(written.size()));
+        const Heard heard = Listen(fd, 400, 100, 500);
+        ::close(fd);
+        if (row.fault.fault == Fault::kEndlessShortLines) {
+            // They keep coming: at least the reply and three of them.
+            EXPECT_TRUE(heard.bytes.starts_with(row.reply)) << heard.bytes;
+        } else {
+            EXPECT_EQ(heard.bytes, row.reply);
+        }
+        EXPECT_EQ(heard.hungUp, row.hungUp);
+        if (!heard.bytes.empty()) {
+            EXPECT_GE(heard.firstByteMs, row.notBeforeMs);
+        }
+        std::string line = written;  // each row writes one command
+        std::erase_if(line, [](char c) { return c == '\r' || c == '\n'; });
+        const std::lock_guard lock(traced);
+        EXPECT_EQ(fromHost, std::vector<std::string>{line});
+    }
+}
+
+}  // namespace
+}  // namespace astrel::sim
