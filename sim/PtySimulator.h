@@ -36,6 +36,8 @@ class PtySimulator {
     // The terminal device a host opens. The runner keeps it open itself, so a
     // host may close and reopen it without the line hanging up.
     const std::string& SlavePath() const { return slavePath_; }
+    // The runner's own descriptor of that device, for reading its line settings.
+    int SlaveFd() const { return slave_; }
     // Makes `path` a symbolic link to the device, removed with the runner.
     // False when the link cannot be made (or one was made already).
     bool LinkAs(const std::string& path);

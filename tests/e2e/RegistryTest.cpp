@@ -8,15 +8,16 @@
 #include <climits>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "Astrel.h"
-#include "PtyPeer.h"
+#include "SimController.h"
 #include "gtest/gtest.h"
 
 namespace {
 
 using astrel::test::OpenDescriptorsOn;
-using astrel::test::PtyPeer;
+using astrel::test::SimController;
 
 class Registry : public ::testing::Test {
   protected:
@@ -86,8 +87,8 @@ TEST_F(Registry, SevenFieldParamsReadBackWithDefaultTimeOutMarker) {
 // knows, keeps an attached driver through failed opens and makers without a
 // driver, and reopens it with the parameters current at each open.
 TEST_F(Registry, OpenComPortAttachesKeepsAndReopensTheDriver) {
-    PtyPeer first(0);
-    PtyPeer second(4);
+    SimController first(0, "QT3", 0);
+    SimController second(0, "QT3", 4);
     const int32_t h = QtHandle();
     const struct {
         int16_t maker;
@@ -108,19 +109,23 @@ TEST_F(Registry, OpenComPortAttachesKeepsAndReopensTheDriver) {
         EXPECT_EQ(OpenComPort(h), step.opened) << step.maker << step.model;
         EXPECT_EQ(CloseComPort(h), step.closed) << step.maker << step.model;
     }
-    EXPECT_EQ(OpenDescriptorsOn(first.SlavePath()), 1);  // the peer's alone
-    EXPECT_EQ(SendStageData(h, "X"), 0);                 // closed
+    EXPECT_EQ(OpenDescriptorsOn(first.Path()), 1);  // the simulator's alone
+    EXPECT_EQ(SendStageData(h, "X"), 0);            // closed
 
     SetCommunicationParams(h, 4, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF, 1);  // COM5, CR only
     ASSERT_EQ(OpenComPort(h), 1);
     EXPECT_EQ(SendStageData(h, "Q:A0"), 1);
-    EXPECT_EQ(second.Read(), "Q:A0\r");
+    char reply[16] = {};
+    int32_t status = 0;
+    EXPECT_EQ(ReceiveStageData(h, reply, sizeof reply, &status), 1);  // the CR ended the line
+    EXPECT_EQ(second.Heard(), std::vector<std::string>{"Q:A0"});
+    EXPECT_TRUE(first.Heard().empty());
 }
 
 // A port in use cannot be opened by a second handle, even by a privileged
 // process (the tests run as root here), until the first one closes it.
 TEST_F(Registry, APortOpensForOneHandleAtATime) {
-    PtyPeer peer(0);
+    SimController controller(0, "QT3");
     const int32_t first = QtHandle();
     const int32_t second = QtHandle();
     ASSERT_EQ(OpenComPort(first), 1);
@@ -130,34 +135,43 @@ TEST_F(Registry, APortOpensForOneHandleAtATime) {
 }
 
 TEST_F(Registry, ReleaseClosesTheOpenPort) {
-    PtyPeer peer(0);
+    SimController controller(0, "QT3");
     const int32_t h = QtHandle();
     ASSERT_EQ(OpenComPort(h), 1);
-    ASSERT_EQ(OpenDescriptorsOn(peer.SlavePath()), 2);
+    ASSERT_EQ(OpenDescriptorsOn(controller.Path()), 2);
     ReleaseAstrel(h);
-    EXPECT_EQ(OpenDescriptorsOn(peer.SlavePath()), 1);
+    EXPECT_EQ(OpenDescriptorsOn(controller.Path()), 1);
     EXPECT_EQ(SendStageData(h, "X"), 0);
 }
 
-// The line settings a default QT handle opens with, read off the terminal.
-TEST_F(Registry, DriverDefaultsAndHostCodesReachTheLine) {
-    PtyPeer peer(0);
+// The line settings a default QT handle opens with, read off the terminal:
+// raw mode (set by the library even on a terminal left in cooked mode), the
+// driver's defaults, and then codes given by the host.
+TEST_F(Registry, RawModeDriverDefaultsAndHostCodesReachTheLine) {
+    SimController controller(0, "QT3");
+    const int fd = controller.SlaveFd();
+    termios t{};
+    ASSERT_EQ(::tcgetattr(fd, &t), 0);
+    t.c_lflag |= ICANON | ECHO;
+    t.c_iflag |= ICRNL | INLCR;
+    t.c_oflag |= OPOST;
+    ASSERT_EQ(::tcsetattr(fd, TCSANOW, &t), 0);
     const int32_t h = QtHandle();
     ASSERT_EQ(OpenComPort(h), 1);
-    termios t{};
-    ASSERT_EQ(::tcgetattr(peer.SlaveFd(), &t), 0);
+    ASSERT_EQ(::tcgetattr(fd, &t), 0);
+    EXPECT_EQ(t.c_lflag & (ICANON | ECHO), 0u);
+    EXPECT_EQ(t.c_iflag & (ICRNL | INLCR | IGNCR), 0u);
+    EXPECT_EQ(t.c_oflag & OPOST, 0u);
     EXPECT_EQ(::cfgetospeed(&t), B9600);
     EXPECT_EQ(t.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
     EXPECT_EQ(t.c_cflag & (PARENB | CSTOPB | CRTSCTS), 0u);
-    EXPECT_EQ(t.c_lflag & (ICANON | ECHO), 0u);
-    EXPECT_EQ(t.c_oflag & OPOST, 0u);
 
     // Codes given by the host: 19200 baud, odd parity, two stop bits, RTS/CTS.
     // (A pseudo-terminal always keeps eight bits and drops the parity-enable
     // flag; the parity sense and the rest stay as set.)
     SetCommunicationParams(h, 0, 8, 2, 0, 2, 3, 0xFFFF);
     ASSERT_EQ(OpenComPort(h), 1);
-    ASSERT_EQ(::tcgetattr(peer.SlaveFd(), &t), 0);
+    ASSERT_EQ(::tcgetattr(fd, &t), 0);
     EXPECT_EQ(::cfgetospeed(&t), B19200);
     EXPECT_EQ(t.c_cflag & (PARODD | CSTOPB | CRTSCTS),
               static_cast<tcflag_t>(PARODD | CSTOPB | CRTSCTS));

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "Astrel.h"
-#include "PtyPeer.h"
+#include "SimController.h"
 #include "gtest/gtest.h"
 
 namespace {
@@ -21,8 +21,8 @@ F Symbol(void* library, const char* name) {
 }
 
 TEST(Unload, ClosesThePortsOfEveryHandleLeftOpen) {
-    astrel::test::PtyPeer first(0);
-    astrel::test::PtyPeer second(1);
+    astrel::test::SimController first(0, "QT2", 0);
+    astrel::test::SimController second(0, "QT2", 1);
     void* library = ::dlopen(ASTREL_LIBRARY_PATH, RTLD_NOW | RTLD_LOCAL);
     ASSERT_NE(library, nullptr) << ::dlerror();
     auto astrel = Symbol<uint32_t (*)()>(library, "Astrel");
@@ -35,11 +35,11 @@ TEST(Unload, ClosesThePortsOfEveryHandleLeftOpen) {
         setParams(h, port, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF);
         ASSERT_EQ(open(h), 1);
     }
-    ASSERT_EQ(OpenDescriptorsOn(first.SlavePath()), 2);
-    ASSERT_EQ(OpenDescriptorsOn(second.SlavePath()), 2);
+    ASSERT_EQ(OpenDescriptorsOn(first.Path()), 2);
+    ASSERT_EQ(OpenDescriptorsOn(second.Path()), 2);
     ASSERT_EQ(::dlclose(library), 0);
-    EXPECT_EQ(OpenDescriptorsOn(first.SlavePath()), 1);
-    EXPECT_EQ(OpenDescriptorsOn(second.SlavePath()), 1);
+    EXPECT_EQ(OpenDescriptorsOn(first.Path()), 1);
+    EXPECT_EQ(OpenDescriptorsOn(second.Path()), 1);
 }
 
 }  // namespace

@@ -1,0 +1,143 @@
+// The export contracts a host relies on, run through the real library against
+// every maker's simulated controller on a pseudo-terminal. A new maker adds
+// its simulator to kMakers; the contracts stay as they are.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <ostream>
+#include <thread>
+#include <vector>
+
+#include "Astrel.h"
+#include "SimStage.h"
+
+namespace astrel::test {
+namespace {
+
+using Positions = std::vector<int32_t>;
+
+struct Maker {
+    const char* name;  // for test names
+    int16_t makerType;
+    const char* model;
+    int axes;             // stage axes the model moves, X first
+    int32_t limitStatus;  // GetStageStatus of a stage stopped at a limit
+    bool setsPosition;    // SetOriginNowPos makes the present position 0
+    bool garbageStatus;   // a garbage status reply reads as no usable reply
+};
+
+void PrintTo(const Maker& maker, std::ostream* out) {
+    *out << maker.name;
+}
+
+const Maker kMakers[] = {
+    {"QT", 0, "QT3", 3, 4, true, true},
+};
+
+class Contract : public ::testing::TestWithParam<Maker> {
+  protected:
+    static constexpr int32_t kTimeOutMs = 300;
+
+    // The position read back, for the axes the model moves.
+    Positions Position() {
+        int32_t xyz[3] = {-7, -7, -7};
+        EXPECT_EQ(GetStagePosition(stage.h, &xyz[0], &xyz[1], &xyz[2]), 1);
+        return Positions(xyz, xyz + GetParam().axes);
+    }
+    // `xyz` cut to the axes the model moves.
+    Positions Expected(Positions xyz) {
+        xyz.resize(static_cast<size_t>(GetParam().axes));
+        return xyz;
+    }
+
+    SimStage stage{GetParam().makerType, GetParam().model, kTimeOutMs};
+};
+
+TEST_P(Contract, AMoveRunsThenRestsAtItsTarget) {
+    ASSERT_EQ(MoveABS(stage.h, 3000, -2000, 1000), 1);
+    int32_t running = -1;
+    EXPECT_EQ(GetStageStatus(stage.h), 1);
+    EXPECT_EQ(IsStageRunningEx(stage.h, &running), 1);
+    EXPECT_EQ(running, 1);
+    EXPECT_EQ(IsStageRunning(stage.h), 1);
+    ASSERT_TRUE(stage.WaitAtRest());
+    EXPECT_EQ(GetStageStatus(stage.h), 0);
+    EXPECT_EQ(IsStageRunning(stage.h), 0);
+    EXPECT_EQ(Position(), Expected({3000, -2000, 1000}));
+    ASSERT_EQ(MoveREL(stage.h, -500, 500, -500), 1);
+    ASSERT_TRUE(stage.WaitAtRest());
+    EXPECT_EQ(Position(), Expected({2500, -1500, 500}));
+    ASSERT_EQ(MoveOriginPosition(stage.h), 1);
+    ASSERT_TRUE(stage.WaitAtRest());
+    EXPECT_EQ(Position(), Expected({0, 0, 0}));
+}
+
+TEST_P(Contract, AxisSignsScaleBothWays) {
+    ASSERT_EQ(SetAxisSign(stage.h, 0, -1), 1);
+    ASSERT_EQ(MoveABS(stage.h, 1500, 700, 300), 1);
+    ASSERT_TRUE(stage.WaitAtRest());
+    EXPECT_EQ(stage.With([](sim::Simulator& s) { return s.GetDialect().Motion().Position(0); }),
+              -1500);
+    EXPECT_EQ(Position(), Expected({1500, 700, 300}));
+}
+
+TEST_P(Contract, SettingTheOriginZeroesThePosition) {
+    if (!GetParam().setsPosition) GTEST_SKIP() << "the controller keeps its own counting";
+    ASSERT_EQ(MoveABS(stage.h, 1200, 800, 400), 1);
+    ASSERT_TRUE(stage.WaitAtRest());
+    ASSERT_EQ(SetOriginNowPos(stage.h), 1);
+    EXPECT_EQ(Position(), Expected({0, 0, 0}));
+}
+
+TEST_P(Contract, ALimitStopsTheAxisAndIsReported) {
+    stage.With([](sim::Simulator& s) { s.GetDialect().Motion().SetLimits(0, -100000, 2000); });
+    ASSERT_EQ(MoveABS(stage.h, 5000, 0, 0), 1);
+    ASSERT_TRUE(stage.WaitAtRest());
+    EXPECT_EQ(Position(), Expected({2000, 0, 0}));
+    EXPECT_EQ(IsStopByLimit(stage.h, 0xFFFF), 1);
+    EXPECT_EQ(IsStopByLimit(stage.h, 0), 1);
+    EXPECT_EQ(IsStopByLimit(stage.h, 1), 0);
+    EXPECT_EQ(GetStageStatus(stage.h), GetParam().limitStatus);
+}
+
+TEST_P(Contract, AJogRunsUntilStopped) {
+    ASSERT_EQ(MoveJOG(stage.h, 1, 0, 0), 1);
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    EXPECT_EQ(IsStageRunning(stage.h), 1);
+    ASSERT_EQ(StopJOG(stage.h), 1);
+    ASSERT_TRUE(stage.WaitAtRest());
+    const Positions at = Position();
+    EXPECT_GT(at[0], 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(Position(), at);
+}
+
+TEST_P(Contract, ASilentControllerIsNoReplyWithinTheTimeOut) {
+    stage.SetFault(sim::Fault::kSilent);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(GetStageStatus(stage.h), 6);
+    const auto waited = std::chrono::steady_clock::now() - start;
+    EXPECT_LT(waited, std::chrono::milliseconds(2 * kTimeOutMs + 300));  // at most one resend
+    int32_t x = 11, y = 22, z = 33, running = 44;
+    EXPECT_EQ(GetStagePosition(stage.h, &x, &y, &z), 0);
+    EXPECT_EQ(IsStageRunningEx(stage.h, &running), 0);
+    EXPECT_EQ(IsStageRunning(stage.h), 0);
+    EXPECT_EQ((Positions{x, y, z, running}), (Positions{11, 22, 33, 44}));
+}
+
+TEST_P(Contract, AGarbageReplyIsNoUsableReply) {
+    stage.SetFault(sim::Fault::kGarbage);
+    int32_t x = 11, y = 22, z = 33, running = 44;
+    EXPECT_EQ(GetStagePosition(stage.h, &x, &y, &z), 0);
+    if (GetParam().garbageStatus) {
+        EXPECT_EQ(GetStageStatus(stage.h), 6);
+        EXPECT_EQ(IsStageRunningEx(stage.h, &running), 0);
+    }
+    EXPECT_EQ((Positions{x, y, z, running}), (Positions{11, 22, 33, 44}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Makers, Contract, ::testing::ValuesIn(kMakers),
+                         [](const auto& maker) { return std::string(maker.param.name); });
+
+}  // namespace
+}  // namespace astrel::test

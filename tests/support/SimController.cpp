@@ -1,0 +1,64 @@
+#include "SimController.h"
+
+#include <dirent.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <climits>
+#include <cstdlib>
+#include <stdexcept>
+#include <thread>
+
+#include "Dialects.h"
+
+namespace astrel::test {
+
+void PointPort(int portIndex, const std::string& path) {
+    ::setenv(("ASTREL_COM" + std::to_string(portIndex + 1)).c_str(), path.c_str(), 1);
+}
+
+int OpenDescriptorsOn(const std::string& path) {
+    int count = 0;
+    DIR* dir = ::opendir("/proc/self/fd");
+    if (dir == nullptr) return -1;
+    while (dirent* entry = ::readdir(dir)) {
+        char target[PATH_MAX] = {};
+        const std::string link = std::string("/proc/self/fd/") + entry->d_name;
+        if (::readlink(link.c_str(), target, sizeof target - 1) > 0 && path == target) ++count;
+    }
+    ::closedir(dir);
+    return count;
+}
+
+SimController::SimController(uint16_t makerType, const char* model, int portIndex) {
+    const sim::DialectInfo* maker = sim::FindDialectByType(makerType);
+    std::unique_ptr<sim::Dialect> dialect =
+        maker != nullptr ? maker->create(model, clock_) : nullptr;
+    if (dialect == nullptr) throw std::invalid_argument("no simulator for this model");
+    runner_ = std::make_unique<sim::PtySimulator>(std::move(dialect),
+                                                  [this](bool fromHost, std::string_view text) {
+                                                      if (!fromHost) return;
+                                                      std::lock_guard lock(mutex_);
+                                                      heard_.emplace_back(text);
+                                                  });
+    PointPort(portIndex, runner_->SlavePath());
+}
+
+void SimController::SetFault(sim::Fault fault) {
+    With([fault](sim::Simulator& s) { s.SetFault({fault}); });
+}
+
+std::vector<std::string> SimController::Heard() {
+    std::lock_guard lock(mutex_);
+    return heard_;
+}
+
+bool SimController::WaitHeard(size_t count, int ms) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (Heard().size() < count && std::chrono::steady_clock::now() < until) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return Heard().size() >= count;
+}
+
+}  // namespace astrel::test

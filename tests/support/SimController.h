@@ -1,0 +1,48 @@
+// A simulated controller served on a pseudo-terminal that a port index names,
+// for tests of the library: the stage can be inspected and steered with
+// With(), and every command line it received is kept. Nothing here calls the
+// library, so a test that loads the library itself can use it too.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "PtySimulator.h"
+#include "SimClock.h"
+
+namespace astrel::test {
+
+// Points port index `portIndex` (COM portIndex+1) at `path`.
+void PointPort(int portIndex, const std::string& path);
+// How many of this process's descriptors are open on `path`.
+int OpenDescriptorsOn(const std::string& path);
+
+// A simulated controller of `model` (maker type `makerType`) on a
+// pseudo-terminal that port index `portIndex` names.
+class SimController {
+  public:
+    SimController(uint16_t makerType, const char* model, int portIndex = 0);
+
+    template <class F>
+    decltype(auto) With(F&& f) {
+        return runner_->With(std::forward<F>(f));
+    }
+    void SetFault(sim::Fault fault);
+    // The command lines the controller has received.
+    std::vector<std::string> Heard();
+    // Waits up to `ms` until the controller has received `count` lines; true when it has.
+    bool WaitHeard(size_t count, int ms = 2000);
+    const std::string& Path() const { return runner_->SlavePath(); }
+    int SlaveFd() const { return runner_->SlaveFd(); }
+
+  private:
+    sim::SteadySimClock clock_;
+    std::mutex mutex_;
+    std::vector<std::string> heard_;
+    std::unique_ptr<sim::PtySimulator> runner_;
+};
+
+}  // namespace astrel::test

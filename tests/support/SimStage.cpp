@@ -1,0 +1,36 @@
+#include "SimStage.h"
+
+#include <chrono>
+#include <stdexcept>
+#include <thread>
+
+#include "Astrel.h"
+
+namespace astrel::test {
+
+SimStage::SimStage(int16_t makerType, const char* model, int32_t timeOutMs, int portIndex)
+    : SimController(static_cast<uint16_t>(makerType), model, portIndex),
+      h(static_cast<int32_t>(Astrel())) {
+    SetUseMakerType(h, makerType);
+    SetUseStageName(h, model);
+    const auto port = static_cast<uint16_t>(portIndex);
+    const CommunicationParam param{port, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF, timeOutMs};
+    SetCommunicationParam(h, &param);
+    if (OpenComPort(h) != 1) throw std::runtime_error("the simulated stage did not open");
+}
+
+SimStage::~SimStage() {
+    ReleaseAstrel(h);
+}
+
+bool SimStage::WaitAtRest(int ms) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    do {
+        int32_t running = -1;
+        if (IsStageRunningEx(h, &running) == 1 && running == 0) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    } while (std::chrono::steady_clock::now() < until);
+    return false;
+}
+
+}  // namespace astrel::test

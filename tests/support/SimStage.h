@@ -1,0 +1,26 @@
+// A stage handle opened through the library's C interface on a simulated
+// controller: what the end-to-end and contract tests drive.
+#pragma once
+
+#include <cstdint>
+
+#include "SimController.h"
+
+namespace astrel::test {
+
+// A handle of maker `makerType` and model `model`, opened with the driver's
+// line defaults and `timeOutMs` on a simulated controller; released at the end.
+class SimStage : public SimController {
+  public:
+    SimStage(int16_t makerType, const char* model, int32_t timeOutMs = 300, int portIndex = 0);
+    ~SimStage();
+    SimStage(const SimStage&) = delete;
+    SimStage& operator=(const SimStage&) = delete;
+
+    // Polls IsStageRunningEx until the stage is at rest, at most `ms`; true when it is.
+    bool WaitAtRest(int ms = 5000);
+
+    int32_t h;
+};
+
+}  // namespace astrel::test
