@@ -23,14 +23,13 @@ SimStage::~SimStage() {
     ReleaseAstrel(h);
 }
 
-bool SimStage::WaitAtRest(int ms) {
+int32_t SimStage::WaitAtRest(int ms) {
     const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    do {
-        int32_t running = -1;
-        if (IsStageRunningEx(h, &running) == 1 && running == 0) return true;
+    for (;;) {
+        const int32_t status = GetStageStatus(h);
+        if (status != 1 || std::chrono::steady_clock::now() >= until) return status;
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    } while (std::chrono::steady_clock::now() < until);
-    return false;
+    }
 }
 
 }  // namespace astrel::test
