@@ -65,6 +65,26 @@ bool ReadLeadingDecimal(std::string_view field, int32_t& value) {
     return true;
 }
 
+int HexDigitValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    return -1;
+}
+
+bool ReadLeadingHex(std::string_view field, uint32_t& value) {
+    size_t i = 0;
+    while (i < field.size() && IsSpace(field[i])) ++i;
+    if (i >= field.size() || HexDigitValue(field[i]) < 0) return false;
+    uint64_t number = 0;
+    for (; i < field.size() && HexDigitValue(field[i]) >= 0; ++i) {
+        if (number <= UINT32_MAX)
+            number = number * 16 + static_cast<uint64_t>(HexDigitValue(field[i]));
+    }
+    value = number > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(number);
+    return true;
+}
+
 bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
     const auto lower = [](char c) {

@@ -24,6 +24,15 @@ size_t SplitFields(std::string_view text, char separator, std::string_view* fiel
 // A number outside the 32-bit range saturates to INT32_MIN or INT32_MAX.
 bool ReadLeadingDecimal(std::string_view field, int32_t& value);
 
+// The value of a hexadecimal digit (0-9, A-F, a-f), or -1 for any other character.
+int HexDigitValue(char c);
+
+// Reads a hexadecimal number from the start of `field` as "%x" does: leading
+// white space skipped, then hexadecimal digits up to the first other
+// character. Returns false and leaves `value` untouched when no digit
+// follows. A number beyond 32 bits saturates to UINT32_MAX.
+bool ReadLeadingHex(std::string_view field, uint32_t& value);
+
 // Whether the two texts are equal when ASCII letters are compared without
 // regard to case (other bytes, those of code page 932 included, must match).
 bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b);
