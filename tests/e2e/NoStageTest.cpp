@@ -3,7 +3,6 @@
 // gives its documented result and writes none of the caller's outputs.
 #include <climits>
 #include <cstring>
-#include <functional>
 
 #include "Astrel.h"
 #include "gtest/gtest.h"
@@ -25,88 +24,82 @@ struct Outputs {
     }
 };
 
+struct Row {
+    const char* call;
+    int32_t bad;       // result for a handle that names no slot in use
+    int32_t unopened;  // result for a handle without a driver
+    bool writes;       // writes its outputs for a handle without a driver
+    int32_t (*run)(int32_t h, Outputs& o);
+};
+
+// One row per export: its results, and the call itself, which names the row.
+#define ROW(bad, unopened, writes, call)                                            \
+    {                                                                               \
+#call, bad, unopened, writes,                                               \
+            [](int32_t h, [[maybe_unused]] Outputs & o) -> int32_t { return call; } \
+    }
+
+int32_t StageNameGiven(int32_t h) {
+    char* name = GetUseStageName(h);
+    FreeStageName(name);
+    return name != nullptr ? 1 : 0;
+}
+
+// clang-format off
+const Row kRows[] = {
+    ROW(-1, 5, false, GetUseMakerType(h)),
+    ROW(0, 1, false, StageNameGiven(h)),
+    ROW(0, 1, false, SetCommunicationParam(h, &o.param)),
+    ROW(0, 1, false, SetCommunicationParams(h, 0, 0, 0, 0, 0, 0, 0)),
+    ROW(0, 1, true, GetCommunicationParam(h, &o.param)),
+    ROW(0, 1, false, SetAxisSign(h, 1, -1)),
+    ROW(0, 0, false, OpenComPort(h)),
+    ROW(0, 0, false, CloseComPort(h)),
+    ROW(0, 0, false, InitializeStage(h)),
+    ROW(0, 0, false, SendStageData(h, "Q:A0")),
+    ROW(0, 0, false, ReceiveStageData(h, o.buffer, 16, &o.a)),
+    ROW(0, 0, false, GetStageFunctionProperty(h, 0, &o.value)),
+    ROW(7, 7, false, GetStageStatus(h)),
+    ROW(0, 0, false, RemoteStage(h, 1)),
+    ROW(0, 0, false, IsStageRunning(h)),
+    ROW(0, 0, false, IsStageRunningEx(h, &o.a)),
+    ROW(0, 0, false, IsStopByLimit(h, 0xFFFF)),
+    ROW(0, 0, false, GetStagePosition(h, &o.a, &o.b, &o.c)),
+    ROW(0, 0, false, SetStagePosition(h, 1, 2, 3)),
+    ROW(0, 0, false, SetOriginNowPos(h)),
+    ROW(0, 0, false, MoveABS(h, 1, 2, 3)),
+    ROW(0, 0, false, MoveREL(h, 1, 2, 3)),
+    ROW(0, 0, false, MoveJOG(h, 1, 1, 1)),
+    ROW(0, 0, false, StopMove(h)),
+    ROW(0, 0, false, StopJOG(h)),
+    ROW(0, 0, false, StopNow(h)),
+    ROW(0, 0, false, MoveOriginPosition(h)),
+    ROW(0, 0, false, SetMoveSpeeds(h, 0, 1, 2, 3)),
+    ROW(0, 0, false, CP310SetStageDirection(h, 0, -1)),
+    ROW(0, 0, false, StgSetStageDirection(h, 0, -1)),
+    ROW(0, 0, false, SetAxisNum(h, 0, 1, 2)),
+    ROW(0, 0, false, SetTrigger(h, 1, 2)),
+    ROW(0, 0, false, OnceTrigger(h)),
+    ROW(0, 0, false, StopTrigger(h)),
+    ROW(0, 0, false, GetTriggerRange(h, &o.a, &o.b)),
+};
+// clang-format on
+
 TEST(NoStage, EveryExportGivesItsNoStageResult) {
     for (int32_t h = 0; h < 10; ++h) ReleaseAstrel(h);
     const auto unopened = static_cast<int32_t>(Astrel());
-    SetUseMakerType(unopened, 5);  // no driver, so OpenComPort cannot attach one
-    const struct {
-        const char* name;
-        std::function<int32_t(int32_t, Outputs&)> call;
-        int32_t bad;       // result for a handle that names no slot in use
-        int32_t unopened;  // result for a handle without a driver
-        bool writes;       // writes its outputs for a handle without a driver
-    } rows[] = {
-        {"GetUseMakerType", [](int32_t h, Outputs&) { return GetUseMakerType(h); }, -1, 5, false},
-        {"GetUseStageName",
-         [](int32_t h, Outputs&) {
-             char* name = GetUseStageName(h);
-             FreeStageName(name);
-             return name != nullptr ? 1 : 0;
-         },
-         0, 1, false},
-        {"SetCommunicationParam",
-         [](int32_t h, Outputs& o) { return SetCommunicationParam(h, &o.param); }, 0, 1, false},
-        {"SetCommunicationParams",
-         [](int32_t h, Outputs&) { return SetCommunicationParams(h, 0, 0, 0, 0, 0, 0, 0); }, 0, 1,
-         false},
-        {"GetCommunicationParam",
-         [](int32_t h, Outputs& o) { return GetCommunicationParam(h, &o.param); }, 0, 1, true},
-        {"SetAxisSign", [](int32_t h, Outputs&) { return SetAxisSign(h, 1, -1); }, 0, 1, false},
-        {"OpenComPort", [](int32_t h, Outputs&) { return OpenComPort(h); }, 0, 0, false},
-        {"CloseComPort", [](int32_t h, Outputs&) { return CloseComPort(h); }, 0, 0, false},
-        {"InitializeStage", [](int32_t h, Outputs&) { return InitializeStage(h); }, 0, 0, false},
-        {"SendStageData", [](int32_t h, Outputs&) { return SendStageData(h, "Q:A0"); }, 0, 0,
-         false},
-        {"ReceiveStageData",
-         [](int32_t h, Outputs& o) { return ReceiveStageData(h, o.buffer, 16, &o.a); }, 0, 0,
-         false},
-        {"GetStageFunctionProperty",
-         [](int32_t h, Outputs& o) { return GetStageFunctionProperty(h, 0, &o.value); }, 0, 0,
-         false},
-        {"GetStageStatus", [](int32_t h, Outputs&) { return GetStageStatus(h); }, 7, 7, false},
-        {"RemoteStage", [](int32_t h, Outputs&) { return RemoteStage(h, 1); }, 0, 0, false},
-        {"IsStageRunning", [](int32_t h, Outputs&) { return IsStageRunning(h); }, 0, 0, false},
-        {"IsStageRunningEx", [](int32_t h, Outputs& o) { return IsStageRunningEx(h, &o.a); }, 0, 0,
-         false},
-        {"IsStopByLimit", [](int32_t h, Outputs&) { return IsStopByLimit(h, 0xFFFF); }, 0, 0,
-         false},
-        {"GetStagePosition",
-         [](int32_t h, Outputs& o) { return GetStagePosition(h, &o.a, &o.b, &o.c); }, 0, 0, false},
-        {"SetStagePosition", [](int32_t h, Outputs&) { return SetStagePosition(h, 1, 2, 3); }, 0, 0,
-         false},
-        {"SetOriginNowPos", [](int32_t h, Outputs&) { return SetOriginNowPos(h); }, 0, 0, false},
-        {"MoveABS", [](int32_t h, Outputs&) { return MoveABS(h, 1, 2, 3); }, 0, 0, false},
-        {"MoveREL", [](int32_t h, Outputs&) { return MoveREL(h, 1, 2, 3); }, 0, 0, false},
-        {"MoveJOG", [](int32_t h, Outputs&) { return MoveJOG(h, 1, 1, 1); }, 0, 0, false},
-        {"StopMove", [](int32_t h, Outputs&) { return StopMove(h); }, 0, 0, false},
-        {"StopJOG", [](int32_t h, Outputs&) { return StopJOG(h); }, 0, 0, false},
-        {"StopNow", [](int32_t h, Outputs&) { return StopNow(h); }, 0, 0, false},
-        {"MoveOriginPosition", [](int32_t h, Outputs&) { return MoveOriginPosition(h); }, 0, 0,
-         false},
-        {"SetMoveSpeeds", [](int32_t h, Outputs&) { return SetMoveSpeeds(h, 0, 1, 2, 3); }, 0, 0,
-         false},
-        {"CP310SetStageDirection",
-         [](int32_t h, Outputs&) { return CP310SetStageDirection(h, 0, -1); }, 0, 0, false},
-        {"StgSetStageDirection", [](int32_t h, Outputs&) { return StgSetStageDirection(h, 0, -1); },
-         0, 0, false},
-        {"SetAxisNum", [](int32_t h, Outputs&) { return SetAxisNum(h, 0, 1, 2); }, 0, 0, false},
-        {"SetTrigger", [](int32_t h, Outputs&) { return SetTrigger(h, 1, 2); }, 0, 0, false},
-        {"OnceTrigger", [](int32_t h, Outputs&) { return OnceTrigger(h); }, 0, 0, false},
-        {"StopTrigger", [](int32_t h, Outputs&) { return StopTrigger(h); }, 0, 0, false},
-        {"GetTriggerRange", [](int32_t h, Outputs& o) { return GetTriggerRange(h, &o.a, &o.b); }, 0,
-         0, false},
-    };
+    SetUseMakerType(unopened, 5);          // no driver, so OpenComPort cannot attach one
     for (const int32_t h : {10, -1, 5}) {  // setters without a result change nothing
         SetUseMakerType(h, 3);
         SetUseStageName(h, "QT3");
         ReleaseAstrel(h);
     }
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.name);
+    for (const Row& row : kRows) {
+        SCOPED_TRACE(row.call);
         for (const int32_t h : {10, -1, INT32_MIN, INT32_MAX, 5, unopened}) {
             SCOPED_TRACE(h);
             Outputs out;
-            EXPECT_EQ(row.call(h, out), h == unopened ? row.unopened : row.bad);
+            EXPECT_EQ(row.run(h, out), h == unopened ? row.unopened : row.bad);
             if (h != unopened || !row.writes) {
                 EXPECT_TRUE(out.Untouched());
             }
