@@ -31,8 +31,12 @@
 
 #include <stdint.h>
 
-#if defined(_WIN32)
+/* On Windows the functions are exported from astrel.dll while the library is
+ * built and imported by a host that includes this header. */
+#if defined(_WIN32) && defined(ASTREL_BUILDING_LIBRARY)
 #define ASTREL_API __declspec(dllexport)
+#elif defined(_WIN32)
+#define ASTREL_API __declspec(dllimport)
 #else
 #define ASTREL_API __attribute__((visibility("default")))
 #endif
@@ -50,7 +54,9 @@ extern "C" {
  * 2 hardware handshake, 3 RTS/CTS; Delimiter 0 CR LF, 1 CR, 2 LF. */
 #pragma pack(push, 1)
 typedef struct CommunicationParam {
-    uint16_t Port; /* 0..9: COM1..COM10 (device from ASTREL_COM<n>, else /dev/ttyS<n-1>) */
+    /* 0..9: COM1..COM10. Windows opens \\.\COM<n>; Linux the device named by
+     * the variable ASTREL_COM<n>, else /dev/ttyS<n-1>. */
+    uint16_t Port;
     uint16_t BaudRate;
     uint16_t Parity;
     uint16_t DataBits;

@@ -15,6 +15,7 @@
 #include <string>
 #include <type_traits>
 
+#include "serial/OutputDrain.h"
 #include "serial/SerialDevice.h"
 #include "serial/SerialDevicePosixLine.h"
 
@@ -61,18 +62,12 @@ class PosixSerialDevice : public SerialDevice {
     }
 
     bool DrainOutput(uint32_t timeoutMs) override {
-        // tcdrain has no time limit, so watch the output queue instead, in
-        // short sleeps (a byte takes about 1 ms at 9600 baud).
-        constexpr uint32_t kStepMs = 2;
-        const uint32_t start = SystemClock().Ticks();
-        for (;;) {
+        // tcdrain has no time limit, so watch the output queue instead.
+        return WaitForOutputToLeave(SystemClock(), timeoutMs, [this]() -> int64_t {
             int queued = 0;
-            if (fd_ < 0 || ::ioctl(fd_, TIOCOUTQ, &queued) != 0) return false;
-            if (queued <= 0) return true;
-            const uint32_t elapsed = SystemClock().Ticks() - start;
-            if (elapsed >= timeoutMs) return false;
-            SystemClock().Sleep(std::min(kStepMs, timeoutMs - elapsed));
-        }
+            if (fd_ < 0 || ::ioctl(fd_, TIOCOUTQ, &queued) != 0) return -1;
+            return std::max(queued, 0);
+        });
     }
 
     bool Purge(bool input, bool output) override {
