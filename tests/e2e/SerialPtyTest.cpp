@@ -11,6 +11,7 @@
 
 #include "Astrel.h"
 #include "SimStage.h"
+#include "StageHandles.h"
 
 namespace astrel::test {
 namespace {
@@ -28,14 +29,6 @@ int64_t ThreadCpuUs() {
     ::getrusage(RUSAGE_THREAD, &usage);
     const auto us = [](const timeval& t) { return int64_t{t.tv_sec} * 1000000 + t.tv_usec; };
     return us(usage.ru_utime) + us(usage.ru_stime);
-}
-
-// A QT3 handle on port index `port` with the driver's line defaults.
-int32_t QtHandle(uint16_t port) {
-    const auto h = static_cast<int32_t>(Astrel());
-    SetUseStageName(h, "QT3");
-    SetCommunicationParams(h, port, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF);
-    return h;
 }
 
 // The device is looked up at every open, so a port can be re-pointed.

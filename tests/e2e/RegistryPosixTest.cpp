@@ -1,0 +1,115 @@
+// How OpenComPort attaches, keeps and replaces drivers, that a port opens for
+// one handle at a time and closes with its handle, and the line settings it
+// opens with, over pseudo-terminals served by simulated controllers.
+#include <termios.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+#include "Astrel.h"
+#include "SimController.h"
+#include "StageHandles.h"
+#include "gtest/gtest.h"
+
+namespace astrel::test {
+namespace {
+
+using Registry = NoHandlesTaken;
+
+// OpenComPort attaches a driver only for a maker with one and a model it
+// knows, keeps an attached driver through failed opens and makers without a
+// driver, and reopens it with the parameters current at each open.
+TEST_F(Registry, OpenComPortAttachesKeepsAndReopensTheDriver) {
+    SimController first(0, "QT3", 0);
+    SimController second(0, "QT3", 4);
+    const int32_t h = QtHandle();
+    const struct {
+        int16_t maker;
+        const char* model;
+        uint16_t port;
+        int32_t opened;
+        int32_t closed;  // CloseComPort afterwards: 0 when no driver is attached
+    } steps[] = {
+        {5, "QT3", 0, 0, 0},       // no driver for maker 5
+        {0, "QT4", 0, 0, 0},       // a model the driver rejects: not kept
+        {0, "qt3", 0xFFFF, 0, 1},  // models match without regard to case; no port
+        {5, "qt3", 0, 1, 1},       // no driver for maker 5: the attached one is kept
+    };
+    for (const auto& step : steps) {
+        SetUseMakerType(h, step.maker);
+        SetUseStageName(h, step.model);
+        SetCommunicationParams(h, step.port, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF);
+        EXPECT_EQ(OpenComPort(h), step.opened) << step.maker << step.model;
+        EXPECT_EQ(CloseComPort(h), step.closed) << step.maker << step.model;
+    }
+    EXPECT_EQ(OpenDescriptorsOn(first.Path()), 1);  // the simulator's alone
+    EXPECT_EQ(SendStageData(h, "X"), 0);            // closed
+
+    SetCommunicationParams(h, 4, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF, 1);  // COM5, CR only
+    ASSERT_EQ(OpenComPort(h), 1);
+    EXPECT_EQ(SendStageData(h, "Q:A0"), 1);
+    char reply[16] = {};
+    int32_t status = 0;
+    EXPECT_EQ(ReceiveStageData(h, reply, sizeof reply, &status), 1);  // the CR ended the line
+    EXPECT_EQ(second.Heard(), std::vector<std::string>{"Q:A0"});
+    EXPECT_TRUE(first.Heard().empty());
+}
+
+// A port in use cannot be opened by a second handle, even by a privileged
+// process (the tests run as root here), until the first one closes it.
+TEST_F(Registry, APortOpensForOneHandleAtATime) {
+    SimController controller(0, "QT3");
+    const int32_t first = QtHandle();
+    const int32_t second = QtHandle();
+    ASSERT_EQ(OpenComPort(first), 1);
+    EXPECT_EQ(OpenComPort(second), 0);
+    CloseComPort(first);
+    EXPECT_EQ(OpenComPort(second), 1);
+}
+
+TEST_F(Registry, ReleaseClosesTheOpenPort) {
+    SimController controller(0, "QT3");
+    const int32_t h = QtHandle();
+    ASSERT_EQ(OpenComPort(h), 1);
+    ASSERT_EQ(OpenDescriptorsOn(controller.Path()), 2);
+    ReleaseAstrel(h);
+    EXPECT_EQ(OpenDescriptorsOn(controller.Path()), 1);
+    EXPECT_EQ(SendStageData(h, "X"), 0);
+}
+
+// The line settings a default QT handle opens with, read off the terminal:
+// raw mode (set by the library even on a terminal left in cooked mode), the
+// driver's defaults, and then codes given by the host.
+TEST_F(Registry, RawModeDriverDefaultsAndHostCodesReachTheLine) {
+    SimController controller(0, "QT3");
+    const int fd = controller.SlaveFd();
+    termios t{};
+    ASSERT_EQ(::tcgetattr(fd, &t), 0);
+    t.c_lflag |= ICANON | ECHO;
+    t.c_iflag |= ICRNL | INLCR;
+    t.c_oflag |= OPOST;
+    ASSERT_EQ(::tcsetattr(fd, TCSANOW, &t), 0);
+    const int32_t h = QtHandle();
+    ASSERT_EQ(OpenComPort(h), 1);
+    ASSERT_EQ(::tcgetattr(fd, &t), 0);
+    EXPECT_EQ(t.c_lflag & (ICANON | ECHO), 0u);
+    EXPECT_EQ(t.c_iflag & (ICRNL | INLCR | IGNCR), 0u);
+    EXPECT_EQ(t.c_oflag & OPOST, 0u);
+    EXPECT_EQ(::cfgetospeed(&t), B9600);
+    EXPECT_EQ(t.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
+    EXPECT_EQ(t.c_cflag & (PARENB | CSTOPB | CRTSCTS), 0u);
+
+    // Codes given by the host: 19200 baud, odd parity, two stop bits, RTS/CTS.
+    // (A pseudo-terminal always keeps eight bits and drops the parity-enable
+    // flag; the parity sense and the rest stay as set.)
+    SetCommunicationParams(h, 0, 8, 2, 0, 2, 3, 0xFFFF);
+    ASSERT_EQ(OpenComPort(h), 1);
+    ASSERT_EQ(::tcgetattr(fd, &t), 0);
+    EXPECT_EQ(::cfgetospeed(&t), B19200);
+    EXPECT_EQ(t.c_cflag & (PARODD | CSTOPB | CRTSCTS),
+              static_cast<tcflag_t>(PARODD | CSTOPB | CRTSCTS));
+}
+
+}  // namespace
+}  // namespace astrel::test
