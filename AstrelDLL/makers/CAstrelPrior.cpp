@@ -49,7 +49,7 @@ bool CAstrelPrior::QueryHex(const char* query, Resend resend, uint32_t& value) {
 }
 
 int32_t CAstrelPrior::GetStageStatus() {
-    // A read that fails is asked once more; the reply holds a bit for each moving axis.
+    // A read that fails is asked once more; any bit set in the reply means motion.
     uint32_t moving = 0;
     if (!QueryHex("$:", Resend::kOnce, moving)) return kStatusNoReply;
     return moving != 0 ? kStatusMoving : kStatusAtRest;
