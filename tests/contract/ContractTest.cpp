@@ -28,6 +28,7 @@ struct Maker {
     bool limitQuery;      // IsStopByLimit asks the controller
     bool setsPosition;    // SetOriginNowPos makes the present position 0
     bool garbageStatus;   // a garbage status reply reads as no usable reply
+    int jogSign = 1;      // the side (+1 plus, -1 minus) a jog of +1 runs to
 };
 
 void PrintTo(const Maker& maker, std::ostream* out) {
@@ -36,6 +37,7 @@ void PrintTo(const Maker& maker, std::ostream* out) {
 
 const Maker kMakers[] = {
     {"QT", 0, "QT3", 3, 4, true, true, true, true},
+    {"Prior", 1, "ProScan", 3, 0, true, true, true, true, -1},
 };
 
 class Contract : public ::testing::TestWithParam<Maker> {
@@ -115,7 +117,7 @@ TEST_P(Contract, AJogRunsUntilStopped) {
     ASSERT_EQ(StopJOG(stage.h), 1);
     EXPECT_EQ(stage.WaitAtRest(), 0);
     const Positions at = Position();
-    EXPECT_GT(at[0], 0);
+    EXPECT_GT(at[0] * GetParam().jogSign, 0);
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     EXPECT_EQ(Position(), at);
 }
