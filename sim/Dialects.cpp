@@ -2,6 +2,7 @@
 
 #include "QtDialect.h"
 #include "SimText.h"
+#include "SurugaDialect.h"
 
 namespace astrel::sim {
 
@@ -9,6 +10,7 @@ namespace {
 
 const DialectInfo kDialects[] = {
     {0, "qt", kQtModels, &CreateQtDialect},
+    {2, "suruga", kSurugaModels, &CreateSurugaDialect},
 };
 
 }  // namespace
