@@ -36,6 +36,7 @@ void PrintTo(const Maker& maker, std::ostream* out) {
 
 const Maker kMakers[] = {
     {"QT", 0, "QT3", 3, 4, true, true, true, true},
+    {"Suruga", 2, "MSC-10", 3, 4, true, true, true, false},
 };
 
 class Contract : public ::testing::TestWithParam<Maker> {
