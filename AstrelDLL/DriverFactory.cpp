@@ -4,6 +4,7 @@
 
 #include "makers/CAstrelPrior.h"
 #include "makers/CAstrelQT.h"
+#include "makers/CAstrelSuruga.h"
 
 namespace astrel {
 namespace {
@@ -32,8 +33,8 @@ constexpr MakerRow Listed(int16_t makerType, const char* catalogueName) {
 constexpr std::array kMakers = {
     Row<CAstrelQT>(kMakerQT, "\x92\x86\x89\x9B\x90\xB8\x8B\x40"),  // QT controllers
     Row<CAstrelPrior>(kMakerPrior, "Prior"),
-    Listed(kMakerSuruga, "\x8F\x78\x89\xCD\x90\xB8\x8B\x40"),         // Suruga controllers
-    Listed(kMakerSigma, "\x83\x56\x83\x4F\x83\x7D\x8C\xF5\x8B\x40"),  // Sigma controllers
+    Row<CAstrelSuruga>(kMakerSuruga, "\x8F\x78\x89\xCD\x90\xB8\x8B\x40"),  // Suruga controllers
+    Listed(kMakerSigma, "\x83\x56\x83\x4F\x83\x7D\x8C\xF5\x8B\x40"),       // Sigma controllers
     Listed(kMakerHirox, "HiROX"),
 };
 

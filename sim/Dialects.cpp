@@ -3,6 +3,7 @@
 #include "PriorDialect.h"
 #include "QtDialect.h"
 #include "SimText.h"
+#include "SurugaDialect.h"
 
 namespace astrel::sim {
 
@@ -11,6 +12,7 @@ namespace {
 const DialectInfo kDialects[] = {
     {0, "qt", kQtModels, &CreateQtDialect},
     {1, "prior", kPriorModels, &CreatePriorDialect},
+    {2, "suruga", kSurugaModels, &CreateSurugaDialect},
 };
 
 }  // namespace

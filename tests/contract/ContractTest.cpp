@@ -38,6 +38,7 @@ void PrintTo(const Maker& maker, std::ostream* out) {
 const Maker kMakers[] = {
     {"QT", 0, "QT3", 3, 4, true, true, true, true},
     {"Prior", 1, "ProScan", 3, 0, true, true, true, true, -1},
+    {"Suruga", 2, "MSC-10", 3, 4, true, true, true, false},
 };
 
 class Contract : public ::testing::TestWithParam<Maker> {
