@@ -1,5 +1,6 @@
 #include "Dialects.h"
 
+#include "Cp310Dialect.h"
 #include "QtDialect.h"
 #include "SimText.h"
 
@@ -9,6 +10,7 @@ namespace {
 
 const DialectInfo kDialects[] = {
     {0, "qt", kQtModels, &CreateQtDialect},
+    {6, "cp310", kCp310Models, &CreateCp310Dialect},
 };
 
 }  // namespace
