@@ -36,6 +36,8 @@ void PrintTo(const Maker& maker, std::ostream* out) {
 
 const Maker kMakers[] = {
     {"QT", 0, "QT3", 3, 4, true, true, true, true},
+    {"CP310", 6, "CP-310", 3, 4, true, true, false, false},
+    {"CP500", 6, "CP-500", 2, 4, true, true, false, false},
 };
 
 class Contract : public ::testing::TestWithParam<Maker> {
