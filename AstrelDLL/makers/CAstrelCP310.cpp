@@ -6,6 +6,7 @@
 // until the next query drops it.
 #include "makers/CAstrelCP310.h"
 
+#include <algorithm>
 #include <cinttypes>
 #include <cstring>
 
@@ -17,7 +18,7 @@ namespace {
 
 struct ModelRow {
     const char* name;
-    int32_t axisCount;
+    int axisCount;
     // The setting that holds each axis's direction, and its two value words.
     int32_t directionSettings[CAstrelCP310::kMaxAxes];
     const char* normalWord;
@@ -30,8 +31,6 @@ constexpr ModelRow kModels[] = {
     {"CP-500", 2, {58, 60, 0}, "0Z", "1Z"},  // no Z: its setting is never written
 };
 
-// Positions (three at most), "K", a limit piece per axis, the state piece.
-constexpr size_t kMaxPieces = 2 * CAstrelCP310::kMaxAxes + 2;
 // GetStageStatus's own code for the "I" state.
 constexpr int32_t kStatusStateI = 2;
 // Asks IsStopByLimit about every axis.
@@ -62,7 +61,8 @@ int32_t CAstrelCP310::SelectStage() {
 }
 
 int CAstrelCP310::AxisCount() const {
-    return kModels[modelIndex_].axisCount;
+    // Never more axes than the reply members hold.
+    return std::min(kModels[modelIndex_].axisCount, kMaxAxes);
 }
 
 // ---------------------------------------------------------------- replies
@@ -72,22 +72,22 @@ void CAstrelCP310::ClearReply() {
     std::memset(replyLimit_, 0, sizeof replyLimit_);
 }
 
-bool CAstrelCP310::ReadPositions(const std::string_view* pieces, size_t count) {
-    if (count < static_cast<size_t>(AxisCount())) return false;
+size_t CAstrelCP310::SplitReply(std::string_view reply, Pieces& pieces) {
+    ClearReply();
+    const size_t count = astrel::SplitFields(reply, ',', pieces, kMaxPieces);
+    if (count < static_cast<size_t>(AxisCount())) return 0;
     for (int axis = 0; axis < AxisCount(); ++axis) {
-        if (!ReadPosition(pieces[axis], replyPosition_[axis])) return false;
+        if (!ReadPosition(pieces[axis], replyPosition_[axis])) return 0;
     }
-    return true;
+    return count;
 }
 
 bool CAstrelCP310::ParsePositionReply(std::string_view reply) {
-    ClearReply();
+    Pieces pieces;
+    const size_t count = SplitReply(reply, pieces);
     const auto n = static_cast<size_t>(AxisCount());
-    std::string_view pieces[kMaxPieces];
-    const size_t count = astrel::SplitFields(reply, ',', pieces, kMaxPieces);
     int32_t bits = 0;
-    if (!ReadPositions(pieces, count) || count < n + 2 || pieces[n] != "K" ||
-        !astrel::ReadLeadingDecimal(pieces[n + 1], bits)) {
+    if (count < n + 2 || pieces[n] != "K" || !astrel::ReadLeadingDecimal(pieces[n + 1], bits)) {
         ClearReply();
         return false;
     }
@@ -98,11 +98,10 @@ bool CAstrelCP310::ParsePositionReply(std::string_view reply) {
 }
 
 int32_t CAstrelCP310::ParseStatusReply(std::string_view reply) {
-    ClearReply();
+    Pieces pieces;
+    const size_t count = SplitReply(reply, pieces);
     const auto n = static_cast<size_t>(AxisCount());
-    std::string_view pieces[kMaxPieces];
-    const size_t count = astrel::SplitFields(reply, ',', pieces, kMaxPieces);
-    if (!ReadPositions(pieces, count) || count <= n) return kStatusNoReply;
+    if (count <= n) return kStatusNoReply;
     if (pieces[n] != "K") return kStatusError;
     // A limit piece per axis, then the state piece.
     if (count < 2 * n + 2) return kStatusNoReply;

@@ -4,6 +4,7 @@
 // "F:M<number>D" followed by its value word.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 
@@ -60,9 +61,14 @@ class CAstrelCP310 : public CAstrelBase {
     bool ParsePositionReply(std::string_view reply);
     // Parses a "Q2:" reply into a status code.
     int32_t ParseStatusReply(std::string_view reply);
-    // Fills the reply positions from the first pieces of a reply; false when
-    // a piece is missing or has no digits.
-    bool ReadPositions(const std::string_view* pieces, size_t count);
+    // Pieces of a "Q:" or "Q2:" reply: the positions (three at most), "K",
+    // a limit piece per axis and the state piece.
+    static constexpr size_t kMaxPieces = 2 * kMaxAxes + 2;
+    using Pieces = std::string_view[kMaxPieces];
+    // Clears the reply members, splits `reply` at commas into `pieces` and
+    // reads the positions from the first ones: the number of pieces, or 0
+    // when a position is missing or has no digits.
+    size_t SplitReply(std::string_view reply, Pieces& pieces);
     void ClearReply();
 
     // What the last parse found; cleared before each parse and after each use.
