@@ -1,5 +1,6 @@
 #include "Dialects.h"
 
+#include "Cp310Dialect.h"
 #include "PriorDialect.h"
 #include "QtDialect.h"
 #include "SimText.h"
@@ -13,6 +14,7 @@ const DialectInfo kDialects[] = {
     {0, "qt", kQtModels, &CreateQtDialect},
     {1, "prior", kPriorModels, &CreatePriorDialect},
     {2, "suruga", kSurugaModels, &CreateSurugaDialect},
+    {6, "cp310", kCp310Models, &CreateCp310Dialect},
 };
 
 }  // namespace

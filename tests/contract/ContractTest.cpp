@@ -39,6 +39,8 @@ const Maker kMakers[] = {
     {"QT", 0, "QT3", 3, 4, true, true, true, true},
     {"Prior", 1, "ProScan", 3, 0, true, true, true, true, -1},
     {"Suruga", 2, "MSC-10", 3, 4, true, true, true, false},
+    {"CP310", 6, "CP-310", 3, 4, true, true, false, false},
+    {"CP500", 6, "CP-500", 2, 4, true, true, false, false},
 };
 
 class Contract : public ::testing::TestWithParam<Maker> {
