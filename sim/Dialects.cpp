@@ -1,5 +1,6 @@
 #include "Dialects.h"
 
+#include "HiroxDialect.h"
 #include "QtDialect.h"
 #include "SimText.h"
 
@@ -9,6 +10,7 @@ namespace {
 
 const DialectInfo kDialects[] = {
     {0, "qt", kQtModels, &CreateQtDialect},
+    {4, "hirox", kHiroxModels, &CreateHiroxDialect},
 };
 
 }  // namespace
