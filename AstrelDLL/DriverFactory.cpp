@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "makers/CAstrelHirox.h"
 #include "makers/CAstrelQT.h"
 
 namespace astrel {
@@ -33,7 +34,7 @@ constexpr std::array kMakers = {
     Listed(kMakerPrior, "Prior"),
     Listed(kMakerSuruga, "\x8F\x78\x89\xCD\x90\xB8\x8B\x40"),         // Suruga controllers
     Listed(kMakerSigma, "\x83\x56\x83\x4F\x83\x7D\x8C\xF5\x8B\x40"),  // Sigma controllers
-    Listed(kMakerHirox, "HiROX"),
+    Row<CAstrelHirox>(kMakerHirox, "HiROX"),
 };
 
 const MakerRow* Find(int16_t makerType) {

@@ -36,6 +36,9 @@ void PrintTo(const Maker& maker, std::ostream* out) {
 
 const Maker kMakers[] = {
     {"QT", 0, "QT3", 3, 4, true, true, true, true},
+    {"HiroxTH3", 4, "TH3", 3, 7, true, false, true, true},
+    {"HiroxCT7_2", 4, "CT-7_2", 2, 7, true, false, true, true},
+    {"HiroxCT7_1", 4, "CT-7_1", 1, 7, true, false, true, true},
 };
 
 class Contract : public ::testing::TestWithParam<Maker> {
