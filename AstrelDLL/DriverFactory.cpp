@@ -3,6 +3,7 @@
 #include <array>
 
 #include "makers/CAstrelCP310.h"
+#include "makers/CAstrelHirox.h"
 #include "makers/CAstrelPrior.h"
 #include "makers/CAstrelQT.h"
 #include "makers/CAstrelSuruga.h"
@@ -36,7 +37,7 @@ constexpr std::array kMakers = {
     Row<CAstrelPrior>(kMakerPrior, "Prior"),
     Row<CAstrelSuruga>(kMakerSuruga, "\x8F\x78\x89\xCD\x90\xB8\x8B\x40"),  // Suruga controllers
     Listed(kMakerSigma, "\x83\x56\x83\x4F\x83\x7D\x8C\xF5\x8B\x40"),       // Sigma controllers
-    Listed(kMakerHirox, "HiROX"),
+    Row<CAstrelHirox>(kMakerHirox, "HiROX"),
     Row<CAstrelCP310>(kMakerCP310, nullptr),  // a driver, but no entry in the maker list
 };
 

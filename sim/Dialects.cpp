@@ -1,6 +1,7 @@
 #include "Dialects.h"
 
 #include "Cp310Dialect.h"
+#include "HiroxDialect.h"
 #include "PriorDialect.h"
 #include "QtDialect.h"
 #include "SimText.h"
@@ -15,6 +16,7 @@ const DialectInfo kDialects[] = {
     {1, "prior", kPriorModels, &CreatePriorDialect},
     {2, "suruga", kSurugaModels, &CreateSurugaDialect},
     {6, "cp310", kCp310Models, &CreateCp310Dialect},
+    {4, "hirox", kHiroxModels, &CreateHiroxDialect},
 };
 
 }  // namespace

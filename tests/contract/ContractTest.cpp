@@ -41,6 +41,9 @@ const Maker kMakers[] = {
     {"Suruga", 2, "MSC-10", 3, 4, true, true, true, false},
     {"CP310", 6, "CP-310", 3, 4, true, true, false, false},
     {"CP500", 6, "CP-500", 2, 4, true, true, false, false},
+    {"HiroxTH3", 4, "TH3", 3, 7, true, false, true, true},
+    {"HiroxCT7_2", 4, "CT-7_2", 2, 7, true, false, true, true},
+    {"HiroxCT7_1", 4, "CT-7_1", 1, 7, true, false, true, true},
 };
 
 class Contract : public ::testing::TestWithParam<Maker> {
