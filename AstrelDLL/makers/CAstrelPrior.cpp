@@ -8,12 +8,7 @@
 
 namespace {
 
-struct ModelRow {
-    const char* name;
-    int32_t axisCount;
-};
-
-constexpr ModelRow kModels[] = {{"ProScan", 3}};
+constexpr astrel::ModelEntry kModels[] = {{"ProScan", 3}};
 constexpr int16_t kUnitCount = 1;
 constexpr const char* kSettingUnit = "1-100";
 

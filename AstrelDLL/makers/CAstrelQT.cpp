@@ -10,13 +10,8 @@
 
 namespace {
 
-struct ModelRow {
-    const char* name;
-    int32_t axisCount;
-};
-
 // Indexed by model index.
-constexpr ModelRow kModels[] = {{"QT1", 1}, {"QT2", 2}, {"QT3", 3}, {"MSC2", 2}};
+constexpr astrel::ModelEntry kModels[] = {{"QT1", 1}, {"QT2", 2}, {"QT3", 3}, {"MSC2", 2}};
 constexpr int16_t kModelCount = static_cast<int16_t>(std::size(kModels));
 
 // Letters of controller axes 0 to 5.
