@@ -10,11 +10,7 @@
 
 namespace {
 
-struct ModelRow {
-    const char* name;
-    int32_t axisCount;
-};
-constexpr ModelRow kModels[] = {{"MSC-10", 3}};
+constexpr astrel::ModelEntry kModels[] = {{"MSC-10", 3}};
 constexpr int16_t kUnitCount = 1;
 
 constexpr char kAxisLetters[] = "XYZ";
