@@ -1,6 +1,7 @@
 #include "Dialects.h"
 
 #include "QtDialect.h"
+#include "SigmaDialect.h"
 #include "SimText.h"
 
 namespace astrel::sim {
@@ -9,6 +10,7 @@ namespace {
 
 const DialectInfo kDialects[] = {
     {0, "qt", kQtModels, &CreateQtDialect},
+    {3, "sigma", kSigmaModels, &CreateSigmaDialect},
 };
 
 }  // namespace
