@@ -3,6 +3,7 @@
 #include <array>
 
 #include "makers/CAstrelQT.h"
+#include "makers/CAstrelSigma.h"
 
 namespace astrel {
 namespace {
@@ -32,7 +33,7 @@ constexpr std::array kMakers = {
     Row<CAstrelQT>(kMakerQT, "\x92\x86\x89\x9B\x90\xB8\x8B\x40"),  // QT controllers
     Listed(kMakerPrior, "Prior"),
     Listed(kMakerSuruga, "\x8F\x78\x89\xCD\x90\xB8\x8B\x40"),         // Suruga controllers
-    Listed(kMakerSigma, "\x83\x56\x83\x4F\x83\x7D\x8C\xF5\x8B\x40"),  // Sigma controllers
+    Row<CAstrelSigma>(kMakerSigma, "\x83\x56\x83\x4F\x83\x7D\x8C\xF5\x8B\x40"),  // Sigma
     Listed(kMakerHirox, "HiROX"),
 };
 

@@ -36,6 +36,10 @@ void PrintTo(const Maker& maker, std::ostream* out) {
 
 const Maker kMakers[] = {
     {"QT", 0, "QT3", 3, 4, true, true, true, true},
+    {"SigmaFC101G", 3, "FC-101G_2", 2, 4, true, true, true, true},
+    {"SigmaMark102", 3, "Mark-102", 2, 4, false, true, false, true},
+    {"SigmaSHOT202", 3, "SHOT-202", 2, 4, true, true, true, true},
+    {"SigmaSHOT204MS", 3, "SHOT-204MS", 2, 4, true, true, true, true},
 };
 
 class Contract : public ::testing::TestWithParam<Maker> {
