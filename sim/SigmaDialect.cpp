@@ -9,7 +9,7 @@
 //                   "w" for every axis, then per axis a sign, "P" and the
 //                   magnitude ("A:w-P1500+P200"); the start command moves
 //   "G" / "G:"      start (FC-101G / the others)
-//   "L:" / "L:w"    decelerating stop of every axis (FC-101G / the others);
+//   "L:", "L:w"     decelerating stop of every axis ("L:" FC-101G only);
 //                   "L:1" and "L:2" stop one axis, "L:E" stops every axis at once
 //   "H:" / "H:W+" / "H:W"   return to the origin (FC-101G / Mark-102 / SHOT)
 //   "R:" / "R:W"    the present position becomes 0 (FC-101G / SHOT)
@@ -70,8 +70,8 @@ struct Word {
 };
 constexpr Word kWords[] = {
     {"G", kFc, Op::kStart},          {"G:", kNotFc, Op::kStart},
-    {"L:", kFc, Op::kStop},          {"L:w", kNotFc, Op::kStop},
-    {"L:W", kNotFc, Op::kStop},      {"L:E", kAll, Op::kStopNow},
+    {"L:", kFc, Op::kStop},          {"L:w", kAll, Op::kStop},
+    {"L:W", kAll, Op::kStop},        {"L:E", kAll, Op::kStopNow},
     {"L:1", kAll, Op::kStopX},       {"L:2", kAll, Op::kStopY},
     {"H:", kFc, Op::kHome},          {"H:W+", kMark, Op::kHome},
     {"H:W", kShot, Op::kHome},       {"R:", kFc, Op::kZero},

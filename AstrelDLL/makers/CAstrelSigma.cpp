@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "driver/HostNumbers.h"
+#include "driver/LimitTest.h"
 #include "driver/ModelTable.h"
 #include "driver/ReplyFields.h"
 
@@ -186,12 +187,8 @@ bool CAstrelSigma::LimitOn(uint16_t axis) const {
 }
 
 int32_t CAstrelSigma::IsStopByLimit(uint16_t axis) {
-    const bool anyAxis = axis == 0xFFFF;
-    if (!anyAxis && !HasAxis(axis)) return 0;
-    const int32_t code = QueryStatus();
-    if (code == kStatusNoReply) return 0;
-    if (anyAxis) return code == kStatusLimit ? 1 : 0;
-    return LimitOn(axis) ? 1 : 0;
+    return astrel::TestLimit(
+        axis, HasAxis(axis), [this] { return QueryStatus(); }, [&] { return LimitOn(axis); });
 }
 
 int32_t CAstrelSigma::GetStagePosition(int32_t* x, int32_t* y, int32_t* z) {
