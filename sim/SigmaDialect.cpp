@@ -285,32 +285,30 @@ class SigmaDialect final : public Dialect {
     }
 
     Reply Status() const {
-        const auto limitIndex = static_cast<size_t>(OnLimit(0) + 2 * OnLimit(1));
         const std::string ready = Busy();
-        const std::string x = std::to_string(motion_.Position(0));
-        const std::string y = std::to_string(motion_.Position(1));
-        switch (family_) {
-            case kFc:
-                return Join({x, y, "0", FcState(0), FcState(1), "0", ready}, ",");
-            case kMark:
-                return Join({SignedField(motion_.Position(0)), SignedField(motion_.Position(1)),
-                             "K", std::string(1, kLimitLetters[limitIndex]), ready, "K", ready},
-                            ",");
-            case kShot202:
-                return Join(
-                    {SignedField(motion_.Position(0)), SignedField(motion_.Position(1)),
-                     refused_ ? "X" : "K", std::string(1, kLimitLetters[limitIndex]), ready},
-                    ",");
-            case kShot204:
-                return Join({SignedField(motion_.Position(0)), SignedField(motion_.Position(1)),
-                             SignedField(0), SignedField(0), refused_ ? "X" : "K",
-                             std::string(1, kShot204LimitLetters[limitIndex]), ready},
-                            ",");
+        if (family_ == kFc) {
+            return Join({std::to_string(motion_.Position(0)), std::to_string(motion_.Position(1)),
+                         "0", FcState(0), FcState(1), "0", ready},
+                        ",");
         }
-        return std::nullopt;
+        std::vector<std::string> pieces = {SignedField(motion_.Position(0)),
+                                           SignedField(motion_.Position(1))};
+        const size_t onLimits = OnLimit(0) + 2 * OnLimit(1);
+        const std::string limit(
+            1, (family_ == kShot204 ? kShot204LimitLetters : kLimitLetters)[onLimits]);
+        const std::string acknowledged = refused_ ? "X" : "K";
+        if (family_ == kMark) {
+            pieces.insert(pieces.end(), {"K", limit, ready, "K", ready});
+        } else if (family_ == kShot202) {
+            pieces.insert(pieces.end(), {acknowledged, limit, ready});
+        } else {
+            pieces.insert(pieces.end(),
+                          {SignedField(0), SignedField(0), acknowledged, limit, ready});
+        }
+        return Join(pieces, ",");
     }
 
-    int OnLimit(int axis) const { return motion_.AtLimit(axis) != Limit::kNone ? 1 : 0; }
+    size_t OnLimit(int axis) const { return motion_.AtLimit(axis) != Limit::kNone ? 1 : 0; }
 
     std::string FcState(int axis) const {
         if (motion_.Moving(axis)) return "M";
