@@ -4,6 +4,7 @@
 #include "HiroxDialect.h"
 #include "PriorDialect.h"
 #include "QtDialect.h"
+#include "SigmaDialect.h"
 #include "SimText.h"
 #include "SurugaDialect.h"
 
@@ -17,6 +18,7 @@ const DialectInfo kDialects[] = {
     {2, "suruga", kSurugaModels, &CreateSurugaDialect},
     {6, "cp310", kCp310Models, &CreateCp310Dialect},
     {4, "hirox", kHiroxModels, &CreateHiroxDialect},
+    {3, "sigma", kSigmaModels, &CreateSigmaDialect},
 };
 
 }  // namespace

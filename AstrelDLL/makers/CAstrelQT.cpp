@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <iterator>
 
+#include "driver/LimitTest.h"
 #include "driver/ModelTable.h"
 #include "driver/ReplyFields.h"
 
@@ -190,12 +191,9 @@ int32_t CAstrelQT::IsStageRunningEx(int32_t* running) {
 }
 
 int32_t CAstrelQT::IsStopByLimit(uint16_t axis) {
-    const bool anyAxis = axis == 0xFFFF;
-    if (!anyAxis && !Answers(axis)) return 0;
-    const int32_t code = GetStageStatus();
-    if (code == kStatusNoReply) return 0;
-    if (anyAxis) return code == kStatusLimit ? 1 : 0;
-    return axisLetters_[axisNumbers_[axis]] == kLimitLetter ? 1 : 0;
+    return astrel::TestLimit(
+        axis, Answers(axis), [this] { return GetStageStatus(); },
+        [&] { return axisLetters_[axisNumbers_[axis]] == kLimitLetter; });
 }
 
 int32_t CAstrelQT::GetStagePosition(int32_t* x, int32_t* y, int32_t* z) {
