@@ -16,9 +16,9 @@ const DialectInfo kDialects[] = {
     {0, "qt", kQtModels, &CreateQtDialect},
     {1, "prior", kPriorModels, &CreatePriorDialect},
     {2, "suruga", kSurugaModels, &CreateSurugaDialect},
-    {6, "cp310", kCp310Models, &CreateCp310Dialect},
-    {4, "hirox", kHiroxModels, &CreateHiroxDialect},
     {3, "sigma", kSigmaModels, &CreateSigmaDialect},
+    {4, "hirox", kHiroxModels, &CreateHiroxDialect},
+    {6, "cp310", kCp310Models, &CreateCp310Dialect},
 };
 
 }  // namespace

@@ -39,15 +39,15 @@ const Maker kMakers[] = {
     {"QT", 0, "QT3", 3, 4, true, true, true, true},
     {"Prior", 1, "ProScan", 3, 0, true, true, true, true, -1},
     {"Suruga", 2, "MSC-10", 3, 4, true, true, true, false},
-    {"CP310", 6, "CP-310", 3, 4, true, true, false, false},
-    {"CP500", 6, "CP-500", 2, 4, true, true, false, false},
-    {"HiroxTH3", 4, "TH3", 3, 7, true, false, true, true},
-    {"HiroxCT7_2", 4, "CT-7_2", 2, 7, true, false, true, true},
-    {"HiroxCT7_1", 4, "CT-7_1", 1, 7, true, false, true, true},
     {"SigmaFC101G", 3, "FC-101G_2", 2, 4, true, true, true, true},
     {"SigmaMark102", 3, "Mark-102", 2, 4, false, true, false, true},
     {"SigmaSHOT202", 3, "SHOT-202", 2, 4, true, true, true, true},
     {"SigmaSHOT204MS", 3, "SHOT-204MS", 2, 4, true, true, true, true},
+    {"HiroxTH3", 4, "TH3", 3, 7, true, false, true, true},
+    {"HiroxCT7_2", 4, "CT-7_2", 2, 7, true, false, true, true},
+    {"HiroxCT7_1", 4, "CT-7_1", 1, 7, true, false, true, true},
+    {"CP310", 6, "CP-310", 3, 4, true, true, false, false},
+    {"CP500", 6, "CP-500", 2, 4, true, true, false, false},
 };
 
 class Contract : public ::testing::TestWithParam<Maker> {
