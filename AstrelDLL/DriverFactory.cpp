@@ -2,7 +2,12 @@
 
 #include <array>
 
+#include "makers/CAstrelCP310.h"
+#include "makers/CAstrelHirox.h"
+#include "makers/CAstrelPrior.h"
 #include "makers/CAstrelQT.h"
+#include "makers/CAstrelSigma.h"
+#include "makers/CAstrelSuruga.h"
 
 namespace astrel {
 namespace {
@@ -30,10 +35,12 @@ constexpr MakerRow Listed(int16_t makerType, const char* catalogueName) {
 // One row per maker. Maker type 5 has no driver and no entry.
 constexpr std::array kMakers = {
     Row<CAstrelQT>(kMakerQT, "\x92\x86\x89\x9B\x90\xB8\x8B\x40"),  // QT controllers
-    Listed(kMakerPrior, "Prior"),
-    Listed(kMakerSuruga, "\x8F\x78\x89\xCD\x90\xB8\x8B\x40"),         // Suruga controllers
-    Listed(kMakerSigma, "\x83\x56\x83\x4F\x83\x7D\x8C\xF5\x8B\x40"),  // Sigma controllers
-    Listed(kMakerHirox, "HiROX"),
+    Row<CAstrelPrior>(kMakerPrior, "Prior"),
+    Row<CAstrelSuruga>(kMakerSuruga, "\x8F\x78\x89\xCD\x90\xB8\x8B\x40"),  // Suruga controllers
+    Row<CAstrelSigma>(kMakerSigma,
+                      "\x83\x56\x83\x4F\x83\x7D\x8C\xF5\x8B\x40"),  // Sigma controllers
+    Row<CAstrelHirox>(kMakerHirox, "HiROX"),
+    Row<CAstrelCP310>(kMakerCP310, nullptr),  // a driver, but no entry in the maker list
 };
 
 const MakerRow* Find(int16_t makerType) {

@@ -6,6 +6,7 @@
 #include "DriverFactory.h"
 #include "ExportGuard.h"
 #include "makers/CAstrelQT.h"
+#include "makers/CAstrelSigma.h"
 
 namespace {
 
@@ -20,10 +21,13 @@ int32_t ForMaker(int32_t handle, int16_t maker, Call call) {
     });
 }
 
-// The trigger operations. No driver is of the Sigma class until that driver
-// exists, so for now the gate answers every stage as another maker's.
-int32_t ForSigma(int32_t handle) {
-    return ForMaker(handle, astrel::kMakerSigma, [](CAstrelBase&) { return 1; });
+// The trigger operations of a Sigma stage.
+template <typename Call>
+int32_t ForSigma(int32_t handle, Call call) {
+    return ForMaker(handle, astrel::kMakerSigma, [&](CAstrelBase& driver) {
+        // The gate has checked that the driver is of the Sigma class.
+        return call(static_cast<CAstrelSigma&>(driver));
+    });
 }
 
 }  // namespace
@@ -37,20 +41,24 @@ ASTREL_API int32_t SetAxisNum(int32_t handle, uint16_t x, uint16_t y, uint16_t z
     });
 }
 
-ASTREL_API int32_t SetTrigger(int32_t handle, int16_t /*first*/, int32_t /*second*/) {
-    return ForSigma(handle);
+ASTREL_API int32_t SetTrigger(int32_t handle, int16_t first, int32_t second) {
+    return ForSigma(handle, [&](CAstrelSigma& driver) { return driver.SetTrigger(first, second); });
 }
 
 ASTREL_API int32_t OnceTrigger(int32_t handle) {
-    return ForSigma(handle);
+    return ForSigma(handle, [](CAstrelSigma& driver) { return driver.OnceTrigger(); });
 }
 
 ASTREL_API int32_t StopTrigger(int32_t handle) {
-    return ForSigma(handle);
+    return ForSigma(handle, [](CAstrelSigma& driver) { return driver.StopTrigger(); });
 }
 
-ASTREL_API int32_t GetTriggerRange(int32_t handle, int32_t* /*lower*/, int32_t* /*upper*/) {
-    return ForSigma(handle);
+ASTREL_API int32_t GetTriggerRange(int32_t handle, int32_t* lower, int32_t* upper) {
+    return ForSigma(handle, [&](CAstrelSigma& driver) {
+        // Both bounds are written or neither: a null output is a failure.
+        if (lower == nullptr || upper == nullptr) return 0;
+        return driver.GetTriggerRange(lower, upper);
+    });
 }
 
 }  // extern "C"

@@ -1,7 +1,12 @@
 #include "Dialects.h"
 
+#include "Cp310Dialect.h"
+#include "HiroxDialect.h"
+#include "PriorDialect.h"
 #include "QtDialect.h"
+#include "SigmaDialect.h"
 #include "SimText.h"
+#include "SurugaDialect.h"
 
 namespace astrel::sim {
 
@@ -9,6 +14,11 @@ namespace {
 
 const DialectInfo kDialects[] = {
     {0, "qt", kQtModels, &CreateQtDialect},
+    {1, "prior", kPriorModels, &CreatePriorDialect},
+    {2, "suruga", kSurugaModels, &CreateSurugaDialect},
+    {3, "sigma", kSigmaModels, &CreateSigmaDialect},
+    {4, "hirox", kHiroxModels, &CreateHiroxDialect},
+    {6, "cp310", kCp310Models, &CreateCp310Dialect},
 };
 
 }  // namespace

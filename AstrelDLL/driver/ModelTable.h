@@ -10,6 +10,12 @@
 
 namespace astrel {
 
+// A model table row of a maker whose models differ only in their axes.
+struct ModelEntry {
+    const char* name;
+    int32_t axisCount;
+};
+
 // The index of the first row whose name equals `name` ignoring ASCII case; -1 for none.
 template <typename Row, size_t N>
 int FindModel(const Row (&rows)[N], const char* name) {

@@ -85,6 +85,15 @@ bool ReadLeadingHex(std::string_view field, uint32_t& value) {
     return true;
 }
 
+bool ReadHexField(std::string_view field, uint32_t& value) {
+    while (!field.empty() && IsSpace(field.front())) field.remove_prefix(1);
+    while (!field.empty() && IsSpace(field.back())) field.remove_suffix(1);
+    for (const char c : field) {
+        if (HexDigitValue(c) < 0) return false;
+    }
+    return ReadLeadingHex(field, value);
+}
+
 bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
     const auto lower = [](char c) {

@@ -33,6 +33,12 @@ int HexDigitValue(char c);
 // follows. A number beyond 32 bits saturates to UINT32_MAX.
 bool ReadLeadingHex(std::string_view field, uint32_t& value);
 
+// Reads `field` as a hexadecimal number and nothing else: white space around
+// it is allowed, any other character gives false with `value` untouched (so
+// "1A" reads and "1Z", "1,2" or an empty field do not). Saturates as
+// ReadLeadingHex does.
+bool ReadHexField(std::string_view field, uint32_t& value);
+
 // Whether the two texts are equal when ASCII letters are compared without
 // regard to case (other bytes, those of code page 932 included, must match).
 bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b);

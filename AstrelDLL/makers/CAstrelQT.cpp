@@ -5,18 +5,14 @@
 #include <algorithm>
 #include <iterator>
 
+#include "driver/LimitTest.h"
 #include "driver/ModelTable.h"
 #include "driver/ReplyFields.h"
 
 namespace {
 
-struct ModelRow {
-    const char* name;
-    int32_t axisCount;
-};
-
 // Indexed by model index.
-constexpr ModelRow kModels[] = {{"QT1", 1}, {"QT2", 2}, {"QT3", 3}, {"MSC2", 2}};
+constexpr astrel::ModelEntry kModels[] = {{"QT1", 1}, {"QT2", 2}, {"QT3", 3}, {"MSC2", 2}};
 constexpr int16_t kModelCount = static_cast<int16_t>(std::size(kModels));
 
 // Letters of controller axes 0 to 5.
@@ -195,12 +191,9 @@ int32_t CAstrelQT::IsStageRunningEx(int32_t* running) {
 }
 
 int32_t CAstrelQT::IsStopByLimit(uint16_t axis) {
-    const bool anyAxis = axis == 0xFFFF;
-    if (!anyAxis && !Answers(axis)) return 0;
-    const int32_t code = GetStageStatus();
-    if (code == kStatusNoReply) return 0;
-    if (anyAxis) return code == kStatusLimit ? 1 : 0;
-    return axisLetters_[axisNumbers_[axis]] == kLimitLetter ? 1 : 0;
+    return astrel::TestLimit(
+        axis, Answers(axis), [this] { return GetStageStatus(); },
+        [&] { return axisLetters_[axisNumbers_[axis]] == kLimitLetter; });
 }
 
 int32_t CAstrelQT::GetStagePosition(int32_t* x, int32_t* y, int32_t* z) {

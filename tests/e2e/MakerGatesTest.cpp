@@ -20,7 +20,9 @@ TEST(MakerGates, CallsReachTheirMakerOrPassOver) {
         const char* name;
         std::function<int32_t(int32_t)> call;
         int32_t result;
-        Lines heard;  // by the QT3 controller
+        Lines heard;  // by the controller
+        int16_t maker = 0;
+        const char* model = "QT3";
     } cases[] = {
         {"axis assignment reaches a QT stage",
          [](int32_t h) { return SetAxisNum(h, 2, 1, 0) + SetAxisNum(h, 4, 1, 0) + StopNow(h); },
@@ -56,10 +58,39 @@ TEST(MakerGates, CallsReachTheirMakerOrPassOver) {
          },
          4,
          {"MGO:A1B2"}},
+        {"axis assignment passes over a Sigma stage",
+         [](int32_t h) { return SetAxisNum(h, 2, 1, 0) + StopNow(h); },
+         2,
+         {"L:E"},
+         3,
+         "SHOT-202"},
+        {"the trigger reaches a SHOT stage; a null bound is refused",
+         [](int32_t h) {
+             int32_t lower = 11, upper = 22;
+             const int32_t r = SetTrigger(h, 0, 500) + OnceTrigger(h) + StopTrigger(h) +
+                               GetTriggerRange(h, &lower, &upper) * 10 +
+                               GetTriggerRange(h, nullptr, &upper) * 100;
+             return r + (lower == 2 && upper == 30000 ? 0 : 1000);
+         },
+         13,
+         {"T:P1P500", "T:M", "T:S"},
+         3,
+         "SHOT-204MS"},
+        {"a Mark-102 refuses the trigger",
+         [](int32_t h) {
+             int32_t lower = 11, upper = 22;
+             const int32_t r = SetTrigger(h, 0, 500) + OnceTrigger(h) + StopTrigger(h) +
+                               GetTriggerRange(h, &lower, &upper);
+             return r + (lower == 11 && upper == 22 ? 0 : 100) + StopNow(h);
+         },
+         1,
+         {"L:E"},
+         3,
+         "Mark-102"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        SimStage stage(0, "QT3");
+        SimStage stage(c.maker, c.model);
         EXPECT_EQ(c.call(stage.h), c.result);
         EXPECT_TRUE(stage.WaitHeard(c.heard.size()));
         EXPECT_EQ(stage.Heard(), c.heard);

@@ -41,6 +41,7 @@ TEST(SerialPty, EachOpenFindsTheDeviceAnew) {
     ASSERT_EQ(OpenComPort(h), 1);
     ASSERT_EQ(StopNow(h), 1);
     EXPECT_TRUE(second.WaitHeard(1));
+    EXPECT_TRUE(first.WaitHeard(1));
     EXPECT_EQ(first.Heard(), Lines{"L:"});
     EXPECT_EQ(second.Heard(), Lines{"E:"});
     ReleaseAstrel(h);

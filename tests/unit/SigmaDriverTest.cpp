@@ -1,0 +1,217 @@
+// The Sigma driver on the in-memory device: the lines it writes for each
+// call, what it makes of each family's status line, and how long it waits
+// for a controller that keeps talking or keeps busy (on the device's clock).
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "DriverBench.h"
+#include "makers/CAstrelSigma.h"
+
+namespace astrel::test {
+namespace {
+
+using Row = CommandRow<CAstrelSigma>;
+using Bench = DriverBench<CAstrelSigma>;
+using Call = std::function<int32_t(CAstrelSigma&)>;
+constexpr uint32_t kTimeOut = 5000;  // the bench's default
+const char *kFc = "FC-101G_2", *kFc1 = "FC-101G_1", *kMark = "Mark-102", *kShot = "SHOT-202",
+           *k204 = "SHOT-204MS";
+
+// SHOT status lines of exactly 27 and 49 characters: X +10, Y -20, then `states`.
+const std::string kXY = "+       10,-       20";
+std::string Shot202(const std::string& states) {
+    return kXY + "," + states;
+}
+std::string Shot204(const std::string& states) {
+    return kXY + ",+        0,+        0," + states;
+}
+const std::string kFcReady = "1,2,0,K,K,0,R", kFcBusy = "1,2,0,M,K,0,B";
+const std::string kShotReady = Shot202("K,K,R"), kShotBusy = Shot202("K,K,B");
+
+int32_t Status(CAstrelSigma& d) {
+    return d.GetStageStatus();
+}
+Call Abs(int32_t x, int32_t y) {
+    return [=](CAstrelSigma& d) { return d.MoveABS(x, y, 0); };
+}
+Call Zero(int32_t y) {
+    return [=](CAstrelSigma& d) { return d.SetStagePosition(0, y, 0); };
+}
+Call Jog(int16_t x, int16_t y, int16_t z = 0) {
+    return [=](CAstrelSigma& d) { return d.MoveJOG(x, y, z); };
+}
+Call Speeds(int16_t axis, int32_t accel) {
+    return [=](CAstrelSigma& d) { return d.SetMoveSpeeds(axis, 100, 5000, accel); };
+}
+Call Remote(int32_t mode) {
+    return [=](CAstrelSigma& d) { return d.RemoteStage(mode); };
+}
+// GetTriggerRange's result, plus ten times the lower and a hundred times the
+// upper bound (1 and 2 when untouched).
+int32_t Range(CAstrelSigma& d) {
+    int32_t lower = 1, upper = 2;
+    return d.GetTriggerRange(&lower, &upper) + lower * 10 + upper * 100;
+}
+// The flag IsStageRunningEx leaves (-5: untouched) times 10, plus its result.
+int32_t RunningEx(CAstrelSigma& d) {
+    int32_t flag = -5;
+    const int32_t result = d.IsStageRunningEx(&flag);
+    return flag * 10 + result;
+}
+
+TEST(SigmaDriver, CommandTable) {
+    const Call stops = [](auto& d) { return d.MoveOriginPosition() + d.StopMove() + d.StopNow(); };
+    const Row rows[] = {
+        // Moves: sign and magnitude, then the family's start command.
+        {nullptr, Abs(1, 2), {"A:w+P1+P2", "G"}, 1},
+        {kFc1, Abs(-7, 99), {"A:1-P7", "G"}, 1},
+        {kMark, Abs(-1500, 200), {"A:w-P1500+P200", "G:"}, 1},
+        {kShot, Abs(INT32_MIN, 0), {"A:w-P2147483648+P0", "G:"}, 1},
+        {kShot, Abs(1, 2), {"A:w+P1+P2"}, 0, {}, 1},
+        {kFc, stops, {"H:", "L:", "L:E"}, 3},
+        {kMark, stops, {"H:W+", "L:w", "L:E"}, 3},
+        {k204, stops, {"H:W", "L:w", "L:E"}, 3},
+        // Jog: a long relative move once the controller is ready; idle axes are stopped first.
+        {kShot, Jog(1, -1), {"Q:", "M:w+P99999999-P99999999", "G:"}, 1, {{"Q:", kShotReady}}},
+        {kShot,
+         Jog(0, 1),
+         {"Q:", "L:1", "L:w", "Q:", "Q:", "M:w+P0+P99999999", "G:"},
+         1,
+         {{"Q:", kShotBusy}, {"Q:", kShotBusy}, {"Q:", kShotReady}}},
+        {kFc, Jog(0, 0, 1), {"Q:", "L:1", "L:2"}, 1, {{"Q:", kFcReady}}},
+        {kFc1, Jog(0, 1), {"Q:", "L:1"}, 1, {{"Q:", kFcReady}}},
+        {kFc, Jog(-2, 1), {"Q:", "M:w-P199999998+P99999999", "G"}, 1, {{"Q:", kFcReady}}},
+        {kFc, Jog(1, 0), {"Q:", "Q:"}, 0},
+        {kFc, Jog(1, 0), {"Q:", "L:2", "L:w", "Q:"}, 0, {{"Q:", kFcBusy}, {"Q:", "x,2,0,K,K,0,R"}}},
+        // Origin: only the present position, acknowledged; "NG" is a refusal.
+        {kShot, Zero(0), {"R:W"}, 1, {{"R:W", "OK"}}},
+        {kFc, Zero(0), {"R:"}, 0, {{"R:", "NG"}}},
+        {kShot, Zero(5), {}, 0},
+        // Speeds: the FC-101G's ramp is in tenths of a ms; axes the model lacks are refused.
+        {kFc, Speeds(1, 20), {"D:2F5000", "ACC:2 200"}, 1},
+        {kFc, Speeds(0, 0), {"D:1F5000"}, 1},
+        {kShot, Speeds(0, 20), {"D:1S100F5000R20"}, 1},
+        {kShot, [](auto& d) { return d.SetMoveSpeeds(2, 1, 2, 3) + d.IsStopByLimit(2); }, {}, 0},
+        {kFc1, [](auto& d) { return d.SetMoveSpeeds(1, 1, 2, 3) + d.IsStopByLimit(1); }, {}, 0},
+        // Remote mode: acknowledged; the FC-101G asks its mode first.
+        {kShot, Remote(1), {"P:H"}, 1, {{"P:H", "OK"}}},
+        {k204, Remote(0), {"P:R"}, 0, {{"P:R", "NG"}}},
+        {kFc, Remote(7), {"MODE?", "MODE:REMOTE"}, 1, {{"MODE?", "local"}, {"MODE:REMOTE", "OK"}}},
+        {kFc, Remote(1), {"MODE?"}, 1, {{"MODE?", "REMOTE"}}},
+        {kFc, Remote(0), {"MODE?"}, 0, {{"MODE?", "BUSY"}}},
+        // Busy query: "B" or "R" after any acknowledgements; nothing else is an answer.
+        {kShot, [](auto& d) { return d.IsStageRunning(); }, {"!:"}, 1, {{"!:", "B"}}},
+        {kShot, RunningEx, {"!:"}, 1, {{"!:", "OK\r\nR\r\n"}}},
+        {kFc, RunningEx, {"!:"}, 11, {{"!:", "B"}}},
+        {kShot, RunningEx, {"!:"}, -50, {{"!:", "\r\n"}}},
+        {kShot, RunningEx, {"!:"}, -50, {{"!:", "?#!"}}},
+        // Trigger output of the SHOT controllers, acknowledged.
+        {k204, [](auto& d) { return d.SetTrigger(0, 500); }, {"T:P1P500"}, 1, {{"T:P1P500", "OK"}}},
+        {kShot, [](auto& d) { return d.OnceTrigger(); }, {"T:M"}, 0, {{"T:M", "NG"}}},
+        {kShot, [](auto& d) { return d.StopTrigger(); }, {"T:S"}, 0},
+        {kShot, Range, {}, 3000021},
+        {kFc, [](auto& d) { return d.SetTrigger(1, 2) + d.OnceTrigger(); }, {}, 0},
+        // What the Mark-102 does not have: nothing sent, 0.
+        {kMark, RunningEx, {}, -50},
+        {kMark, [](auto& d) { return d.IsStageRunning() + d.RemoteStage(1); }, {}, 0},
+        {kMark, Zero(0), {}, 0},
+        {kMark, Range, {}, 210},
+        // The status query sends "Q:" once more after a silence.
+        {kShot, Status, {"Q:", "Q:"}, 1, {{"Q:", ""}, {"Q:", kShotBusy}}},
+    };
+    RunCommandRows(rows);
+}
+
+// Each family's status line: the code, the limit of X and Y, and the
+// position read (untouched -9 when the code is 6 or 7).
+TEST(SigmaDriver, StatusLineTable) {
+    const struct {
+        const char* model;
+        std::string line;
+        int32_t code, xLimit, yLimit, x, y;
+    } rows[] = {
+        {kShot, Shot202("K,K,R"), 0, 0, 0, 10, -20},
+        {kShot, "OK\r\n" + std::string(20, '1') + "\r\n" + kShotReady + "\r\n", 0, 0, 0, 10, -20},
+        {kShot, Shot202("K,L,B"), 1, 1, 0, 10, -20},
+        {kShot, Shot202("K,L,R"), 4, 1, 0, 10, -20},
+        {kShot, Shot202("K,W,R"), 4, 1, 1, 10, -20},
+        {kShot, Shot202("X,M,R"), 7, 0, 1, -9, -9},
+        {kShot, Shot202("Q,K,R"), 7, 0, 0, -9, -9},  // neither acknowledged nor refused
+        {kShot, Shot202("K,K,?"), 7, 0, 0, -9, -9},  // neither busy nor ready
+        {k204, Shot204("X,K,R"), 7, 0, 0, -9, -9},
+        {k204, Shot204("K,E,R"), 4, 1, 1, 10, -20},
+        {k204, Shot204("K,K,") + "\r\n" + Shot204("K,E,R") + "\r\n", 4, 1, 1, 10, -20},
+        {k204, Shot204("K,2,R"), 4, 0, 1, 10, -20},
+        {kFc, "100,200,0,K,M,0,B", 1, 0, 0, 100, 200},
+        {kFc, "100,200,0,C,K,0,R", 4, 1, 0, 100, 200},
+        {kFc, " -5,,+6,0,K,W,0,R", 4, 0, 1, -5, 6},
+        {kFc, "1,2,0,K,?,0,R", 7, 0, 0, -9, -9},
+        {kFc1, "5,0,0,K,M,0,R", 0, 0, 0, 5, 0},     // the second state is not looked at
+        {kFc, "100,x,0,K,K,0,R", 6, 0, 0, -9, -9},  // a position that is no number
+        {kFc, "100,200,0,K,K,0", 6, 0, 0, -9, -9},  // a piece missing
+        {kFc, "OK", 6, 0, 0, -9, -9},
+        {kMark, "+       100,-       200,0,K,R,0,R", 0, 0, 0, 100, -200},
+        {kMark, "+       100,-       200,0,K,B,0,B", 1, 0, 0, 100, -200},
+        {kMark, "-2147483647,*7,0,M,R,0,R", 4, 0, 1, -INT32_MAX, 7},
+        {kMark, "+1,-2,0,Q,R,0,R", 7, 0, 0, -9, -9},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.line);
+        Bench b(row.model);
+        for (int i = 0; i < 4; ++i) b.script.push_back({"Q:", row.line});
+        EXPECT_EQ(Status(b.driver), row.code);
+        EXPECT_EQ(b.driver.IsStopByLimit(0), row.xLimit);
+        EXPECT_EQ(b.driver.IsStopByLimit(1), row.yLimit);
+        int32_t x = -9, y = -9, z = -9;
+        EXPECT_EQ(b.driver.GetStagePosition(&x, &y, &z), row.x == -9 ? 0 : 1);
+        EXPECT_EQ((std::vector<int32_t>{x, y, z}),
+                  (std::vector<int32_t>{row.x, row.y, row.x == -9 ? -9 : 0}));
+    }
+}
+
+// A controller that keeps sending lines other than the answer, or keeps
+// busy, holds the caller for a bounded time only: `controller` sets how it
+// answers, and the call must give `result` within [minMs, maxMs] on the
+// device's clock, without sending a move.
+TEST(SigmaDriver, WaitsAreBounded) {
+    // Answers each `command` with `count` lines `reply`, one every `everyMs`.
+    const auto answers = [](std::string command, std::string reply, int count, uint32_t everyMs) {
+        return [=](FakeLine& line) {
+            line.responder = [&line, command, reply, count, everyMs](const std::string& written) {
+                if (written != command) return;
+                for (int i = 0; i < count; ++i) line.Queue(reply + "\r\n", everyMs * i);
+            };
+        };
+    };
+    const struct {
+        const char* model;
+        std::function<void(FakeLine&)> controller;
+        Call call;
+        int32_t result;
+        uint32_t minMs, maxMs;
+    } rows[] = {
+        {kShot, answers("Q:", "OK", 1000, 1), Status, 6, 100, 101},
+        {kShot, answers("Q:", "short", 1000, 100), Status, 6, kTimeOut, kTimeOut + 100},
+        {kFc, answers("!:", "NG", 1000, 1), RunningEx, -50, 100, 101},
+        {kShot, answers("Q:", kShotBusy, 1, 0), Jog(1, 0), 0, 3 * kTimeOut, 3 * kTimeOut + 10},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(&row - rows);
+        Bench b(row.model);
+        row.controller(*b.rig.line);
+        const uint32_t start = b.rig.clock.now_;
+        EXPECT_EQ(row.call(b.driver), row.result);
+        const uint32_t elapsed = b.rig.clock.now_ - start;
+        EXPECT_GE(elapsed, row.minMs);
+        EXPECT_LE(elapsed, row.maxMs);
+        for (const std::string& line : b.Written()) EXPECT_NE(line.substr(0, 2), "M:");
+    }
+}
+
+}  // namespace
+}  // namespace astrel::test
