@@ -3,6 +3,7 @@
 # build-windows/ and runs the tests under Wine. The end-to-end tests drive
 # simulated controllers served on the Linux side, through COM ports of the
 # Wine prefix linked to the controllers' pseudo-terminals.
+# Arguments go to ctest (for example -V to see every test).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh
@@ -38,22 +39,30 @@ wineserver -p
 # ports to serial devices of their own finding.
 wine cmd /c exit </dev/null >/dev/null 2>&1
 
-# What the Windows tests find on each COM port (see tests/e2e/ComPortWin32Test.cpp
-# and the ordinal host in tests/CMakeLists.txt); nothing is on COM8.
+# What the Windows tests find on each COM port: a stage of each maker (the
+# port, maker type and model listed in ASTREL_COM_STAGES for
+# tests/e2e/ComPortWin32Test.cpp), a silent controller on COM2, the ordinal
+# host's on COM3 (tests/CMakeLists.txt), another on COM10; nothing on COM8.
+export ASTREL_COM_STAGES="1:0:QT3 4:1:ProScan 5:2:MSC-10 6:3:SHOT-202 7:4:TH3 9:6:CP-310"
 dosdevices="$WINEPREFIX/dosdevices"
+ports=()
 serve() {
     local port=$1
     shift
     rm -f "$dosdevices/$port"
     build/tests/astrel_sim_server --link "$dosdevices/$port" "$@" >/dev/null &
     servers+=($!)
+    ports+=("$port")
 }
 rm -f "$dosdevices/com8"
-serve com1 --maker qt --model QT3
-serve com2 --maker qt --model QT3 --silent
-serve com3 --maker qt --model QT2
-serve com10 --maker qt --model QT3
-for port in com1 com2 com3 com10; do
+for stage in $ASTREL_COM_STAGES; do
+    IFS=: read -r number maker model <<<"$stage"
+    serve "com$number" --maker "$maker" --model "$model"
+done
+serve com2 --maker 0 --model QT3 --silent
+serve com3 --maker 0 --model QT2
+serve com10 --maker 0 --model QT3
+for port in "${ports[@]}"; do
     for _ in $(seq 100); do
         [ -L "$dosdevices/$port" ] && break
         sleep 0.05
@@ -61,4 +70,4 @@ for port in com1 com2 com3 com10; do
     [ -L "$dosdevices/$port" ] || { echo "no simulated controller on $port" >&2; exit 1; }
 done
 
-ctest --test-dir build-windows --output-on-failure --timeout 300 -j "$jobs"
+ctest --test-dir build-windows --output-on-failure --timeout 300 -j "$jobs" "$@"

@@ -1,54 +1,20 @@
 // The export contracts a host relies on, run through the real library against
 // every maker's simulated controller on a pseudo-terminal. A new maker adds
-// its simulator to kMakers; the contracts stay as they are.
+// its simulator to kMakers (Makers.h); the contracts stay as they are.
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <ostream>
 #include <thread>
 #include <vector>
 
 #include "Astrel.h"
+#include "Makers.h"
 #include "SimStage.h"
 
 namespace astrel::test {
 namespace {
 
 using Positions = std::vector<int32_t>;
-
-// A maker's model under test, and where its controller's language differs
-// in what a contract can observe.
-struct Maker {
-    const char* name;  // for test names
-    int16_t makerType;
-    const char* model;
-    int axes;             // stage axes the model moves, X first
-    int32_t limitStatus;  // GetStageStatus of a stage stopped at a limit
-    bool busyQuery;       // IsStageRunning and IsStageRunningEx ask the controller
-    bool limitQuery;      // IsStopByLimit asks the controller
-    bool setsPosition;    // SetOriginNowPos makes the present position 0
-    bool garbageStatus;   // a garbage status reply reads as no usable reply
-    int jogSign = 1;      // the side (+1 plus, -1 minus) a jog of +1 runs to
-};
-
-void PrintTo(const Maker& maker, std::ostream* out) {
-    *out << maker.name;
-}
-
-const Maker kMakers[] = {
-    {"QT", 0, "QT3", 3, 4, true, true, true, true},
-    {"Prior", 1, "ProScan", 3, 0, true, true, true, true, -1},
-    {"Suruga", 2, "MSC-10", 3, 4, true, true, true, false},
-    {"SigmaFC101G", 3, "FC-101G_2", 2, 4, true, true, true, true},
-    {"SigmaMark102", 3, "Mark-102", 2, 4, false, true, false, true},
-    {"SigmaSHOT202", 3, "SHOT-202", 2, 4, true, true, true, true},
-    {"SigmaSHOT204MS", 3, "SHOT-204MS", 2, 4, true, true, true, true},
-    {"HiroxTH3", 4, "TH3", 3, 7, true, false, true, true},
-    {"HiroxCT7_2", 4, "CT-7_2", 2, 7, true, false, true, true},
-    {"HiroxCT7_1", 4, "CT-7_1", 1, 7, true, false, true, true},
-    {"CP310", 6, "CP-310", 3, 4, true, true, false, false},
-    {"CP500", 6, "CP-500", 2, 4, true, true, false, false},
-};
 
 class Contract : public ::testing::TestWithParam<Maker> {
   protected:

@@ -1,16 +1,22 @@
 // Stages on Windows COM ports through the DLL's exports, against simulated
 // controllers that scripts/test-windows.sh serves on the Linux side and links
-// to the ports: COM1 and COM10 a QT3 controller each, COM2 a QT3 controller
-// that answers nothing (COM3 is the ordinal host's; nothing is on COM8).
+// to the ports: one of each maker, listed in ASTREL_COM_STAGES as
+// "port:makerType:model" words (port 1 is COM1); COM10 a QT3 controller;
+// COM2 a QT3 controller that answers nothing. Nothing is on COM8.
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <chrono>
 #include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <sstream>
+#include <string>
 #include <thread>
 #include <vector>
 
 #include "Astrel.h"
+#include "Makers.h"
 #include "StageHandles.h"
 
 namespace astrel::test {
@@ -19,7 +25,6 @@ namespace {
 using Positions = std::vector<int32_t>;
 using SteadyClock = std::chrono::steady_clock;
 
-constexpr uint16_t kCom1 = 0;
 constexpr uint16_t kSilentCom2 = 1;
 constexpr int32_t kTimeOutMs = 300;
 
@@ -38,20 +43,60 @@ int64_t ThreadCpuUs() {
     return us(kernel) + us(user);
 }
 
-Positions Position(int32_t h) {
-    int32_t x = -7, y = -7, z = -7;
-    EXPECT_EQ(GetStagePosition(h, &x, &y, &z), 1);
-    return {x, y, z};
+// The position read back, for the first `axes` axes.
+Positions Position(int32_t h, int axes = 3) {
+    int32_t xyz[3] = {-7, -7, -7};
+    EXPECT_EQ(GetStagePosition(h, &xyz[0], &xyz[1], &xyz[2]), 1);
+    return Positions(xyz, xyz + axes);
+}
+
+// `xyz` cut to the first `axes` axes.
+Positions FirstAxes(Positions xyz, int axes) {
+    xyz.resize(static_cast<size_t>(axes));
+    return xyz;
+}
+
+// A maker's model served on a COM port.
+struct ComStage {
+    uint16_t port;  // port index: 0 is COM1
+    Maker maker;
+};
+
+void PrintTo(const ComStage& stage, std::ostream* out) {
+    *out << stage.maker.name << " on COM" << stage.port + 1;
+}
+
+// The stages ASTREL_COM_STAGES lists, each with its row of kMakers.
+std::vector<ComStage> ServedStages() {
+    std::vector<ComStage> stages;
+    const char* list = std::getenv("ASTREL_COM_STAGES");
+    std::istringstream words(list != nullptr ? list : "");
+    for (std::string word; words >> word;) {
+        std::istringstream fields(word);
+        int com = 0, makerType = -1;
+        char colon = 0;
+        std::string model;
+        if (!(fields >> com >> colon >> makerType >> colon) || !std::getline(fields, model)) {
+            continue;
+        }
+        for (const Maker& maker : kMakers) {
+            if (maker.makerType == makerType && model == maker.model && com >= 1 && com <= 10) {
+                stages.push_back({static_cast<uint16_t>(com - 1), maker});
+            }
+        }
+    }
+    return stages;
 }
 
 using ComPort = NoHandlesTaken;
 
-// Port index n opens "\\.\COM<n+1>", COM10 included; other indexes name no port.
-TEST_F(ComPort, IndexesZeroToNineOpenCom1ToCom10) {
+// Port index n opens "\\.\COM<n+1>", COM10 included (COM1 is one of the
+// stages above); index 7 is COM8, where nothing is; other indexes name no port.
+TEST_F(ComPort, IndexNineOpensCom10) {
     const struct {
         uint16_t port;
         int32_t opened;
-    } rows[] = {{0, 1}, {9, 1}, {7, 0}, {10, 0}, {0xFFFF, 0}};
+    } rows[] = {{9, 1}, {7, 0}, {10, 0}, {0xFFFF, 0}};
     for (const auto& row : rows) {
         SCOPED_TRACE(row.port);
         const int32_t h = QtHandle(row.port, kTimeOutMs);
@@ -63,36 +108,48 @@ TEST_F(ComPort, IndexesZeroToNineOpenCom1ToCom10) {
     }
 }
 
-TEST_F(ComPort, AStageMovesJogsStopsAndReportsItsPosition) {
-    const int32_t h = QtHandle(kCom1, kTimeOutMs);
+class ComPortStage : public ::testing::TestWithParam<ComStage> {
+  protected:
+    void SetUp() override { ReleaseAllHandles(); }
+    void TearDown() override { ReleaseAllHandles(); }
+};
+
+TEST_P(ComPortStage, MovesJogsStopsAndReportsItsPosition) {
+    const Maker& maker = GetParam().maker;
+    const int32_t h = StageHandle(maker.makerType, maker.model, GetParam().port, kTimeOutMs);
     ASSERT_EQ(OpenComPort(h), 1);
     ASSERT_EQ(MoveABS(h, 3000, -2000, 1000), 1);
     EXPECT_EQ(GetStageStatus(h), 1);
-    int32_t running = -1;
-    EXPECT_EQ(IsStageRunningEx(h, &running), 1);
-    EXPECT_EQ(running, 1);
+    if (maker.busyQuery) {
+        int32_t running = -1;
+        EXPECT_EQ(IsStageRunningEx(h, &running), 1);
+        EXPECT_EQ(running, 1);
+    }
     EXPECT_EQ(WaitAtRest(h), 0);
     EXPECT_EQ(IsStageRunning(h), 0);
-    EXPECT_EQ(Position(h), (Positions{3000, -2000, 1000}));
+    EXPECT_EQ(Position(h, maker.axes), FirstAxes({3000, -2000, 1000}, maker.axes));
 
     ASSERT_EQ(MoveREL(h, -500, 500, -500), 1);
     EXPECT_EQ(WaitAtRest(h), 0);
-    EXPECT_EQ(Position(h), (Positions{2500, -1500, 500}));
+    EXPECT_EQ(Position(h, maker.axes), FirstAxes({2500, -1500, 500}, maker.axes));
 
     ASSERT_EQ(MoveJOG(h, 1, 0, 0), 1);
     std::this_thread::sleep_for(std::chrono::milliseconds(150));
     EXPECT_EQ(GetStageStatus(h), 1);
     ASSERT_EQ(StopJOG(h), 1);
     EXPECT_EQ(WaitAtRest(h), 0);
-    const Positions stopped = Position(h);
-    EXPECT_GT(stopped[0], 2500);
+    const Positions stopped = Position(h, maker.axes);
+    EXPECT_GT((stopped[0] - 2500) * maker.jogSign, 0);
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    EXPECT_EQ(Position(h), stopped);
+    EXPECT_EQ(Position(h, maker.axes), stopped);
 
     ASSERT_EQ(MoveOriginPosition(h), 1);
     EXPECT_EQ(WaitAtRest(h), 0);
-    EXPECT_EQ(Position(h), (Positions{0, 0, 0}));
+    EXPECT_EQ(Position(h, maker.axes), FirstAxes({0, 0, 0}, maker.axes));
 }
+
+INSTANTIATE_TEST_SUITE_P(Makers, ComPortStage, ::testing::ValuesIn(ServedStages()),
+                         [](const auto& stage) { return std::string(stage.param.maker.name); });
 
 // A controller that answers nothing gives the no-reply results within the
 // time-out, and the wait sleeps instead of keeping a processor busy.
