@@ -57,13 +57,19 @@ Xyz Sum(const Xyz& a, const Xyz& b) {
     return {a[0] + b[0], a[1] + b[1], a[2] + b[2]};
 }
 
-// The model with the most axes (the first of them on a tie), and its axis count.
+// The model with the most axes (the first of them on a tie), and its axis
+// count: as the library lists the model, else as its simulator has it.
 std::pair<std::string, int> ModelWithMostAxes(const sim::DialectInfo& dialect) {
+    const std::vector<ModelEntry> listed = ListedModels(static_cast<int16_t>(dialect.makerType));
     sim::ManualSimClock clock;
     std::pair<std::string, int> best{"", 0};
     for (const std::string_view model : dialect.models) {
+        const auto entry = std::find_if(listed.begin(), listed.end(),
+                                        [&](const ModelEntry& m) { return m.name == model; });
         const auto controller = dialect.create(model, clock);
-        const int axes = controller != nullptr ? controller->Motion().AxisCount() : 0;
+        const int axes = entry != listed.end()   ? entry->axes
+                         : controller != nullptr ? controller->Motion().AxisCount()
+                                                 : 0;
         if (axes > best.second) best = {std::string(model), axes};
     }
     best.second = std::min(best.second, 3);

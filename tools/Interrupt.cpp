@@ -13,35 +13,26 @@ extern "C" void RecordSignal(int signal) {
     if (gReceived == 0) gReceived = signal;
 }
 
-sigset_t BothSignals() {
-    sigset_t set;
-    sigemptyset(&set);
-    sigaddset(&set, SIGINT);
-    sigaddset(&set, SIGTERM);
-    return set;
-}
-
 }  // namespace
 
 InterruptWatch::InterruptWatch() {
     gReceived = 0;
-    const sigset_t both = BothSignals();
-    pthread_sigmask(SIG_BLOCK, &both, &previousMask_);
+    sigset_t watched;
+    sigemptyset(&watched);
+    for (const int signal : kSignals) sigaddset(&watched, signal);
+    pthread_sigmask(SIG_BLOCK, &watched, &previousMask_);
     waitMask_ = previousMask_;
-    sigdelset(&waitMask_, SIGINT);
-    sigdelset(&waitMask_, SIGTERM);
+    for (const int signal : kSignals) sigdelset(&waitMask_, signal);
     struct sigaction action {};
     action.sa_handler = RecordSignal;
-    action.sa_mask = both;
-    sigaction(SIGINT, &action, &previousInt_);
-    sigaction(SIGTERM, &action, &previousTerm_);
+    action.sa_mask = watched;
+    for (size_t i = 0; i < kSignals.size(); ++i) sigaction(kSignals[i], &action, &previous_[i]);
 }
 
 InterruptWatch::~InterruptWatch() {
     // A signal still pending is taken by the recording handler, not by the previous one.
     pthread_sigmask(SIG_SETMASK, &previousMask_, nullptr);
-    sigaction(SIGINT, &previousInt_, nullptr);
-    sigaction(SIGTERM, &previousTerm_, nullptr);
+    for (size_t i = 0; i < kSignals.size(); ++i) sigaction(kSignals[i], &previous_[i], nullptr);
 }
 
 int InterruptWatch::Received() {

@@ -1,14 +1,16 @@
-// Ctrl-C (SIGINT) and SIGTERM while the tool has a stage moving or serves a
-// simulator: the handlers only record the signal, and the tool acts on it
-// between its exchanges with the stage.
+// Ctrl-C (SIGINT), SIGTERM and SIGHUP (the terminal went away) while the tool
+// has a stage moving or serves a simulator: the handlers only record the
+// signal, and the tool acts on it between its exchanges with the stage.
 //
-// While a watch is alive both signals are blocked in the thread that made it
+// While a watch is alive these signals are blocked in the thread that made it
 // (and in threads it starts afterwards), so a signal never cuts into a
 // library call; they are let through only while the watch sleeps, which
 // therefore ends as soon as one arrives.
 #pragma once
 
 #include <signal.h>
+
+#include <array>
 
 namespace astrel::tool {
 
@@ -19,7 +21,7 @@ class InterruptWatch {
     InterruptWatch(const InterruptWatch&) = delete;
     InterruptWatch& operator=(const InterruptWatch&) = delete;
 
-    // The signal that arrived (SIGINT or SIGTERM), or 0.
+    // The signal that arrived, or 0.
     int Received();
     // Sleeps `ms` milliseconds, or less when a signal arrives; false then.
     bool Sleep(int ms);
@@ -29,10 +31,11 @@ class InterruptWatch {
   private:
     bool SleepFor(const timespec* duration);
 
+    static constexpr std::array<int, 3> kSignals = {SIGINT, SIGTERM, SIGHUP};
+
     sigset_t previousMask_{};
-    sigset_t waitMask_{};  // the previous mask without the two signals
-    struct sigaction previousInt_ {};
-    struct sigaction previousTerm_ {};
+    sigset_t waitMask_{};  // the previous mask without the watched signals
+    std::array<struct sigaction, kSignals.size()> previous_{};
 };
 
 }  // namespace astrel::tool

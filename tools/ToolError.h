@@ -33,7 +33,7 @@ class ToolError : public std::runtime_error {
     Exit code_;
 };
 
-// Ended by SIGINT or SIGTERM, after any stop the stage needed was sent.
+// Ended by a signal (SIGINT, SIGTERM, SIGHUP), after any stop the stage needed was sent.
 class Interrupted : public std::runtime_error {
   public:
     Interrupted(int signal, const std::string& message)

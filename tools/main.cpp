@@ -1,6 +1,7 @@
 // astrel: drive a stage from the command line, serve a simulated controller,
 // or run the demo. Every subcommand goes through the library's C interface.
 #include <CLI/CLI.hpp>
+#include <csignal>
 #include <cstdio>
 
 #include "Demo.h"
@@ -21,12 +22,15 @@ const char* const kExitCodeHelp =
     "  6    the stage stopped at a limit\n"
     "  7    the controller reports an error, or a state that is not at rest\n"
     "  8    still moving when --max-wait ran out (a stop was sent)\n"
-    "  130  interrupted by Ctrl-C (SIGINT), 143 by SIGTERM; a moving stage was sent a stop\n"
-    "       first (sim ends with 0)\n";
+    "  130  interrupted by Ctrl-C (SIGINT); 143 by SIGTERM, 129 by SIGHUP. A moving stage\n"
+    "       was sent a stop first. sim ends with 0 on these signals.\n";
 
 namespace {
 
 int Run(int argc, char** argv) {
+    // A reader that goes away (astrel move --wait | head) must not end the
+    // tool while the stage moves: writes to it fail instead.
+    std::signal(SIGPIPE, SIG_IGN);
     CLI::App app{"astrel: drive motorised stages through libastrel, or simulated ones"};
     app.require_subcommand(1);
     app.footer(kExitCodeHelp);

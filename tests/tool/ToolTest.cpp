@@ -93,7 +93,7 @@ TEST(Tool, ASignalDuringAWaitStopsTheStage) {
     const struct {
         int signal;
         int exitCode;
-    } rows[] = {{SIGINT, 130}, {SIGTERM, 143}};
+    } rows[] = {{SIGINT, 130}, {SIGTERM, 143}, {SIGHUP, 129}};
     for (const auto& row : rows) {
         SCOPED_TRACE(row.signal);
         SimController controller(0, "QT3");
