@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need, where missing.
 set -euo pipefail
-packages=(cmake g++ make libgtest-dev libgmock-dev)
+packages=(cmake g++ make libgtest-dev libgmock-dev libcli11-dev)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
