@@ -23,10 +23,12 @@ namespace {
 struct Difference {
     uint16_t makerType;
     bool keepsPosition;  // no command redefines the position: set-origin leaves it as it is
+    int jogSign;         // the side a jog of +1 runs to: 1 plus, -1 minus
 };
 
 constexpr Difference kDifferences[] = {
-    {6, true},  // the CP-310 and CP-500 controllers keep their own counting
+    {1, false, -1},  // the ProScan runs a jog of +1 towards its far minus target
+    {6, true, 1},    // the CP-310 and CP-500 controllers keep their own counting
 };
 
 constexpr int32_t kTimeOutMs = 1000;
@@ -47,10 +49,11 @@ struct Session {
     std::string failure;  // empty when every step went as expected
 };
 
-bool KeepsPosition(uint16_t makerType) {
-    return std::any_of(std::begin(kDifferences), std::end(kDifferences), [&](const Difference& d) {
-        return d.makerType == makerType && d.keepsPosition;
-    });
+// The maker's differences; none for a maker without a row.
+Difference DifferencesOf(uint16_t makerType) {
+    const auto row = std::find_if(std::begin(kDifferences), std::end(kDifferences),
+                                  [&](const Difference& d) { return d.makerType == makerType; });
+    return row != std::end(kDifferences) ? *row : Difference{makerType, false, 1};
 }
 
 Xyz Sum(const Xyz& a, const Xyz& b) {
@@ -89,7 +92,7 @@ class SessionSteps {
              Sum(kTarget, kStep), nullptr);
         const Xyz jogged = Jog();
         stage_.Require(SetOriginNowPos(stage_.Handle()), "set origin");
-        ExpectAt("set origin", KeepsPosition(makerType) ? jogged : kZero);
+        ExpectAt("set origin", DifferencesOf(makerType).keepsPosition ? jogged : kZero);
         const int32_t status = stage_.Status();
         if (status != 0) {
             Fail("status", "status " + std::to_string(status) + ": " +
@@ -103,11 +106,16 @@ class SessionSteps {
     void Step(const std::string& name, int32_t sent, const Xyz& expected, std::FILE* shown) {
         stage_.Require(sent, name);
         Progress progress(shown, "  " + std::string(15, ' '));
-        WaitForRest(stage_, watch_, progress, expected, kWaitLimitMs);
+        Xyz target = expected;  // axes the model does not move read 0, or are never written
+        for (auto axis = static_cast<size_t>(session_.axes); axis < target.size(); ++axis) {
+            target[axis] = 0;
+        }
+        WaitForRest(stage_, watch_, progress, target, kWaitLimitMs);
         ExpectAt(name, expected);
     }
 
-    // Jogs X in plus direction briefly, stops, and checks that only X moved on.
+    // Jogs X briefly with +1, stops, and checks that only X moved on, to the
+    // side the maker runs such a jog.
     Xyz Jog() {
         const Xyz before = session_.final;
         stage_.Require(MoveJOG(stage_.Handle(), 1, 0, 0), "jog");
@@ -118,7 +126,8 @@ class SessionSteps {
         const Xyz at = WaitForRest(stage_, watch_, quiet, {}, kWaitLimitMs);
         Xyz expected = before;
         expected[0] = at[0];
-        if (at[0] <= before[0])
+        const int jogSign = DifferencesOf(stage_.MakerType()).jogSign;
+        if ((int64_t{at[0]} - before[0]) * jogSign <= 0)
             Fail("jog", "X did not move on: " + PositionText(at, session_.axes));
         ExpectAt("jog and stop", expected);
         return at;
