@@ -10,9 +10,9 @@ scripts/deps.sh
 scripts/deps.sh g++-mingw-w64-x86-64 wine wine64 googletest
 jobs=$(nproc)
 
-# The simulated controllers run on the Linux side.
+# The simulated controllers run on the Linux side, served by the astrel tool.
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build -j "$jobs" --target astrel_sim_server
+cmake --build build -j "$jobs" --target astrel_tool
 
 cmake -S . -B build-windows -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
     -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
@@ -50,7 +50,7 @@ serve() {
     local port=$1
     shift
     rm -f "$dosdevices/$port"
-    build/tests/astrel_sim_server --link "$dosdevices/$port" "$@" >/dev/null &
+    build/tools/astrel sim --link "$dosdevices/$port" "$@" >/dev/null 2>&1 &
     servers+=($!)
     ports+=("$port")
 }
@@ -59,7 +59,7 @@ for stage in $ASTREL_COM_STAGES; do
     IFS=: read -r number maker model <<<"$stage"
     serve "com$number" --maker "$maker" --model "$model"
 done
-serve com2 --maker 0 --model QT3 --silent
+serve com2 --maker 0 --model QT3 --fault silent
 serve com3 --maker 0 --model QT2
 serve com10 --maker 0 --model QT3
 for port in "${ports[@]}"; do

@@ -1,0 +1,170 @@
+// The astrel tool as a person uses it: the real binary, run as a child
+// process against simulated controllers, judged by its exit code and what it
+// prints, and by what the simulated stage did.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <csignal>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "Dialects.h"
+#include "SimController.h"
+#include "ToolProcess.h"
+
+namespace astrel::test {
+namespace {
+
+using ::testing::HasSubstr;
+using Args = std::vector<std::string>;
+
+constexpr const char* kQtMakerUtf8 = "\xe4\xb8\xad\xe5\xa4\xae\xe7\xb2\xbe\xe6\xa9\x9f";
+
+// `args` with "@stage" replaced by the options that reach the simulated QT3 on `device`.
+Args WithStage(Args args, const std::string& device) {
+    const Args stage = {"--maker", "qt", "--model", "QT3", "--device", device, "--timeout", "300"};
+    for (auto at = args.begin(); at != args.end(); ++at) {
+        if (*at != "@stage") continue;
+        at = args.erase(at);
+        args.insert(at, stage.begin(), stage.end());
+        break;
+    }
+    return args;
+}
+
+// One row per run, in order, against one simulated stage.
+TEST(Tool, SubcommandsReportWhatHappenedAndWhy) {
+    const struct {
+        const char* name;
+        Args args;
+        int exitCode;
+        const char* out = "";
+        const char* err = "";
+        sim::Fault fault = sim::Fault::kNone;
+    } runs[] = {
+        {"MakersInUtf8", {"makers"}, 0, kQtMakerUtf8},
+        {"ModelsWithAxes", {"models", "qt"}, 0, "QT3    3"},
+        {"MoveAndWait",
+         {"move", "1500", "-700", "300", "--wait", "@stage"},
+         0,
+         "at rest: X 1500  Y -700  Z 300"},
+        {"RelativeMove", {"move", "--relative", "100", "100", "100", "--wait", "@stage"}, 0},
+        {"Position", {"position", "@stage"}, 0, "X 1600  Y -600  Z 400"},
+        {"RawExchange", {"raw", "Q:A0B0C0", "@stage"}, 0, "1600,-600,400"},
+        {"SetOrigin", {"set-origin", "@stage"}, 0, "position now: X 0  Y 0  Z 0"},
+        {"Status", {"status", "@stage"}, 0, "status 0: at rest"},
+        {"SilentController",
+         {"status", "@stage"},
+         4,
+         "",
+         "no usable reply from the controller within 300 ms on /dev/",
+         sim::Fault::kSilent},
+        {"UnknownModel",
+         {"status", "--maker", "0", "--model", "QT9", "--device", "/dev/null"},
+         2,
+         "",
+         "no driver for the model \"QT9\" (models: QT1, QT2, QT3, MSC2)"},
+        {"MissingDevice",
+         {"status", "--maker", "qt", "--model", "QT3", "--device", "/no/tty"},
+         3,
+         "",
+         "cannot open /no/tty (COM1): No such file or directory"},
+        {"UnknownMaker", {"status", "--maker", "acme", "--model", "QT3"}, 2, "", "unknown maker"},
+        {"MissingCoordinate", {"move", "1", "2", "@stage"}, 2},
+        {"HelpGivesExitCodes", {"--help"}, 0, "130  interrupted by Ctrl-C"},
+    };
+    SimController controller(0, "QT3");
+    for (const auto& row : runs) {
+        SCOPED_TRACE(row.name);
+        controller.SetFault(row.fault);
+        const ToolRun run = RunTool(WithStage(row.args, controller.Path()));
+        EXPECT_EQ(run.exitCode, row.exitCode) << run.err;
+        EXPECT_THAT(run.out, HasSubstr(row.out));
+        EXPECT_THAT(run.err, HasSubstr(row.err));
+    }
+}
+
+// A signal during move --wait stops the stage before the tool ends.
+TEST(Tool, ASignalDuringAWaitStopsTheStage) {
+    const struct {
+        int signal;
+        int exitCode;
+    } rows[] = {{SIGINT, 130}, {SIGTERM, 143}, {SIGHUP, 129}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.signal);
+        SimController controller(0, "QT3");
+        const auto motion = [&](auto query) {
+            return controller.With(
+                [&](sim::Simulator& s) { return query(s.GetDialect().Motion()); });
+        };
+        motion([](sim::MotionModel& m) {
+            m.SetSpeeds(0, {1000, 2000, 100});
+            return 0;
+        });
+        ToolProcess tool(
+            WithStage({"move", "500000", "0", "0", "--wait", "@stage"}, controller.Path()));
+        ASSERT_TRUE(tool.WaitForOutput("moving", 5000));
+        tool.Signal(row.signal);
+        const ToolRun run = tool.Finish(5000);
+        EXPECT_EQ(run.exitCode, row.exitCode);
+        EXPECT_THAT(run.err, HasSubstr("the stage was sent a stop"));
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+        while (motion([](sim::MotionModel& m) { return m.Moving(0); }) &&
+               std::chrono::steady_clock::now() < until) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        EXPECT_FALSE(motion([](sim::MotionModel& m) { return m.Moving(0); }));
+        EXPECT_LT(motion([](sim::MotionModel& m) { return m.Position(0); }), 100000);
+    }
+}
+
+// astrel sim serves its controller on the device it prints (and its link)
+// until a signal ends it, with the fault it was given.
+TEST(Tool, SimServesAControllerUntilASignal) {
+    const struct {
+        const char* name;
+        Args extra;
+        int statusExitCode;
+        const char* trace;
+    } rows[] = {
+        {"Traced", {"--trace"}, 0, "host> Q:A0B0C0"},
+        {"Silent", {"--fault", "silent"}, 4, ""},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        const std::string link = ::testing::TempDir() + "astrel-sim-" + std::to_string(::getpid());
+        Args args = {"sim", "--maker", "qt", "--model", "qt3", "--link", link};
+        args.insert(args.end(), row.extra.begin(), row.extra.end());
+        ToolProcess sim(args);
+        ASSERT_TRUE(sim.WaitForOutput("\n", 5000));
+        const ToolRun status = RunTool(WithStage({"status", "@stage"}, link));
+        EXPECT_EQ(status.exitCode, row.statusExitCode) << status.err;
+        sim.Signal(SIGINT);
+        const ToolRun served = sim.Finish(5000);
+        EXPECT_EQ(served.exitCode, 0);
+        EXPECT_EQ(served.out.substr(0, 9), "/dev/pts/");
+        EXPECT_THAT(served.err, HasSubstr(row.trace));
+        struct stat info {};
+        EXPECT_NE(::lstat(link.c_str(), &info), 0) << "the link outlived the simulator";
+    }
+}
+
+TEST(Tool, TheDemoPassesForEveryMaker) {
+    const auto start = std::chrono::steady_clock::now();
+    const ToolRun run = RunTool({"demo"}, 60000);
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_EQ(run.exitCode, 0) << run.out << run.err;
+    const size_t makers = sim::AllDialects().size();
+    EXPECT_THAT(run.out, HasSubstr(std::to_string(makers) + " of " + std::to_string(makers) +
+                                   " makers passed"));
+#if !defined(__SANITIZE_ADDRESS__)
+    EXPECT_LT(took, std::chrono::seconds(15));
+#endif
+}
+
+}  // namespace
+}  // namespace astrel::test

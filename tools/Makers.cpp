@@ -1,0 +1,114 @@
+#include "Makers.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstring>
+
+#include "Astrel.h"
+#include "Dialects.h"
+#include "Text.h"
+#include "ToolError.h"
+
+namespace astrel::tool {
+
+namespace {
+
+// Every catalogue entry, terminator included, fits in 64 bytes.
+using Entry = char[64];
+// A list longer than this is cut: a driver whose list never ends cannot hold the tool.
+constexpr size_t kMaxEntries = 64;
+
+bool SameIgnoringAsciiCase(std::string_view a, std::string_view b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+        const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
+        return lower(x) == lower(y);
+    });
+}
+
+std::string ShortName(int16_t type) {
+    const sim::DialectInfo* dialect = SimulatorOf(type);
+    return dialect != nullptr ? std::string(dialect->name) : std::string{};
+}
+
+// Every entry of a unit list, each name once.
+template <class First, class Next>
+std::vector<std::string> Distinct(First first, Next next) {
+    std::vector<std::string> names;
+    Entry entry = {};
+    size_t read = 0;
+    for (int32_t found = first(entry); found == 1 && read++ < kMaxEntries; found = next(entry)) {
+        if (std::find(names.begin(), names.end(), entry) == names.end()) names.emplace_back(entry);
+        std::memset(entry, 0, sizeof entry);
+    }
+    return names;
+}
+
+}  // namespace
+
+const sim::DialectInfo* SimulatorOf(int16_t type) {
+    return type < 0 ? nullptr : sim::FindDialectByType(static_cast<uint16_t>(type));
+}
+
+std::vector<MakerEntry> AllMakers() {
+    std::vector<MakerEntry> makers;
+    Entry entry = {};
+    for (int32_t found = GetMakerListFirst(entry); found == 1; found = GetMakerListNext(entry)) {
+        // The list's index is the maker type.
+        const auto type = static_cast<int16_t>(makers.size());
+        makers.push_back({type, Cp932ToUtf8(entry), ShortName(type)});
+        std::memset(entry, 0, sizeof entry);
+    }
+    for (const sim::DialectInfo& dialect : sim::AllDialects()) {
+        const auto type = static_cast<int16_t>(dialect.makerType);
+        const bool listed = std::any_of(makers.begin(), makers.end(),
+                                        [&](const MakerEntry& m) { return m.type == type; });
+        if (!listed) makers.push_back({type, {}, std::string(dialect.name)});
+    }
+    return makers;
+}
+
+int16_t ResolveMaker(const std::string& text) {
+    int16_t type = 0;
+    const char* end = text.data() + text.size();
+    const auto [at, error] = std::from_chars(text.data(), end, type);
+    if (!text.empty() && error == std::errc{} && at == end) return type;
+    for (const MakerEntry& maker : AllMakers()) {
+        if ((!maker.name.empty() && SameIgnoringAsciiCase(maker.name, text)) ||
+            (!maker.shortName.empty() && SameIgnoringAsciiCase(maker.shortName, text))) {
+            return maker.type;
+        }
+    }
+    throw ToolError(Exit::kUsage, "unknown maker \"" + text + "\" (astrel makers lists them)");
+}
+
+std::string MakerName(int16_t type) {
+    for (const MakerEntry& maker : AllMakers()) {
+        if (maker.type != type) continue;
+        return !maker.name.empty() ? maker.name : maker.shortName;
+    }
+    return "maker type " + std::to_string(type);
+}
+
+std::vector<ModelEntry> ListedModels(int16_t type) {
+    std::vector<ModelEntry> models;
+    Entry entry = {};
+    int32_t axes = 0;
+    for (int32_t found = GetStageListFirst(type, &axes, entry);
+         found == 1 && models.size() < kMaxEntries; found = GetStageListNext(&axes, entry)) {
+        models.push_back({entry, axes});
+        std::memset(entry, 0, sizeof entry);
+    }
+    return models;
+}
+
+std::vector<std::string> SpeedUnits(int16_t type) {
+    return Distinct([type](char* e) { return GetSpeedUnitListFirst(type, e); },
+                    [](char* e) { return GetSpeedUnitListNext(e); });
+}
+
+std::vector<std::string> AccelerationUnits(int16_t type) {
+    return Distinct([type](char* e) { return GetAcclUnitListFirst(type, e); },
+                    [](char* e) { return GetAcclUnitListNext(e); });
+}
+
+}  // namespace astrel::tool

@@ -1,0 +1,48 @@
+// What the library's catalogue lists (makers, their models with axis counts,
+// unit names) and the simulated controllers there are, found by the maker
+// type number, the catalogue name or the simulator's short name.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace astrel::sim {
+struct DialectInfo;
+}
+
+namespace astrel::tool {
+
+struct MakerEntry {
+    int16_t type;
+    std::string name;       // UTF-8; empty when the library does not list the maker
+    std::string shortName;  // the simulator's ASCII name; empty when there is none
+};
+
+struct ModelEntry {
+    std::string name;
+    int32_t axes;
+};
+
+// The makers the library lists, then any other maker a simulator speaks for.
+std::vector<MakerEntry> AllMakers();
+
+// The maker type that `text` names: a number, a listed name or a simulator's
+// short name (ASCII case ignored). Throws a usage error when none matches.
+int16_t ResolveMaker(const std::string& text);
+
+// The simulated controllers of a maker type, or null when there are none.
+const sim::DialectInfo* SimulatorOf(int16_t type);
+
+// The maker's name for messages: its listed name, else its short name, else
+// "maker type N".
+std::string MakerName(int16_t type);
+
+// The models the library lists for a maker, in its order; empty when it lists none.
+std::vector<ModelEntry> ListedModels(int16_t type);
+
+// The distinct speed and acceleration unit names the library lists for a maker.
+std::vector<std::string> SpeedUnits(int16_t type);
+std::vector<std::string> AccelerationUnits(int16_t type);
+
+}  // namespace astrel::tool

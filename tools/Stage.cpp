@@ -1,0 +1,117 @@
+#include "Stage.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+#include "Astrel.h"
+#include "Makers.h"
+#include "Text.h"
+#include "ToolError.h"
+
+namespace astrel::tool {
+
+namespace {
+
+constexpr uint32_t kNoHandle = 0xFFFFFFFF;
+
+std::string PortVariable(uint16_t port) {
+    return "ASTREL_COM" + std::to_string(port + 1);
+}
+
+// The device the library opens for a port index, as it finds it.
+std::string DeviceOf(uint16_t port) {
+    const char* path = std::getenv(PortVariable(port).c_str());
+    return path != nullptr && *path != '\0' ? path : "/dev/ttyS" + std::to_string(port);
+}
+
+std::string WhyNotOpened(const std::string& device) {
+    struct stat info {};
+    if (::stat(device.c_str(), &info) != 0) return std::strerror(errno);
+    if (::access(device.c_str(), R_OK | W_OK) != 0) return "no permission to read and write it";
+    return "it is in use by another program, is not a serial device, or refused the line settings";
+}
+
+std::string ModelList(int16_t makerType) {
+    std::vector<std::string> names;
+    for (const ModelEntry& model : ListedModels(makerType)) names.push_back(model.name);
+    return names.empty() ? "" : " (models: " + Join(names, ", ") + ")";
+}
+
+}  // namespace
+
+Stage::Stage(const Connection& connection) : connection_(connection) {
+    if (connection.port > 9) throw ToolError(Exit::kUsage, "port index must be 0 to 9");
+    if (!connection.device.empty()) {
+        ::setenv(PortVariable(connection.port).c_str(), connection.device.c_str(), 1);
+    }
+    device_ = DeviceOf(connection.port);
+    const uint32_t handle = Astrel();
+    if (handle == kNoHandle) throw ToolError(Exit::kNoPort, "the library has no free stage handle");
+    handle_ = static_cast<int32_t>(handle);
+    SetUseMakerType(handle_, connection.makerType);
+    SetUseStageName(handle_, connection.model.c_str());
+    const CommunicationParam param{connection.port,          connection.baudCode,
+                                   connection.parityCode,    connection.dataBitsCode,
+                                   connection.stopBitsCode,  connection.flowCode,
+                                   connection.delimiterCode, connection.timeOutMs};
+    SetCommunicationParam(handle_, &param);
+    if (OpenComPort(handle_) == 1) return;
+    // Without a driver attached the model was refused; with one, the port.
+    const bool driverAttached = CloseComPort(handle_) == 1;
+    ReleaseAstrel(handle_);
+    if (!driverAttached) {
+        throw ToolError(Exit::kUsage, MakerName(connection.makerType) +
+                                          " has no driver for the model \"" + connection.model +
+                                          "\"" + ModelList(connection.makerType));
+    }
+    throw ToolError(Exit::kNoPort, "cannot open " + device_ + " (COM" +
+                                       std::to_string(connection.port + 1) +
+                                       "): " + WhyNotOpened(device_));
+}
+
+Stage::~Stage() {
+    ReleaseAstrel(handle_);
+}
+
+std::string Stage::NoReply() const {
+    const int32_t ms = connection_.timeOutMs > 0 ? connection_.timeOutMs : 5000;
+    return "no usable reply from the controller within " + std::to_string(ms) + " ms on " + device_;
+}
+
+void Stage::Require(int32_t result, const std::string& step) const {
+    switch (result) {
+        case 1:
+            return;
+        case 0:
+            throw ToolError(Exit::kRefused, step + ": the command could not be written to " +
+                                                device_ +
+                                                ", or the driver or controller refused it");
+        case 6:
+            throw ToolError(Exit::kNoReply, step + ": " + NoReply());
+        case 7:
+            throw ToolError(Exit::kControllerError, step + ": the controller reported an error");
+        default:
+            throw ToolError(Exit::kRefused,
+                            step + ": the driver answered " + std::to_string(result));
+    }
+}
+
+void Stage::RequireReply(int32_t result, const std::string& step) const {
+    if (result != 1) throw ToolError(Exit::kNoReply, step + ": " + NoReply());
+}
+
+Xyz Stage::Position() const {
+    Xyz xyz{};
+    RequireReply(GetStagePosition(handle_, &xyz[0], &xyz[1], &xyz[2]), "reading the position");
+    return xyz;
+}
+
+int32_t Stage::Status() const {
+    return GetStageStatus(handle_);
+}
+
+}  // namespace astrel::tool
