@@ -33,7 +33,7 @@ fi
 # One Wine server for every test program, stopped at the end (after the one
 # that prepared the prefix, if any, has gone).
 wineserver -k 2>/dev/null || true
-wineserver -p
+wineserver -p >/dev/null 2>&1
 # Start Wine's own background programs now: they would otherwise hold the
 # output of the first test program open, and at their start they map COM
 # ports to serial devices of their own finding.
