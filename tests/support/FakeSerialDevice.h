@@ -43,11 +43,8 @@ struct FakeLine {
     bool failConfigure = false;
     bool failQuery = false;
     bool failRead = false;
-    int lineErrors = 0;   // the next this-many queries report a line error
-    int writeStalls = 0;  // the next this-many writes take nothing
-    bool failWrite = false;
-    // Results of the next writes, taken before writeStalls: n > 0 takes at
-    // most n bytes, 0 stalls, -1 fails.
+    int lineErrors = 0;  // the next this-many queries report a line error
+    // Results of the next writes: n > 0 takes at most n bytes, 0 stalls, -1 fails.
     std::deque<int32_t> writes;
     // From this tick on the device is gone: queries find nothing waiting
     // (failQuery makes them fail too), reads, writes and waits fail, and a
