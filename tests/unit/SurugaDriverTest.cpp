@@ -58,7 +58,18 @@ TEST(SurugaDriver, CommandTable) {
         {kModel, Speeds(2, 5, -6, 7), {"MODE3", "SPEED115", "SPEED12-6", "SPEED137", "SPSELZ1"}, 1},
         {kModel, Speeds(5, 1, 2, 3), {}, 0},
         {kModel, Speeds(0, 1, 2, 3), {"MODE3", "SPEED011", "SPEED022", "SPEED033"}, 0, {}, 4},
-        // Status: one query per axis, each with a reply of its own.
+        // Status: one query per axis, each with a reply of its own, its status
+        // byte: bits 0 to 3 flag a limit, bit 7 motion. The code goes by axis
+        // order X, Y, Z and, within an axis, limit before motion.
+        {kModel, Status, kStatusQueries, 4, Bytes("1", "0", "0")},
+        {kModel, Status, kStatusQueries, 1, Bytes("\x80", "0", "0")},
+        {kModel, Status, kStatusQueries, 4, Bytes("0", "1", "0")},
+        {kModel, Status, kStatusQueries, 1, Bytes("\x80", "1", "0")},
+        {kModel, Status, kStatusQueries, 4, Bytes("\x81", "0", "0")},
+        {kModel, Status, kStatusQueries, 4, Bytes("8", "0", "0")},
+        {kModel, Status, kStatusQueries, 0, Bytes("@ text", "p", "0")},
+        {kModel, Status, kStatusQueries, 1, Bytes("0", "0", "\xB0")},
+        {kModel, Status, kStatusQueries, 4, Bytes("0", "0", "\xFF")},
         {kModel, Status, {"MODE3", "?SX", "?SY"}, 6, Bytes("1", "\r", "0")},
         // Positions: every axis needs a reply that starts with a number.
         {kModel, Position({1200, -500, 7}), {"MODE3", "?POSX", "?POSY", "?POSZ"}, 1, positions},
@@ -76,27 +87,6 @@ TEST(SurugaDriver, CommandTable) {
         {kModel, Limit(0), kStatusQueries, 0, yLimitBehindMovingX},
     };
     RunCommandRows(rows);
-}
-
-// The status byte of each axis: bits 0 to 3 flag a limit, bit 7 motion. The
-// code goes by axis order X, Y, Z and, within an axis, limit before motion.
-TEST(SurugaDriver, StatusByteTable) {
-    const struct {
-        const char* x;
-        const char* y;
-        const char* z;
-        int32_t code;
-    } rows[] = {
-        {"1", "0", "0", 4},      {"\x80", "0", "0", 1}, {"0", "1", "0", 4},
-        {"\x80", "1", "0", 1},   {"\x81", "0", "0", 4}, {"8", "0", "0", 4},
-        {"@ text", "p", "0", 0}, {"0", "0", "\xB0", 1}, {"0", "0", "\xFF", 4},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(&row - rows);
-        DriverBench<CAstrelSuruga> b(kModel);
-        b.script = Bytes(row.x, row.y, row.z);
-        EXPECT_EQ(b.driver.GetStageStatus(), row.code);
-    }
 }
 
 }  // namespace
