@@ -71,6 +71,10 @@ TEST(MotionModel, MovesByItsSpeedsAndStopsAtLimits) {
           {120000, nullptr, kMax + 500, false, Limit::kPlus}}},
         {"RedefiningAMovingAxisStopsIt",
          {{0, jogPlus, 0, true}, {300, [](MotionModel& m) { m.SetPosition(0, 7); }, 7, false}}},
+        {"HomeReturnsToZero",
+         {{0, [](MotionModel& m) { m.SetPosition(0, 5000); }, 5000, false},
+          {0, [](MotionModel& m) { m.Home(0); }, 5000, true},
+          {345, nullptr, 0, false}}},
         {"SpeedsApplyToTheNextMove",
          {{0,
            [](MotionModel& m) {
