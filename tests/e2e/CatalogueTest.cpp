@@ -45,8 +45,6 @@ TEST(Catalogue, NullBuffersGiveZero) {
     EXPECT_EQ(GetMakerListFirst(nullptr), 0);
     EXPECT_EQ(GetMakerListNext(nullptr), 0);
     EXPECT_EQ(GetStageListFirst(0, &axes, nullptr), 0);
-    EXPECT_EQ(GetSpeedUnitListFirst(0, nullptr), 0);
-    EXPECT_EQ(GetAcclUnitListNext(nullptr), 0);
     EXPECT_EQ(GetDeviceFunctionProperty(0, "QT3", 1, nullptr), 0);
 }
 

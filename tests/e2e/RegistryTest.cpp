@@ -11,12 +11,13 @@
 #include <vector>
 
 #include "Astrel.h"
-#include "SimController.h"
+#include "SimStage.h"
 #include "gtest/gtest.h"
 
 namespace {
 
 using astrel::test::OpenDescriptorsOn;
+using astrel::test::QtHandle;
 using astrel::test::SimController;
 
 class Registry : public ::testing::Test {
@@ -31,13 +32,6 @@ class Registry : public ::testing::Test {
         std::string copy = name != nullptr ? name : "<null>";
         FreeStageName(name);
         return copy;
-    }
-    // A handle for maker 0 on port index 0 with the driver's defaults.
-    static int32_t QtHandle(const char* model = "QT3") {
-        const auto h = static_cast<int32_t>(Astrel());
-        SetUseStageName(h, model);
-        SetCommunicationParams(h, 0, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF);
-        return h;
     }
 };
 

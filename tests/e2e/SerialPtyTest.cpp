@@ -30,14 +30,6 @@ int64_t ThreadCpuUs() {
     return us(usage.ru_utime) + us(usage.ru_stime);
 }
 
-// A QT3 handle on port index `port` with the driver's line defaults.
-int32_t QtHandle(uint16_t port) {
-    const auto h = static_cast<int32_t>(Astrel());
-    SetUseStageName(h, "QT3");
-    SetCommunicationParams(h, port, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF);
-    return h;
-}
-
 // The device is looked up at every open, so a port can be re-pointed.
 TEST(SerialPty, EachOpenFindsTheDeviceAnew) {
     SimController first(0, "QT3", 5);

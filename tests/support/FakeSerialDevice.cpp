@@ -48,23 +48,6 @@ bool FakeLine::Gone() const {
     return hangUpAt && Reached(clock.now_, *hangUpAt);
 }
 
-bool FakeSerialDevice::Open(const std::string& /*path*/) {
-    line_->isOpen = true;
-    return true;
-}
-
-void FakeSerialDevice::Close() {
-    line_->isOpen = false;
-}
-
-bool FakeSerialDevice::Configure(const SerialSettings& /*settings*/) {
-    return !line_->failConfigure;
-}
-
-bool FakeSerialDevice::DrainOutput(uint32_t /*timeoutMs*/) {
-    return true;  // written bytes are taken at once: nothing is ever queued
-}
-
 bool FakeSerialDevice::Purge(bool input, bool /*output*/) {
     if (input) line_->input.erase(line_->input.begin(), line_->input.begin() + line_->Ready());
     return true;

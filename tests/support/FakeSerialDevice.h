@@ -74,10 +74,11 @@ class FakeSerialDevice : public SerialDevice {
   public:
     explicit FakeSerialDevice(std::shared_ptr<FakeLine> line) : line_(std::move(line)) {}
 
-    bool Open(const std::string& path) override;
-    void Close() override;
-    bool Configure(const SerialSettings& settings) override;
-    bool DrainOutput(uint32_t timeoutMs) override;
+    bool Open(const std::string& /*path*/) override { return line_->isOpen = true; }
+    void Close() override { line_->isOpen = false; }
+    bool Configure(const SerialSettings& /*settings*/) override { return !line_->failConfigure; }
+    // Written bytes are taken at once: nothing is ever queued.
+    bool DrainOutput(uint32_t /*timeoutMs*/) override { return true; }
     bool Purge(bool input, bool output) override;
     bool Query(PortState& state) override;
     int32_t Read(uint8_t* buffer, uint32_t size) override;

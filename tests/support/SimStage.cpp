@@ -8,6 +8,13 @@
 
 namespace astrel::test {
 
+int32_t QtHandle(uint16_t portIndex) {
+    const auto h = static_cast<int32_t>(Astrel());
+    SetUseStageName(h, "QT3");
+    SetCommunicationParams(h, portIndex, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF);
+    return h;
+}
+
 SimStage::SimStage(int16_t makerType, const char* model, int32_t timeOutMs, int portIndex)
     : SimController(static_cast<uint16_t>(makerType), model, portIndex),
       h(static_cast<int32_t>(Astrel())) {

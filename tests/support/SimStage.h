@@ -8,6 +8,10 @@
 
 namespace astrel::test {
 
+// A new handle for a "QT3" stage on port index `portIndex` with the driver's
+// line defaults, not yet opened.
+int32_t QtHandle(uint16_t portIndex = 0);
+
 // A handle of maker `makerType` and model `model`, opened with the driver's
 // line defaults and `timeOutMs` on a simulated controller; released at the end.
 class SimStage : public SimController {
