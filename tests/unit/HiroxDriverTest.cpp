@@ -180,12 +180,12 @@ TEST(HiroxDriver, StatusLineTable) {
         {std::string(withNul, sizeof withNul - 1), false, 0, 0},
         // Hexadecimal values.
         {"@STS 1 STS=4 INP=0H OUT=0H POS=5 ENC=5 SPD=0", false, 0, 0},
+        {"@STS 1 STS=4H; INP=0H OUT=0H POS=5 ENC=5 SPD=0", false, 0, 0},
         {"@STS 1 STS=H INP=0H OUT=0H POS=5 ENC=5 SPD=0", false, 0, 0},
         {"@STS 1 STS=-4H INP=0H OUT=0H POS=5 ENC=5 SPD=0", false, 0, 0},
         {"@STS 1 STS=100000000H INP=0H OUT=0H POS=5 ENC=5 SPD=0", false, 0, 0},
         // Decimal values.
         {"@STS 1 STS=4H INP=0H OUT=0H POS=2147483648 ENC=5 SPD=0", false, 0, 0},
-        {"@STS 1 STS=4H INP=0H OUT=0H POS=-2147483648 ENC=5 SPD=0", false, 0, 0},
         {"@STS 1 STS=4H INP=0H OUT=0H POS=5 ENC=1.5 SPD=0", false, 0, 0},
         {"@STS 1 STS=4H INP=0H OUT=0H POS=- ENC=5 SPD=0", false, 0, 0},
     };

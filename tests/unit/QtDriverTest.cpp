@@ -120,8 +120,6 @@ TEST(QtDriver, StatusReplyTable) {
         {"1200,-500D,0", 1, 1200, -500, 0},
         {"5E,6,7", 2, 5, 6, 7},
         {"5H,6,7", 3, 5, 6, 7},
-        {"5L,6,7", 4, 5, 6, 7},
-        {"5C,6,7", 5, 5, 6, 7},
         {"5d,6,7", 0, 5, 6, 7},  // letters are case-sensitive
         {"100,200C,3", 5, 100, 200, 3},
         {"1C,2D,3L", 5, 1, 2, 3},  // axis A decides, whatever the letters
