@@ -108,7 +108,6 @@ TEST(SigmaDriver, StatusLineTable) {
         std::string line;
         int32_t code, xLimit, yLimit, x, y;
     } rows[] = {
-        {kShot, Shot202("K,K,R"), 0, 0, 0, 10, -20},
         {kShot, "OK\r\n" + std::string(20, '1') + "\r\n" + kShotReady + "\r\n", 0, 0, 0, 10, -20},
         {kShot, Shot202("K,L,B"), 1, 1, 0, 10, -20},
         {kShot, Shot202("K,L,R"), 4, 1, 0, 10, -20},
