@@ -58,12 +58,6 @@ TEST(MakerGates, CallsReachTheirMakerOrPassOver) {
          },
          4,
          {"MGO:A1B2"}},
-        {"axis assignment passes over a Sigma stage",
-         [](int32_t h) { return SetAxisNum(h, 2, 1, 0) + StopNow(h); },
-         2,
-         {"L:E"},
-         3,
-         "SHOT-202"},
         {"the trigger reaches a SHOT stage; a null bound is refused",
          [](int32_t h) {
              int32_t lower = 11, upper = 22;
@@ -76,17 +70,6 @@ TEST(MakerGates, CallsReachTheirMakerOrPassOver) {
          {"T:P1P500", "T:M", "T:S"},
          3,
          "SHOT-204MS"},
-        {"a Mark-102 refuses the trigger",
-         [](int32_t h) {
-             int32_t lower = 11, upper = 22;
-             const int32_t r = SetTrigger(h, 0, 500) + OnceTrigger(h) + StopTrigger(h) +
-                               GetTriggerRange(h, &lower, &upper);
-             return r + (lower == 11 && upper == 22 ? 0 : 100) + StopNow(h);
-         },
-         1,
-         {"L:E"},
-         3,
-         "Mark-102"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

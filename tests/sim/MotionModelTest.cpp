@@ -12,117 +12,78 @@
 namespace astrel::sim {
 namespace {
 
-enum Op {
-    kCheck,
-    kMoveTo,
-    kMoveBy,
-    kJog,
-    kStop,
-    kEmergencyStop,
-    kHome,
-    kRedefine,
-    kScale,
-    kLinearSpeed
-};
+using Act = void (*)(MotionModel&);
+constexpr int64_t kMax = MotionModel::kDefaultMaxLimit;
+constexpr int64_t kMin = MotionModel::kDefaultMinLimit;
 
-// At `atMs` on the clock, do `op` with `value`, then expect the axis there.
+// At `atMs` on the clock, do `act` (if any) to axis 0, then expect it there.
 struct Step {
     uint64_t atMs;
-    Op op;
-    int64_t value;
+    Act act;
     int32_t position;
     bool moving;
     Limit limit = Limit::kNone;
-    int axis = 0;
 };
 
-void Apply(MotionModel& model, const Step& step) {
-    const int a = step.axis;
-    switch (step.op) {
-        case kCheck:
-            break;
-        case kMoveTo:
-            model.MoveTo(a, step.value);
-            break;
-        case kMoveBy:
-            model.MoveBy(a, step.value);
-            break;
-        case kJog:
-            model.Jog(a, static_cast<int>(step.value));
-            break;
-        case kStop:
-            model.Stop(a);
-            break;
-        case kEmergencyStop:
-            model.EmergencyStop(a);
-            break;
-        case kHome:
-            model.Home(a);
-            break;
-        case kRedefine:
-            model.SetPosition(a, step.value);
-            break;
-        case kScale:
-            model.SetTimeScale(static_cast<uint32_t>(step.value));
-            break;
-        case kLinearSpeed: {
-            const auto speed = static_cast<int32_t>(step.value);
-            model.SetSpeeds(a, {speed, speed, 0});
-            break;
-        }
-    }
-}
-
 TEST(MotionModel, MovesByItsSpeedsAndStopsAtLimits) {
-    constexpr int64_t kMax = MotionModel::kDefaultMaxLimit;
-    constexpr int64_t kMin = MotionModel::kDefaultMinLimit;
+    const Act stop = [](MotionModel& m) { m.Stop(0); };
+    const Act far = [](MotionModel& m) { m.MoveTo(0, 100000); };
+    const Act jogPlus = [](MotionModel& m) { m.Jog(0, 1); };
     const struct {
         const char* name;
         std::vector<Step> steps;
     } cases[] = {
         {"MoveTakesTheTimeItsSpeedsSay",
-         {{0, kMoveTo, 10000, 0, true},
-          {50, kCheck, 0, 287, true},  // 1 unit/ms rising by 0.19 per ms
-          {100, kCheck, 0, 1050, true},
-          {594, kCheck, 0, 9998, true},
-          {595, kCheck, 0, 10000, false}}},
+         {{0, [](MotionModel& m) { m.MoveTo(0, 10000); }, 0, true},
+          {50, nullptr, 287, true},  // 1 unit/ms rising by 0.19 per ms
+          {100, nullptr, 1050, true},
+          {594, nullptr, 9998, true},
+          {595, nullptr, 10000, false}}},
         {"ShortMoveTurnsBackBeforeTopSpeed",
-         {{0, kMoveBy, -100, 0, true}, {36, kCheck, 0, -99, true}, {37, kCheck, 0, -100, false}}},
+         {{0, [](MotionModel& m) { m.MoveBy(0, -100); }, 0, true},
+          {36, nullptr, -99, true},
+          {37, nullptr, -100, false}}},
         {"MovePastALimitStopsOnItUntilMovedAway",
-         {{0, kMoveTo, 5 * kMax, 0, true},
-          {50095, kCheck, 0, kMax, false, Limit::kPlus},
-          {50095, kMoveBy, -10, kMax, true},
-          {60000, kCheck, 0, kMax - 10, false}}},
+         {{0, [](MotionModel& m) { m.MoveTo(0, 5 * kMax); }, 0, true},
+          {50095, nullptr, kMax, false, Limit::kPlus},
+          {50095, [](MotionModel& m) { m.MoveBy(0, -10); }, kMax, true},
+          {60000, nullptr, kMax - 10, false}}},
         {"JogRunsToTheLimit",
-         {{0, kJog, -1, 0, true}, {60000, kCheck, 0, kMin, false, Limit::kMinus}}},
+         {{0, [](MotionModel& m) { m.Jog(0, -1); }, 0, true},
+          {60000, nullptr, kMin, false, Limit::kMinus}}},
         {"StopWhileCruisingRampsDown",
-         {{0, kMoveTo, 100000, 0, true},
-          {300, kStop, 0, 5050, true},
-          {399, kCheck, 0, 6098, true},
-          {400, kCheck, 0, 6100, false}}},
+         {{0, far, 0, true},
+          {300, stop, 5050, true},
+          {399, nullptr, 6098, true},
+          {400, nullptr, 6100, false}}},
         {"StopWhileSpeedingUpRampsDownFromThere",
-         {{0, kMoveTo, 100000, 0, true}, {50, kStop, 0, 287, true}, {100, kCheck, 0, 575, false}}},
+         {{0, far, 0, true}, {50, stop, 287, true}, {100, nullptr, 575, false}}},
         {"EmergencyStopHaltsAtOnce",
-         {{0, kJog, 1, 0, true}, {300, kEmergencyStop, 0, 5050, false}}},
+         {{0, jogPlus, 0, true}, {300, [](MotionModel& m) { m.EmergencyStop(0); }, 5050, false}}},
         {"TimeScaleSpeedsEverythingUp",
-         {{0, kScale, 10, 0, false},
-          {0, kMoveTo, 10000, 0, true},
-          {59, kCheck, 0, 9992, true},
-          {60, kCheck, 0, 10000, false}}},
+         {{0, [](MotionModel& m) { m.SetTimeScale(10); }, 0, false},
+          {0, [](MotionModel& m) { m.MoveTo(0, 10000); }, 0, true},
+          {59, nullptr, 9992, true},
+          {60, nullptr, 10000, false}}},
         {"RedefiningShiftsTheLimitsWithTheCounter",
-         {{0, kRedefine, 500, 500, false},
-          {60000, kJog, 1, 500, true},
-          {120000, kCheck, 0, kMax + 500, false, Limit::kPlus}}},
-        {"RedefiningAMovingAxisStopsIt", {{0, kJog, 1, 0, true}, {300, kRedefine, 7, 7, false}}},
+         {{0, [](MotionModel& m) { m.SetPosition(0, 500); }, 500, false},
+          {60000, jogPlus, 500, true},
+          {120000, nullptr, kMax + 500, false, Limit::kPlus}}},
+        {"RedefiningAMovingAxisStopsIt",
+         {{0, jogPlus, 0, true}, {300, [](MotionModel& m) { m.SetPosition(0, 7); }, 7, false}}},
         {"HomeReturnsToZero",
-         {{0, kRedefine, 5000, 5000, false},
-          {0, kHome, 0, 5000, true},
-          {345, kCheck, 0, 0, false}}},
+         {{0, [](MotionModel& m) { m.SetPosition(0, 5000); }, 5000, false},
+          {0, [](MotionModel& m) { m.Home(0); }, 5000, true},
+          {345, nullptr, 0, false}}},
         {"SpeedsApplyToTheNextMove",
-         {{0, kLinearSpeed, 1000, 0, false},
-          {0, kMoveTo, 500, 0, true},
-          {499, kCheck, 0, 499, true},
-          {500, kCheck, 0, 500, false}}},
+         {{0,
+           [](MotionModel& m) {
+               m.SetSpeeds(0, {1000, 1000, 0});
+           },
+           0, false},
+          {0, [](MotionModel& m) { m.MoveTo(0, 500); }, 0, true},
+          {499, nullptr, 499, true},
+          {500, nullptr, 500, false}}},
     };
     for (const auto& row : cases) {
         SCOPED_TRACE(row.name);
@@ -133,10 +94,10 @@ TEST(MotionModel, MovesByItsSpeedsAndStopsAtLimits) {
             SCOPED_TRACE("step " + std::to_string(i));
             const Step& step = row.steps[i];
             clock.Advance(1'000'000'000 + step.atMs - clock.NowMs());
-            Apply(model, step);
-            EXPECT_EQ(model.Position(step.axis), step.position);
-            EXPECT_EQ(model.Moving(step.axis), step.moving);
-            EXPECT_EQ(model.AtLimit(step.axis), step.limit);
+            if (step.act != nullptr) step.act(model);
+            EXPECT_EQ(model.Position(0), step.position);
+            EXPECT_EQ(model.Moving(0), step.moving);
+            EXPECT_EQ(model.AtLimit(0), step.limit);
         }
     }
 }

@@ -1,12 +1,11 @@
 // The runner over a real pseudo-terminal: a host opens the device (here
 // through a symbolic link), writes a status query and reads what comes back,
-// with each fault that needs time or a real line.
+// with the faults that no test through the library shows.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <chrono>
 #include <mutex>
 #include <string>
@@ -22,7 +21,6 @@ using std::chrono::steady_clock;
 
 struct Heard {
     std::string bytes;
-    bool hungUp = false;
     int64_t firstByteMs = -1;  // after the read began
 };
 
@@ -40,10 +38,7 @@ Heard Listen(int fd, int firstMs, int quietMs, int totalMs) {
         if (::poll(&p, 1, wait) <= 0) break;
         char buffer[256];
         const ssize_t count = ::read(fd, buffer, sizeof buffer);
-        if (count <= 0) {
-            heard.hungUp = count == 0 || errno == EIO;
-            break;
-        }
+        if (count <= 0) break;
         if (heard.firstByteMs < 0) heard.firstByteMs = elapsed();
         heard.bytes.append(buffer, static_cast<size_t>(count));
         wait = quietMs;
@@ -57,24 +52,16 @@ TEST(PtySimulator, ServesTheHostOverAPseudoTerminal) {
         FaultSettings fault;
         const char* written;
         const char* reply;
-        bool hungUp = false;
         int64_t notBeforeMs = 0;
     } cases[] = {
         {"EmptyLinesAreSkipped", {}, "\r\nQ:A0B0C0\r\n", "42,0,0\r\n"},
-        {"CarriageReturnEndsALine", {}, "Q:0\r", "42,0,0\r\n"},
         {"LineFeedEndsALine", {}, "Q:C0A0\n", "0,42\r\n"},
-        {"Silent", {.fault = Fault::kSilent}, "Q:0\r\n", ""},
-        {"Delayed",
-         {.fault = Fault::kDelayed, .delayMs = 200},
-         "Q:0\r\n",
-         "42,0,0\r\n",
-         false,
-         200},
+        {"HalfLine", {.fault = Fault::kHalfLine}, "Q:0\r\n", "42,"},
+        {"Delayed", {.fault = Fault::kDelayed, .delayMs = 200}, "Q:0\r\n", "42,0,0\r\n", 200},
         {"EndlessShortLinesUntilTheNextCommand",
          {.fault = Fault::kEndlessShortLines, .intervalMs = 5, .shortLine = "OK"},
          "Q:0\r\n",
          "42,0,0\r\nOK\r\nOK\r\nOK\r\n"},
-        {"HangUp", {.fault = Fault::kHangUp}, "Q:0\r\n", "", true},
     };
     for (const auto& row : cases) {
         SCOPED_TRACE(row.name);
@@ -106,10 +93,7 @@ TEST(PtySimulator, ServesTheHostOverAPseudoTerminal) {
         } else {
             EXPECT_EQ(heard.bytes, row.reply);
         }
-        EXPECT_EQ(heard.hungUp, row.hungUp);
-        if (!heard.bytes.empty()) {
-            EXPECT_GE(heard.firstByteMs, row.notBeforeMs);
-        }
+        EXPECT_GE(heard.firstByteMs, row.notBeforeMs);
         std::string line = written;  // each row writes one command
         std::erase_if(line, [](char c) { return c == '\r' || c == '\n'; });
         const std::lock_guard lock(traced);

@@ -6,6 +6,8 @@
 // CR or LF is sent as one line ended by CR LF; one with them, byte for byte.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -14,28 +16,79 @@
 #include <vector>
 
 #include "FakeSerialDevice.h"
+#include "driver/CAstrelBase.h"
 
 namespace astrel::test {
 
 using Lines = std::vector<std::string>;
 using Script = std::deque<std::pair<std::string, std::string>>;
+using Values = std::vector<int32_t>;
+
+// The calls the tables make, on any maker's driver.
+inline const auto Status = [](CAstrelBase& d) { return d.GetStageStatus(); };
+inline const auto Running = [](CAstrelBase& d) { return d.IsStageRunning(); };
+inline const auto Home = [](CAstrelBase& d) { return d.MoveOriginPosition(); };
+inline const auto Stops = [](CAstrelBase& d) { return d.StopMove() + d.StopNow(); };
+// The flag IsStageRunningEx leaves (-5: untouched) times 10, plus its result.
+inline int32_t RunningEx(CAstrelBase& d) {
+    int32_t flag = -5;
+    const int32_t result = d.IsStageRunningEx(&flag);
+    return flag * 10 + result;
+}
+// GetStagePosition's result; its outputs (-9 where untouched) must hold `xyz`.
+inline auto Position(Values xyz) {
+    return [xyz](CAstrelBase& d) {
+        int32_t out[3] = {-9, -9, -9};
+        const int32_t result = d.GetStagePosition(&out[0], &out[1], &out[2]);
+        EXPECT_EQ(Values(out, out + 3), xyz);
+        return result;
+    };
+}
+// GetStagePosition fails and leaves the outputs alone.
+inline const auto NoPosition = Position({-9, -9, -9});
+inline auto Limit(uint16_t axis) {
+    return [axis](CAstrelBase& d) { return d.IsStopByLimit(axis); };
+}
+inline auto Abs(int32_t x, int32_t y, int32_t z = 0) {
+    return [=](CAstrelBase& d) { return d.MoveABS(x, y, z); };
+}
+inline auto Rel(int32_t x, int32_t y, int32_t z = 0) {
+    return [=](CAstrelBase& d) { return d.MoveREL(x, y, z); };
+}
+inline auto Jog(int16_t x, int16_t y, int16_t z = 0) {
+    return [=](CAstrelBase& d) { return d.MoveJOG(x, y, z); };
+}
+inline auto SetPosition(int32_t x, int32_t y, int32_t z = 0) {
+    return [=](CAstrelBase& d) { return d.SetStagePosition(x, y, z); };
+}
+inline auto Speeds(int16_t axis, int32_t start, int32_t max, int32_t accel) {
+    return [=](CAstrelBase& d) { return d.SetMoveSpeeds(axis, start, max, accel); };
+}
+inline auto SpeedParams(int16_t axis, int32_t first, int32_t second, int32_t third) {
+    return [=](CAstrelBase& d) { return d.SetAxisSpeedParam(axis, first, second, third); };
+}
+inline auto Direction(int32_t axis, int32_t direction) {
+    return [=](CAstrelBase& d) { return d.SetStageDirection(axis, direction); };
+}
+inline auto Remote(int32_t mode) {
+    return [=](CAstrelBase& d) { return d.RemoteStage(mode); };
+}
 
 template <typename Driver>
 struct DriverBench {
     // `model` (may be null) is selected before the port opens. With
     // `writable` >= 0 the port takes that many lines and stalls on the next.
-    explicit DriverBench(const char* model, int writable = -1, int32_t delimiter = -1)
-        : writesLeft(writable) {
+    explicit DriverBench(const char* model, int writable = -1) : writesLeft(writable) {
         rig.Attach(driver);
         if (model != nullptr) {
             driver.SetStageName(model);
             EXPECT_NE(driver.SelectStage(), 0) << model;
         }
-        driver.settings.delimiter = delimiter >= 0 ? delimiter : driver.GetDefaultDelimiter();
+        driver.settings.delimiter = driver.GetDefaultDelimiter();
         EXPECT_EQ(driver.OpenPort(), 1);
-        if (writesLeft == 0) rig.line->writeStalls = 2;  // the port gives up after two
+        if (writesLeft == 0) rig.line->writes = {0, 0};  // the port gives up after two stalls
         rig.line->responder = [this](const std::string& line) {
-            if (writesLeft > 0 && --writesLeft == 0) rig.line->writeStalls = 2;
+            if (writesLeft > 0 && --writesLeft == 0) rig.line->writes = {0, 0};
             if (script.empty() || script.front().first != line) return;
             const std::string& reply = script.front().second;
             const bool raw = reply.find_first_of("\r\n") != std::string::npos;

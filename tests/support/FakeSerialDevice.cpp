@@ -48,23 +48,6 @@ bool FakeLine::Gone() const {
     return hangUpAt && Reached(clock.now_, *hangUpAt);
 }
 
-bool FakeSerialDevice::Open(const std::string& /*path*/) {
-    line_->isOpen = true;
-    return true;
-}
-
-void FakeSerialDevice::Close() {
-    line_->isOpen = false;
-}
-
-bool FakeSerialDevice::Configure(const SerialSettings& /*settings*/) {
-    return !line_->failConfigure;
-}
-
-bool FakeSerialDevice::DrainOutput(uint32_t /*timeoutMs*/) {
-    return true;  // written bytes are taken at once: nothing is ever queued
-}
-
 bool FakeSerialDevice::Purge(bool input, bool /*output*/) {
     if (input) line_->input.erase(line_->input.begin(), line_->input.begin() + line_->Ready());
     return true;
@@ -90,16 +73,13 @@ int32_t FakeSerialDevice::Read(uint8_t* buffer, uint32_t size) {
 }
 
 int32_t FakeSerialDevice::Write(const uint8_t* data, uint32_t size, uint32_t timeoutMs) {
-    if (line_->failWrite || line_->Gone()) return -1;
+    if (line_->Gone()) return -1;
     uint32_t n = size;
     if (!line_->writes.empty()) {
         const int32_t step = line_->writes.front();
         line_->writes.pop_front();
         if (step < 0) return -1;
         n = std::min(n, static_cast<uint32_t>(step));
-    } else if (line_->writeStalls > 0) {
-        --line_->writeStalls;
-        n = 0;
     }
     if (n == 0) line_->clock.now_ += timeoutMs;  // a stalled write waits out its time-out
     for (uint32_t i = 0; i < n; ++i) {

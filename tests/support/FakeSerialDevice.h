@@ -43,11 +43,8 @@ struct FakeLine {
     bool failConfigure = false;
     bool failQuery = false;
     bool failRead = false;
-    int lineErrors = 0;   // the next this-many queries report a line error
-    int writeStalls = 0;  // the next this-many writes take nothing
-    bool failWrite = false;
-    // Results of the next writes, taken before writeStalls: n > 0 takes at
-    // most n bytes, 0 stalls, -1 fails.
+    int lineErrors = 0;  // the next this-many queries report a line error
+    // Results of the next writes: n > 0 takes at most n bytes, 0 stalls, -1 fails.
     std::deque<int32_t> writes;
     // From this tick on the device is gone: queries find nothing waiting
     // (failQuery makes them fail too), reads, writes and waits fail, and a
@@ -77,10 +74,11 @@ class FakeSerialDevice : public SerialDevice {
   public:
     explicit FakeSerialDevice(std::shared_ptr<FakeLine> line) : line_(std::move(line)) {}
 
-    bool Open(const std::string& path) override;
-    void Close() override;
-    bool Configure(const SerialSettings& settings) override;
-    bool DrainOutput(uint32_t timeoutMs) override;
+    bool Open(const std::string& /*path*/) override { return line_->isOpen = true; }
+    void Close() override { line_->isOpen = false; }
+    bool Configure(const SerialSettings& /*settings*/) override { return !line_->failConfigure; }
+    // Written bytes are taken at once: nothing is ever queued.
+    bool DrainOutput(uint32_t /*timeoutMs*/) override { return true; }
     bool Purge(bool input, bool output) override;
     bool Query(PortState& state) override;
     int32_t Read(uint8_t* buffer, uint32_t size) override;

@@ -23,7 +23,6 @@ TEST(CommunicationParams, MarkersTakeDriverDefaultsAndOtherValuesAreSignExtended
          {2, 6, 0, 0, 1, 0, 0, 5000}},
         {"ZeroIsARealCode", {}, {0, 0, 0, 0, 0, 0, 0, 5000}},
         {"SignExtended", {0xFFFF, 0xFFFE, 1, 0, 2, 3, 0x8000, 7}, {-1, -2, 1, 2, 0, 3, -32768, 7}},
-        {"NegativeTimeOut", {0, 0, 0, 0, 0, 0, 0, -5}, {0, 0, 0, 0, 0, 0, 0, 5000}},
         {"ShortestTimeOut", {0, 0, 0, 0, 0, 0, 0, 1}, {0, 0, 0, 0, 0, 0, 0, 1}},
     };
     for (const auto& c : cases) {

