@@ -35,6 +35,15 @@ TEST(MakerGates, CallsReachTheirMakerOrPassOver) {
          },
          2,
          {"E:"}},
+        {"a driver of another maker's class closes the gate",
+         [](int32_t h) {
+             SetUseMakerType(h, 0);  // the SHOT driver stays attached until the next open
+             return SetAxisNum(h, 0, 1, 0xFFFF) + StopNow(h);
+         },
+         2,
+         {"L:E"},
+         3,
+         "SHOT-202"},
         {"trigger exports pass over a QT stage",
          [](int32_t h) {
              int32_t lower = 11, upper = 22;
