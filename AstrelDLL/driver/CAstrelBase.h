@@ -43,6 +43,17 @@
 #include "driver/CommandLine.h"
 #include "serial/CSerialCommunication.h"
 
+// The line-setting codes a controller family usually runs with (codes as
+// in SerialSettings); a driver gives its own in its constructor.
+struct LineDefaults {
+    int32_t delimiter = 0;    // CR LF
+    int32_t baudRate = 6;     // 9600 baud
+    int32_t parity = 0;       // none
+    int32_t stopBits = 0;     // one
+    int32_t dataBits = 0;     // seven bits
+    int32_t flowControl = 0;  // none
+};
+
 class CAstrelBase : public CSerialCommunication {
   public:
     // Longest stage model name a driver keeps; longer names are cut.
@@ -61,15 +72,16 @@ class CAstrelBase : public CSerialCommunication {
     enum Motion { kMotionAtRest, kMotionMoving, kMotionUnknown };
 
     CAstrelBase() = default;
+    explicit CAstrelBase(const LineDefaults& defaults) : lineDefaults_(defaults) {}
     ~CAstrelBase() override = default;
 
     // Line-setting codes used where the host leaves a field at the default marker.
-    virtual int32_t GetDefaultDelimiter() { return 0; }    // CR LF
-    virtual int32_t GetDefaultBaudRate() { return 6; }     // 9600 baud
-    virtual int32_t GetDefaultParity() { return 0; }       // none
-    virtual int32_t GetDefaultStopBits() { return 0; }     // one
-    virtual int32_t GetDefaultDataBits() { return 0; }     // seven bits
-    virtual int32_t GetDefaultFlowControl() { return 0; }  // none
+    virtual int32_t GetDefaultDelimiter() { return lineDefaults_.delimiter; }
+    virtual int32_t GetDefaultBaudRate() { return lineDefaults_.baudRate; }
+    virtual int32_t GetDefaultParity() { return lineDefaults_.parity; }
+    virtual int32_t GetDefaultStopBits() { return lineDefaults_.stopBits; }
+    virtual int32_t GetDefaultDataBits() { return lineDefaults_.dataBits; }
+    virtual int32_t GetDefaultFlowControl() { return lineDefaults_.flowControl; }
 
     virtual int32_t InitializeStage() { return 1; }
     // Looks the stage name buffer up in the model table; 0 for an unknown model.
@@ -150,5 +162,6 @@ class CAstrelBase : public CSerialCommunication {
     int32_t Send(const CommandLine& command);
 
   private:
+    LineDefaults lineDefaults_;
     char stageName_[kStageNameLength + 1] = {};
 };

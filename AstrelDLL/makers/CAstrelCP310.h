@@ -17,15 +17,9 @@ class CAstrelCP310 : public CAstrelBase {
     // Stage axes X, Y, Z; the controller numbers them from 1.
     static constexpr int kMaxAxes = 3;
 
-    CAstrelCP310() = default;
+    // Line defaults: CR LF, 38400 baud, no parity, one stop bit, eight data bits, no flow control.
+    CAstrelCP310() : CAstrelBase({.baudRate = 9, .dataBits = 1}) {}
     ~CAstrelCP310() override = default;
-
-    int32_t GetDefaultDelimiter() override { return 0; }    // CR LF
-    int32_t GetDefaultBaudRate() override { return 9; }     // 38400 baud
-    int32_t GetDefaultParity() override { return 0; }       // none
-    int32_t GetDefaultStopBits() override { return 0; }     // one
-    int32_t GetDefaultDataBits() override { return 1; }     // eight bits
-    int32_t GetDefaultFlowControl() override { return 0; }  // none
 
     int32_t SelectStage() override;
     int32_t GetStageStatus() override;

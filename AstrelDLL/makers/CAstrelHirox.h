@@ -20,15 +20,12 @@ class CAstrelHirox : public CAstrelBase {
     // GetStageStatus code of an axis that is not ready (STS bit 2 clear).
     static constexpr int32_t kStatusNotReady = 3;
 
-    CAstrelHirox() = default;
+    // Line defaults: CR, 38400 baud, no parity, two stop bits, eight data bits, RTS/CTS flow
+    // control.
+    CAstrelHirox()
+        : CAstrelBase(
+              {.delimiter = 1, .baudRate = 9, .stopBits = 2, .dataBits = 1, .flowControl = 3}) {}
     ~CAstrelHirox() override = default;
-
-    int32_t GetDefaultDelimiter() override { return 1; }    // CR
-    int32_t GetDefaultBaudRate() override { return 9; }     // 38400 baud
-    int32_t GetDefaultParity() override { return 0; }       // none
-    int32_t GetDefaultStopBits() override { return 2; }     // two
-    int32_t GetDefaultDataBits() override { return 1; }     // eight bits
-    int32_t GetDefaultFlowControl() override { return 3; }  // RTS/CTS
 
     int32_t InitializeStage() override;
     int32_t SelectStage() override;

@@ -12,15 +12,9 @@
 
 class CAstrelPrior : public CAstrelBase {
   public:
-    CAstrelPrior() = default;
+    // Line defaults: CR, 9600 baud, no parity, one stop bit, eight data bits, no flow control.
+    CAstrelPrior() : CAstrelBase({.delimiter = 1, .dataBits = 1}) {}
     ~CAstrelPrior() override = default;
-
-    int32_t GetDefaultDelimiter() override { return 1; }    // CR
-    int32_t GetDefaultBaudRate() override { return 6; }     // 9600 baud
-    int32_t GetDefaultParity() override { return 0; }       // none
-    int32_t GetDefaultStopBits() override { return 0; }     // one
-    int32_t GetDefaultDataBits() override { return 1; }     // eight bits
-    int32_t GetDefaultFlowControl() override { return 0; }  // none
 
     // Every model name is accepted (SelectStage is the default): the
     // controller is always a "ProScan".

@@ -29,15 +29,9 @@ class CAstrelQT : public CAstrelBase {
     // One command piece per stage axis, X, Y, Z; an empty piece takes no part.
     using AxisPieces = std::array<CommandLine, kStageAxes>;
 
-    CAstrelQT() = default;
+    // Line defaults: CR LF, 9600 baud, no parity, one stop bit, eight data bits, no flow control.
+    CAstrelQT() : CAstrelBase({.dataBits = 1}) {}
     ~CAstrelQT() override = default;
-
-    int32_t GetDefaultDelimiter() override { return 0; }    // CR LF
-    int32_t GetDefaultBaudRate() override { return 6; }     // 9600 baud
-    int32_t GetDefaultParity() override { return 0; }       // none
-    int32_t GetDefaultStopBits() override { return 0; }     // one
-    int32_t GetDefaultDataBits() override { return 1; }     // eight bits
-    int32_t GetDefaultFlowControl() override { return 0; }  // none
 
     int32_t SelectStage() override;
     int32_t GetStageList(int16_t index, int32_t* axisCount, char* name) override;

@@ -33,15 +33,9 @@ class CAstrelSigma : public CAstrelBase {
     // Pulses of a jog per unit of direction: a jog is a long relative move.
     static constexpr int32_t kJogDistance = 99'999'999;
 
-    CAstrelSigma() = default;
+    // Line defaults: CR LF, 9600 baud, no parity, one stop bit, eight data bits, no flow control.
+    CAstrelSigma() : CAstrelBase({.dataBits = 1}) {}
     ~CAstrelSigma() override = default;
-
-    int32_t GetDefaultDelimiter() override { return 0; }    // CR LF
-    int32_t GetDefaultBaudRate() override { return 6; }     // 9600 baud
-    int32_t GetDefaultParity() override { return 0; }       // none
-    int32_t GetDefaultStopBits() override { return 0; }     // one
-    int32_t GetDefaultDataBits() override { return 1; }     // eight bits
-    int32_t GetDefaultFlowControl() override { return 0; }  // none
 
     int32_t SelectStage() override;
     int32_t GetStageList(int16_t index, int32_t* axisCount, char* name) override;

@@ -16,15 +16,9 @@ class CAstrelSuruga : public CAstrelBase {
   public:
     static constexpr int kStageAxes = 3;  // X, Y, Z
 
-    CAstrelSuruga() = default;
+    // Line defaults: CR, 9600 baud, no parity, one stop bit, eight data bits, no flow control.
+    CAstrelSuruga() : CAstrelBase({.delimiter = 1, .dataBits = 1}) {}
     ~CAstrelSuruga() override = default;
-
-    int32_t GetDefaultDelimiter() override { return 1; }    // CR
-    int32_t GetDefaultBaudRate() override { return 6; }     // 9600 baud
-    int32_t GetDefaultParity() override { return 0; }       // none
-    int32_t GetDefaultStopBits() override { return 0; }     // one
-    int32_t GetDefaultDataBits() override { return 1; }     // eight bits
-    int32_t GetDefaultFlowControl() override { return 0; }  // none
 
     int32_t GetStageList(int16_t index, int32_t* axisCount, char* name) override;
     int32_t GetSpeedUnitList(int16_t index, char* name) override;
