@@ -45,6 +45,11 @@ int32_t CAstrelBase::Send(const CommandLine& command) {
     return command.Ok() ? SendData(command.Text()) : 0;
 }
 
+int32_t CAstrelBase::PurgeAndSend(const CommandLine& command) {
+    PurgeInput();
+    return Send(command);
+}
+
 bool CAstrelBase::Query(const CommandLine& command, Reply& reply, Resend resend) {
     PurgeInput();
     if (Send(command) == 0) return false;

@@ -160,6 +160,8 @@ class CAstrelBase : public CSerialCommunication {
     bool ReadLastReply(Reply& reply);
     // Sends a built command line: 1 written, 0 not (also when it did not fit).
     int32_t Send(const CommandLine& command);
+    // A one-command operation: drops stale input, then sends `command`.
+    int32_t PurgeAndSend(const CommandLine& command);
 
   private:
     LineDefaults lineDefaults_;

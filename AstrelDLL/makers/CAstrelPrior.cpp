@@ -89,33 +89,28 @@ int32_t CAstrelPrior::GetStagePosition(int32_t* x, int32_t* y, int32_t* z) {
 
 // ---------------------------------------------------------------- commands
 
-int32_t CAstrelPrior::Order(const CommandLine& command) {
-    PurgeInput();
-    return Send(command);
-}
-
 int32_t CAstrelPrior::MoveABS(int32_t x, int32_t y, int32_t z) {
-    return Order(CommandLine("G:%d,%d,%d", x, y, z));
+    return PurgeAndSend(CommandLine("G:%d,%d,%d", x, y, z));
 }
 
 int32_t CAstrelPrior::MoveREL(int32_t x, int32_t y, int32_t z) {
-    return Order(CommandLine("GR:%d,%d,%d", x, y, z));
+    return PurgeAndSend(CommandLine("GR:%d,%d,%d", x, y, z));
 }
 
 int32_t CAstrelPrior::SetStagePosition(int32_t x, int32_t y, int32_t z) {
-    return Order(CommandLine("P:%d,%d,%d", x, y, z));
+    return PurgeAndSend(CommandLine("P:%d,%d,%d", x, y, z));
 }
 
 int32_t CAstrelPrior::MoveOriginPosition() {
-    return Order(CommandLine("M"));
+    return PurgeAndSend(CommandLine("M"));
 }
 
 int32_t CAstrelPrior::StopMove() {
-    return Order(CommandLine("I:"));
+    return PurgeAndSend(CommandLine("I:"));
 }
 
 int32_t CAstrelPrior::StopNow() {
-    return Order(CommandLine("K:"));
+    return PurgeAndSend(CommandLine("K:"));
 }
 
 int32_t CAstrelPrior::JogTarget(int16_t jog) {
@@ -126,8 +121,8 @@ int32_t CAstrelPrior::MoveJOG(int16_t x, int16_t y, int16_t z) {
     const int32_t tx = JogTarget(x), ty = JogTarget(y), tz = JogTarget(z);
     // Three jogging axes go at once; fewer are preceded by a stop, and a jog
     // of X or Y leaves Z as it is.
-    if (x != 0 && y != 0 && z != 0) return Order(CommandLine("G:%d,%d,%d", tx, ty, tz));
-    if (Order(CommandLine("I")) == 0) return 0;
+    if (x != 0 && y != 0 && z != 0) return PurgeAndSend(CommandLine("G:%d,%d,%d", tx, ty, tz));
+    if (PurgeAndSend(CommandLine("I")) == 0) return 0;
     if (x != 0 && y != 0) return Send(CommandLine("G:%d,%d", tx, ty));
     if (x != 0) return Send(CommandLine("GX:%d", tx));
     if (y != 0) return Send(CommandLine("GY:%d", ty));
@@ -139,12 +134,12 @@ int32_t CAstrelPrior::SetMoveSpeeds(int16_t axis, int32_t /*start*/, int32_t max
     const auto which = static_cast<uint16_t>(axis);
     if (which >= kAxes) return 0;
     const bool z = which == 2;
-    if (Order(CommandLine(z ? "SMZ:%d" : "SMS:%d", max)) == 0) return 0;
+    if (PurgeAndSend(CommandLine(z ? "SMZ:%d" : "SMS:%d", max)) == 0) return 0;
     return Send(CommandLine(z ? "SAZ:%d" : "SAS:%d", accel));
 }
 
 int32_t CAstrelPrior::SetStageDirection(int32_t axis, int32_t direction) {
     constexpr const char* kFormats[kAxes] = {"JXD:%d", "JYD:%d", "JZD:%d"};
     if (axis < 0 || static_cast<uint32_t>(axis) >= kAxes) return 0;
-    return Order(CommandLine(kFormats[axis], direction == 1 ? 1 : -1));
+    return PurgeAndSend(CommandLine(kFormats[axis], direction == 1 ? 1 : -1));
 }

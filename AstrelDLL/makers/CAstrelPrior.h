@@ -53,6 +53,4 @@ class CAstrelPrior : public CAstrelBase {
     // Sends `query` and reads its reply as a hexadecimal number; false when
     // the exchange failed or the reply is empty or not hexadecimal.
     bool QueryHex(const char* query, Resend resend, uint32_t& value);
-    // Drops stale input and sends a command that has no reply: 1 written, 0 not.
-    int32_t Order(const CommandLine& command);
 };

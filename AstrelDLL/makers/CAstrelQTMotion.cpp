@@ -61,11 +61,9 @@ int32_t CAstrelQT::MoveOriginPosition() {
 }
 
 int32_t CAstrelQT::StopMove() {
-    PurgeInput();
-    return SendData("L:");
+    return PurgeAndSend(CommandLine("L:"));
 }
 
 int32_t CAstrelQT::StopNow() {
-    PurgeInput();
-    return SendData("E:");
+    return PurgeAndSend(CommandLine("E:"));
 }

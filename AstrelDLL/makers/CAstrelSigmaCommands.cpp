@@ -31,18 +31,15 @@ int32_t CAstrelSigma::MoveREL(int32_t x, int32_t y, int32_t /*z*/) {
 }
 
 int32_t CAstrelSigma::MoveOriginPosition() {
-    PurgeInput();
-    return SendData(Row().origin);
+    return PurgeAndSend(CommandLine("%s", Row().origin));
 }
 
 int32_t CAstrelSigma::StopMove() {
-    PurgeInput();
-    return SendData(Row().stop);
+    return PurgeAndSend(CommandLine("%s", Row().stop));
 }
 
 int32_t CAstrelSigma::StopNow() {
-    PurgeInput();
-    return SendData("L:E");
+    return PurgeAndSend(CommandLine("L:E"));
 }
 
 int32_t CAstrelSigma::SetStagePosition(int32_t x, int32_t y, int32_t z) {

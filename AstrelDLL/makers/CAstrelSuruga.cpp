@@ -63,8 +63,7 @@ int32_t CAstrelSuruga::GetAcclUnitList(int16_t index, char* name) {
 // ---------------------------------------------------------------- exchanges
 
 int32_t CAstrelSuruga::RemoteStage(int32_t mode) {
-    PurgeInput();
-    return SendData(mode != 0 ? "MODE3" : "MODE1");
+    return PurgeAndSend(CommandLine("%s", mode != 0 ? "MODE3" : "MODE1"));
 }
 
 bool CAstrelSuruga::BeginExchange() {
