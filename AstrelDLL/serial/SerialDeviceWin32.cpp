@@ -127,14 +127,15 @@ class Win32SerialDevice : public SerialDevice {
             !Started(::ReadFile(handle_, &heldByte_, 1, nullptr, &transfer))) {
             return WaitResult::kFailed;
         }
-        // The read ends at its first byte or at the port's read time-out;
-        // the wake event ends the wait sooner, and so does the grace period
-        // should the port not keep its time-out.
+        // The read ends at its first byte or at the port's read time-out.
+        // The wait ends with it, when the wake event is set, or when the
+        // time is up (some serial drivers do not keep read time-outs of
+        // overlapped reads); a read still under way then is cancelled.
         const HANDLE events[2] = {io_, wake != nullptr && wake->Native() != WakeSignal::kNone
                                            ? reinterpret_cast<HANDLE>(wake->Native())
                                            : nullptr};
         const DWORD count = events[1] != nullptr ? 2 : 1;
-        const DWORD woke = ::WaitForMultipleObjects(count, events, FALSE, waitMs + kGraceMs);
+        const DWORD woke = ::WaitForMultipleObjects(count, events, FALSE, waitMs);
         if (woke != WAIT_OBJECT_0) ::CancelIoEx(handle_, &transfer);
         DWORD got = 0;
         const bool read = ::GetOverlappedResult(handle_, &transfer, &got, TRUE) != 0;
@@ -148,8 +149,7 @@ class Win32SerialDevice : public SerialDevice {
   private:
     static constexpr DWORD kNoWait = 0;
     static constexpr uint32_t kMaxChunk = 0x7FFFFFFF;  // fits the signed count a call returns
-    static constexpr DWORD kGraceMs = 1000;
-    static constexpr DWORD kMaxWaitMs = MAXDWORD - kGraceMs - 1;
+    static constexpr DWORD kMaxWaitMs = MAXDWORD - 1;  // INFINITE is MAXDWORD
 
     // A transfer on the port, completed through the device's own event.
     OVERLAPPED Overlapped() const {
