@@ -37,7 +37,8 @@ class HandleLock {
 
     std::mutex mutex_;
     std::condition_variable free_;
-    bool busy_ = false;     // a call holds the lock
-    int stopsWaiting_ = 0;  // stops waiting for the lock, which go first
+    bool busy_ = false;      // a call holds the lock
+    bool stopping_ = false;  // that call is a stop
+    int stopsWaiting_ = 0;   // stops waiting for the lock, which go first
     astrel::WakeSignal wake_;
 };
