@@ -8,20 +8,20 @@
 #include <thread>
 
 #include "Astrel.h"
+#include "gtest/gtest.h"
 
 namespace astrel::test {
 
 struct StopLatency {
-    double writtenMs;     // from the StopMove call until it returned, its bytes written
-    double heardMs;       // from the StopMove call until `heard` returned
-    double queryMs;       // how long the interrupted query took in all
-    int32_t stopResult;   // StopMove's result
-    int32_t queryResult;  // GetStageStatus's result
+    double writtenMs;  // from the StopMove call until it returned, its bytes written
+    double heardMs;    // from the StopMove call until `heard` returned
+    double queryMs;    // how long the interrupted query took in all
 };
 
 // Starts GetStageStatus on `h` in a thread, sends StopMove from this one once
 // `settle` has returned (the query is waiting by then), and calls `heard`
 // (which returns once the controller has the stop) before the query is joined.
+// The stop must succeed, and the query end at once with no usable reply (6).
 template <typename Settle, typename Heard>
 StopLatency MeasureStop(int32_t h, Settle settle, Heard heard) {
     using Clock = std::chrono::steady_clock;
@@ -31,16 +31,17 @@ StopLatency MeasureStop(int32_t h, Settle settle, Heard heard) {
     StopLatency result{};
     const auto queryStart = Clock::now();
     std::thread query([&] {
-        result.queryResult = GetStageStatus(h);
+        EXPECT_EQ(GetStageStatus(h), 6);
         result.queryMs = ms(Clock::now() - queryStart);
     });
     settle();
     const auto stopStart = Clock::now();
-    result.stopResult = StopMove(h);
+    EXPECT_EQ(StopMove(h), 1);
     result.writtenMs = ms(Clock::now() - stopStart);
     heard();
     result.heardMs = ms(Clock::now() - stopStart);
     query.join();
+    EXPECT_LT(result.queryMs, 1000.0);
     return result;
 }
 
