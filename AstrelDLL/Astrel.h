@@ -19,7 +19,10 @@
  *  - Calls on one handle take turns: one exchange at a time on its port, so
  *    commands never interleave and a reply always reaches the call that
  *    asked for it. A call waits while another thread's call on the same
- *    handle is in progress.
+ *    handle is in progress. SendStageData and ReceiveStageData are two
+ *    calls: another thread's call on the handle may come between them (and
+ *    drop the reply), so a host that uses them shares the handle with no
+ *    other thread meanwhile.
  *  - ReleaseAstrel and CloseComPort on a handle another thread is using wait
  *    for that call to finish; a call that comes after ReleaseAstrel finds no
  *    stage and gives its no-stage result.
