@@ -225,6 +225,37 @@ ASTREL_API int32_t StopTrigger(int32_t handle);
 /* Sigma stages: the trigger range into *lower and *upper. */
 ASTREL_API int32_t GetTriggerRange(int32_t handle, int32_t* lower, int32_t* upper);
 
+/* ---- Why a call failed -------------------------------------------------- */
+/* Each thread has its own last error, as it has its own system error: a
+ * function that fails sets it (from its failure result: 0, or 6 from
+ * GetStageStatus), a function that succeeds leaves it as it was, and one
+ * thread's failure is never seen by another. The two functions below never
+ * change it. The message names the function, the port and what was sent, for
+ * example: GetStageStatus on /dev/ttyUSB0: no reply within 500 ms to "Q:".
+ * Results that are 0 without failing (IsStageRunning at rest, for one) set
+ * it only when an exchange failed on the way. */
+enum AstrelErrorCode {
+    ASTREL_OK = 0,                  /* no failure yet on this thread */
+    ASTREL_ERROR_NO_REPLY = 1,      /* no reply within the time-out */
+    ASTREL_ERROR_BAD_REPLY = 2,     /* a reply the driver cannot use (quoted) */
+    ASTREL_ERROR_REFUSED = 3,       /* the controller refused the command (its answer quoted) */
+    ASTREL_ERROR_WRITE_FAILED = 4,  /* the command could not be written */
+    ASTREL_ERROR_NOT_OPEN = 5,      /* the port is not open */
+    ASTREL_ERROR_OPEN_FAILED = 6,   /* the device could not be opened (path and reason) */
+    ASTREL_ERROR_UNKNOWN_MODEL = 7, /* an unknown maker type or stage model */
+    ASTREL_ERROR_BAD_ARGUMENT = 8,  /* a bad handle, null pointer or value (named) */
+    ASTREL_ERROR_INTERRUPTED = 9,   /* cut short by a stop from another thread */
+    ASTREL_ERROR_HANG_UP = 10       /* the line closed or the device failed */
+};
+/* The code of this thread's last failure (an AstrelErrorCode); 0 when none. */
+ASTREL_API int32_t AstrelLastError(void);
+/* Copies the message of this thread's last failure to buffer (size bytes,
+ * always terminated when size > 0; NULL or size 0 copies nothing). Returns
+ * the message's full length without the terminator: when that is size or
+ * more the copy was cut, and a buffer of length + 1 bytes holds it all.
+ * An empty message (length 0) when no call on this thread has failed. */
+ASTREL_API int32_t AstrelLastErrorText(char* buffer, int32_t size);
+
 #ifdef __cplusplus
 }
 #endif

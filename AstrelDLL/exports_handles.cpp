@@ -10,6 +10,15 @@
 using astrel::Guarded;
 using astrel::WithRecord;
 
+namespace {
+
+int32_t NullParam() {
+    astrel::NoteBadArgument("param is null");
+    return 0;
+}
+
+}  // namespace
+
 extern "C" {
 
 ASTREL_API uint32_t Astrel(void) {
@@ -22,30 +31,37 @@ ASTREL_API void ReleaseAstrel(int32_t handle) {
 
 ASTREL_API void SetUseMakerType(int32_t handle, int16_t makerType) {
     // Only stored: an attached driver of another maker serves on until the next OpenComPort.
-    WithRecord(handle, 0, [&](CAstrelData& record) {
-        record.makerType = makerType;
-        return 0;
-    });
+    WithRecord(
+        __func__, handle, 0,
+        [&](CAstrelData& record) {
+            record.makerType = makerType;
+            return 0;
+        },
+        HandleLock::Kind::kCall, astrel::Failure::kIfNoted);
 }
 
 ASTREL_API int16_t GetUseMakerType(int32_t handle) {
-    return WithRecord(handle, int16_t{-1}, [](CAstrelData& record) { return record.makerType; });
+    return WithRecord(__func__, handle, int16_t{-1},
+                      [](CAstrelData& record) { return record.makerType; });
 }
 
 ASTREL_API void SetUseStageName(int32_t handle, const char* name) {
-    WithRecord(handle, 0, [&](CAstrelData& record) {
-        record.stageName = name != nullptr ? name : "";
-        if (record.driver != nullptr) {
-            // The driver keeps at most 32 bytes; its verdict on the model is not reported.
-            record.driver->SetStageName(record.stageName.c_str());
-            record.driver->SelectStage();
-        }
-        return 0;
-    });
+    WithRecord(
+        __func__, handle, 0,
+        [&](CAstrelData& record) {
+            record.stageName = name != nullptr ? name : "";
+            if (record.driver != nullptr) {
+                // The driver keeps at most 32 bytes; its verdict on the model is not reported.
+                record.driver->SetStageName(record.stageName.c_str());
+                record.driver->SelectStage();
+            }
+            return 0;
+        },
+        HandleLock::Kind::kCall, astrel::Failure::kIfNoted);
 }
 
 ASTREL_API char* GetUseStageName(int32_t handle) {
-    return WithRecord(handle, static_cast<char*>(nullptr), [](CAstrelData& record) {
+    return WithRecord(__func__, handle, static_cast<char*>(nullptr), [](CAstrelData& record) {
         const std::string& name = record.stageName;
         char* copy = new (std::nothrow) char[name.size() + 1];
         if (copy != nullptr) std::memcpy(copy, name.c_str(), name.size() + 1);
@@ -58,8 +74,8 @@ ASTREL_API void FreeStageName(char* name) {
 }
 
 ASTREL_API int32_t SetCommunicationParam(int32_t handle, const CommunicationParam* param) {
-    if (param == nullptr) return 0;
-    return WithRecord(handle, 0, [&](CAstrelData& record) {
+    return WithRecord(__func__, handle, 0, [&](CAstrelData& record) {
+        if (param == nullptr) return NullParam();
         std::memcpy(&record.communicationParam, param, sizeof(CommunicationParam));
         return 1;
     });
@@ -74,8 +90,8 @@ ASTREL_API int32_t SetCommunicationParams(int32_t handle, uint16_t port, uint16_
 }
 
 ASTREL_API int32_t GetCommunicationParam(int32_t handle, CommunicationParam* param) {
-    if (param == nullptr) return 0;
-    return WithRecord(handle, 0, [&](CAstrelData& record) {
+    return WithRecord(__func__, handle, 0, [&](CAstrelData& record) {
+        if (param == nullptr) return NullParam();
         std::memcpy(param, &record.communicationParam, sizeof(CommunicationParam));
         return 1;
     });

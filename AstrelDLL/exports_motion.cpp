@@ -20,34 +20,47 @@ constexpr int32_t kNoStageStatus = 7;
 extern "C" {
 
 ASTREL_API int32_t GetStageStatus(int32_t handle) {
-    return WithStage(handle, kNoStageStatus,
-                     [](CAstrelBase& driver, CAstrelData&) { return driver.GetStageStatus(); });
+    return WithStage(
+        __func__, handle, kNoStageStatus,
+        [](CAstrelBase& driver, CAstrelData&) {
+            const int32_t status = driver.GetStageStatus();
+            if (status == CAstrelBase::kStatusNoReply) astrel::MarkFailedResult();
+            return status;
+        },
+        HandleLock::Kind::kCall, astrel::Failure::kIfNoted);
 }
 
 ASTREL_API int32_t RemoteStage(int32_t handle, int32_t mode) {
-    return WithStage(handle, 0,
+    return WithStage(__func__, handle, 0,
                      [&](CAstrelBase& driver, CAstrelData&) { return driver.RemoteStage(mode); });
 }
 
 ASTREL_API int32_t IsStageRunning(int32_t handle) {
-    return WithStage(handle, 0,
-                     [](CAstrelBase& driver, CAstrelData&) { return driver.IsStageRunning(); });
+    return WithStage(
+        __func__, handle, 0,
+        [](CAstrelBase& driver, CAstrelData&) { return driver.IsStageRunning(); },
+        HandleLock::Kind::kCall, astrel::Failure::kIfNoted);
 }
 
 ASTREL_API int32_t IsStageRunningEx(int32_t handle, int32_t* running) {
-    if (running == nullptr) return 0;
-    return WithStage(handle, 0, [&](CAstrelBase& driver, CAstrelData&) {
+    return WithStage(__func__, handle, 0, [&](CAstrelBase& driver, CAstrelData&) {
+        if (running == nullptr) {
+            astrel::NoteBadArgument("running is null");
+            return 0;
+        }
         return driver.IsStageRunningEx(running);
     });
 }
 
 ASTREL_API int32_t IsStopByLimit(int32_t handle, uint16_t axis) {
-    return WithStage(handle, 0,
-                     [&](CAstrelBase& driver, CAstrelData&) { return driver.IsStopByLimit(axis); });
+    return WithStage(
+        __func__, handle, 0,
+        [&](CAstrelBase& driver, CAstrelData&) { return driver.IsStopByLimit(axis); },
+        HandleLock::Kind::kCall, astrel::Failure::kIfNoted);
 }
 
 ASTREL_API int32_t GetStagePosition(int32_t handle, int32_t* x, int32_t* y, int32_t* z) {
-    return WithStage(handle, 0, [&](CAstrelBase& driver, CAstrelData& record) {
+    return WithStage(__func__, handle, 0, [&](CAstrelBase& driver, CAstrelData& record) {
         const int32_t result = driver.GetStagePosition(x, y, z);
         // Only a position the driver read is scaled: after a failure the
         // outputs hold what the host left there, untouched.
@@ -60,32 +73,32 @@ ASTREL_API int32_t GetStagePosition(int32_t handle, int32_t* x, int32_t* y, int3
 }
 
 ASTREL_API int32_t SetStagePosition(int32_t handle, int32_t x, int32_t y, int32_t z) {
-    return WithStage(handle, 0, [&](CAstrelBase& driver, CAstrelData& r) {
+    return WithStage(__func__, handle, 0, [&](CAstrelBase& driver, CAstrelData& r) {
         return driver.SetStagePosition(ApplySign(x, r.xSign), ApplySign(y, r.ySign),
                                        ApplySign(z, r.zSign));
     });
 }
 
 ASTREL_API int32_t SetOriginNowPos(int32_t handle) {
-    return WithStage(handle, 0, [](CAstrelBase& driver, CAstrelData&) {
+    return WithStage(__func__, handle, 0, [](CAstrelBase& driver, CAstrelData&) {
         return driver.SetStagePosition(0, 0, 0);
     });
 }
 
 ASTREL_API int32_t MoveABS(int32_t handle, int32_t x, int32_t y, int32_t z) {
-    return WithStage(handle, 0, [&](CAstrelBase& driver, CAstrelData& r) {
+    return WithStage(__func__, handle, 0, [&](CAstrelBase& driver, CAstrelData& r) {
         return driver.MoveABS(ApplySign(x, r.xSign), ApplySign(y, r.ySign), ApplySign(z, r.zSign));
     });
 }
 
 ASTREL_API int32_t MoveREL(int32_t handle, int32_t x, int32_t y, int32_t z) {
-    return WithStage(handle, 0, [&](CAstrelBase& driver, CAstrelData& r) {
+    return WithStage(__func__, handle, 0, [&](CAstrelBase& driver, CAstrelData& r) {
         return driver.MoveREL(ApplySign(x, r.xSign), ApplySign(y, r.ySign), ApplySign(z, r.zSign));
     });
 }
 
 ASTREL_API int32_t MoveJOG(int32_t handle, int16_t x, int16_t y, int16_t z) {
-    return WithStage(handle, 0, [&](CAstrelBase& driver, CAstrelData& r) {
+    return WithStage(__func__, handle, 0, [&](CAstrelBase& driver, CAstrelData& r) {
         return driver.MoveJOG(ApplySign(x, r.xSign), ApplySign(y, r.ySign), ApplySign(z, r.zSign));
     });
 }
@@ -93,7 +106,7 @@ ASTREL_API int32_t MoveJOG(int32_t handle, int16_t x, int16_t y, int16_t z) {
 // Stops cut short a call in progress on the handle and are written at once.
 ASTREL_API int32_t StopMove(int32_t handle) {
     return WithStage(
-        handle, 0, [](CAstrelBase& driver, CAstrelData&) { return driver.StopMove(); },
+        __func__, handle, 0, [](CAstrelBase& driver, CAstrelData&) { return driver.StopMove(); },
         HandleLock::Kind::kStop);
 }
 
@@ -103,24 +116,24 @@ ASTREL_API int32_t StopJOG(int32_t handle) {
 
 ASTREL_API int32_t StopNow(int32_t handle) {
     return WithStage(
-        handle, 0, [](CAstrelBase& driver, CAstrelData&) { return driver.StopNow(); },
+        __func__, handle, 0, [](CAstrelBase& driver, CAstrelData&) { return driver.StopNow(); },
         HandleLock::Kind::kStop);
 }
 
 ASTREL_API int32_t MoveOriginPosition(int32_t handle) {
-    return WithStage(handle, 0,
+    return WithStage(__func__, handle, 0,
                      [](CAstrelBase& driver, CAstrelData&) { return driver.MoveOriginPosition(); });
 }
 
 ASTREL_API int32_t SetMoveSpeeds(int32_t handle, uint16_t axis, int32_t startSpeed,
                                  int32_t maxSpeed, int32_t accelTime) {
-    return WithStage(handle, 0, [&](CAstrelBase& driver, CAstrelData&) {
+    return WithStage(__func__, handle, 0, [&](CAstrelBase& driver, CAstrelData&) {
         return driver.SetMoveSpeeds(static_cast<int16_t>(axis), startSpeed, maxSpeed, accelTime);
     });
 }
 
 ASTREL_API int32_t StgSetStageDirection(int32_t handle, int32_t axis, int32_t direction) {
-    return WithStage(handle, 0, [&](CAstrelBase& driver, CAstrelData&) {
+    return WithStage(__func__, handle, 0, [&](CAstrelBase& driver, CAstrelData&) {
         return driver.SetStageDirection(axis, direction);
     });
 }
@@ -130,8 +143,11 @@ ASTREL_API int32_t CP310SetStageDirection(int32_t handle, int32_t axis, int32_t 
 }
 
 ASTREL_API int32_t SetAxisSign(int32_t handle, int32_t axis, int16_t sign) {
-    if (axis < 0 || axis > 2) return 0;
-    return astrel::WithRecord(handle, 0, [&](CAstrelData& record) {
+    return astrel::WithRecord(__func__, handle, 0, [&](CAstrelData& record) {
+        if (axis < 0 || axis > 2) {
+            astrel::NoteBadArgument("the axis is not 0, 1 or 2");
+            return 0;
+        }
         int16_t* const signs[] = {&record.xSign, &record.ySign, &record.zSign};
         *signs[axis] = astrel::NormalisedSign(sign);
         return 1;

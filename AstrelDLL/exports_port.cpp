@@ -1,5 +1,7 @@
 // Exports that open and close a handle's port, initialise its stage, and
 // pass raw command text to and from its controller.
+#include <cstdio>
+
 #include "Astrel.h"
 #include "CAstrelDLLApp.h"
 #include "CommunicationParams.h"
@@ -8,10 +10,23 @@
 
 using astrel::WithStage;
 
+namespace {
+
+// Notes an unknown maker type or model (`format` completed by `value`); the open fails.
+template <typename Value>
+int32_t UnknownModel(const char* format, Value value) {
+    char text[96];
+    std::snprintf(text, sizeof text, format, value);
+    astrel::NoteUnknownModel(text);
+    return 0;
+}
+
+}  // namespace
+
 extern "C" {
 
 ASTREL_API int32_t OpenComPort(int32_t handle) {
-    return astrel::WithRecord(handle, 0, [](CAstrelData& record) {
+    return astrel::WithRecord(__func__, handle, 0, [](CAstrelData& record) {
         const int16_t maker = record.makerType;
         // A driver of the chosen maker's class is kept; one of another maker is
         // replaced. A maker type without a class keeps whatever is attached.
@@ -21,9 +36,12 @@ ASTREL_API int32_t OpenComPort(int32_t handle) {
         }
         if (record.driver == nullptr) {
             std::unique_ptr<CAstrelBase> driver = astrel::CreateDriver(maker);
-            if (driver == nullptr) return 0;
+            if (driver == nullptr) return UnknownModel("no driver for maker type %d", maker);
             driver->SetStageName(record.stageName.c_str());
-            if (driver->SelectStage() == 0) return 0;
+            if (driver->SelectStage() == 0) {
+                return UnknownModel("the maker has no stage model \"%.32s\"",
+                                    record.stageName.c_str());
+            }
             driver->UseWakeSignal(&record.lock.Wake());
             record.driver = std::move(driver);
         }
@@ -35,24 +53,24 @@ ASTREL_API int32_t OpenComPort(int32_t handle) {
 
 ASTREL_API int32_t CloseComPort(int32_t handle) {
     // The driver stays attached: a later OpenComPort reopens it.
-    return WithStage(handle, 0, [](CAstrelBase& driver, CAstrelData&) {
+    return WithStage(__func__, handle, 0, [](CAstrelBase& driver, CAstrelData&) {
         driver.ClosePort();
         return 1;
     });
 }
 
 ASTREL_API int32_t InitializeStage(int32_t handle) {
-    return WithStage(handle, 0,
+    return WithStage(__func__, handle, 0,
                      [](CAstrelBase& driver, CAstrelData&) { return driver.InitializeStage(); });
 }
 
 ASTREL_API int32_t SendStageData(int32_t handle, const char* text) {
-    return WithStage(handle, 0,
+    return WithStage(__func__, handle, 0,
                      [&](CAstrelBase& driver, CAstrelData&) { return driver.SendData(text); });
 }
 
 ASTREL_API int32_t ReceiveStageData(int32_t handle, char* buffer, int32_t size, int32_t* status) {
-    return WithStage(handle, 0, [&](CAstrelBase& driver, CAstrelData&) {
+    return WithStage(__func__, handle, 0, [&](CAstrelBase& driver, CAstrelData&) {
         return driver.ReceiveData(buffer, size, status);
     });
 }

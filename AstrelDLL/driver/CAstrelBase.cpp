@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "diag/LastError.h"
 #include "driver/ReplyFields.h"
 
 int32_t CAstrelBase::GetStageList(int16_t /*index*/, int32_t* /*axisCount*/, char* /*name*/) {
@@ -48,6 +49,10 @@ int32_t CAstrelBase::Send(const CommandLine& command) {
 int32_t CAstrelBase::PurgeAndSend(const CommandLine& command) {
     PurgeInput();
     return Send(command);
+}
+
+void CAstrelBase::Refused(std::string_view answer) {
+    astrel::NoteRefusal(answer);
 }
 
 bool CAstrelBase::Query(const CommandLine& command, Reply& reply, Resend resend) {

@@ -162,6 +162,10 @@ class CAstrelBase : public CSerialCommunication {
     int32_t Send(const CommandLine& command);
     // A one-command operation: drops stale input, then sends `command`.
     int32_t PurgeAndSend(const CommandLine& command);
+    // Notes, for the thread's last error, that the controller refused the
+    // command just sent with `answer`. A failing operation that notes no
+    // refusal after a reply reports that reply as unusable.
+    static void Refused(std::string_view answer);
 
   private:
     LineDefaults lineDefaults_;

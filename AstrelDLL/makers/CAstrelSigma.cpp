@@ -109,6 +109,7 @@ int32_t CAstrelSigma::Acknowledged(const CommandLine& command) {
     Reply reply;
     if (!Query(command, reply)) return 0;
     const std::string_view line = reply.View();
+    if (line.starts_with("NG")) Refused(line);
     return line.empty() || line.starts_with("NG") ? 0 : 1;
 }
 

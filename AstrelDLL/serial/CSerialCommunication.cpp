@@ -5,6 +5,8 @@
 #include <new>
 #include <string_view>
 
+#include "diag/LastError.h"
+
 namespace {
 
 constexpr uint8_t kCr = 0x0D;
@@ -74,13 +76,22 @@ uint32_t CSerialCommunication::RemainingMs(uint32_t start, uint32_t timeoutMs) {
 
 int32_t CSerialCommunication::OpenPort() {
     if (open_) ClosePort();
-    if (settings.port < 0 || settings.port >= astrel::kPortCount) return 0;
-    if (!device_->Open(astrel::PortDevicePath(settings.port))) return 0;
+    if (settings.port < 0 || settings.port >= astrel::kPortCount) {
+        astrel::NoteBadArgument("the port index is not 0 to 9");
+        return 0;
+    }
+    path_ = astrel::PortDevicePath(settings.port);
+    if (!device_->Open(path_)) {
+        // The system's device notes its reason; another device gets a plain one.
+        if (!astrel::FailureNoted()) astrel::NoteOpenFailed(path_, "the device refused");
+        return 0;
+    }
     open_ = true;
     device_->Purge(true, true);
     DropKeptInput();
     if (!device_->Configure(settings)) {
         ClosePort();
+        astrel::NoteOpenFailed(path_, "the device refused the line settings");
         return 0;
     }
     return 1;
@@ -144,6 +155,24 @@ bool CSerialCommunication::GoOn(uint32_t start, uint32_t timeoutMs, Next last) {
     return last == Next::kByte || AwaitInput(remaining);
 }
 
+void CSerialCommunication::NoteWaitEnded(bool timedOut, uint32_t timeoutMs) {
+    if (Interrupted()) {
+        astrel::NoteInterrupted();
+    } else if (timedOut) {
+        astrel::NoteNoReply(timeoutMs);
+    } else {
+        astrel::NoteHangUp();
+    }
+}
+
+void CSerialCommunication::NoteWriteEnded() {
+    if (Interrupted()) {
+        astrel::NoteInterrupted();
+    } else {
+        astrel::NoteWriteFailed();
+    }
+}
+
 bool CSerialCommunication::WriteAll(const uint8_t* data, size_t size, int& stalls,
                                     bool checkLineErrors) {
     // A write waits at most half the reply time-out for the device to take bytes.
@@ -166,16 +195,21 @@ bool CSerialCommunication::WriteAll(const uint8_t* data, size_t size, int& stall
 }
 
 int32_t CSerialCommunication::SendData(const char* text) {
-    if (!open_ || Interrupted() || text == nullptr || *text == '\0') return 0;
+    if (!CanSend(text)) return 0;
     const std::string_view delimiter = DelimiterBytes(settings.delimiter);
-    if (delimiter.empty()) return 0;
+    if (delimiter.empty()) {
+        astrel::NoteBadArgument("the line delimiter code is not 0, 1 or 2");
+        return 0;
+    }
     try {
         std::string out(text);
         out += delimiter;
         int stalls = 0;
-        return WriteAll(reinterpret_cast<const uint8_t*>(out.data()), out.size(), stalls, false)
-                   ? 1
-                   : 0;
+        if (WriteAll(reinterpret_cast<const uint8_t*>(out.data()), out.size(), stalls, false)) {
+            return 1;
+        }
+        NoteWriteEnded();
+        return 0;
     } catch (const std::bad_alloc&) {
         return 0;
     }
@@ -193,6 +227,11 @@ int32_t CSerialCommunication::SendData(const char* text) {
 // delimiter or an overlong reply leaves the buffer as it was.
 int32_t CSerialCommunication::ReceiveData(char* buffer, int32_t size, int32_t* status) {
     if (!open_ || buffer == nullptr || size < 1) {
+        if (!open_) {
+            astrel::NoteNotOpen();
+        } else {
+            astrel::NoteBadArgument("the buffer is null or its size below 1");
+        }
         StoreStatus(status, 0);
         return 0;
     }
@@ -206,12 +245,14 @@ int32_t CSerialCommunication::ReceiveData(char* buffer, int32_t size, int32_t* s
         for (;;) {
             const uint32_t remaining = RemainingMs(start, timeoutMs);
             if (remaining == 0) {
+                NoteWaitEnded(true, timeoutMs);
                 StoreStatus(status, 1);
                 return 0;
             }
             uint8_t byte = 0;
             const Next next = Poll(byte, false);  // line errors are cleared and reading goes on
             if (next == Next::kFailed || (next == Next::kNothing && !AwaitInput(remaining))) {
+                NoteWaitEnded(false, timeoutMs);
                 StoreStatus(status, Interrupted() ? 1 : 2);
                 return 0;
             }
@@ -246,6 +287,7 @@ int32_t CSerialCommunication::ReceiveData(char* buffer, int32_t size, int32_t* s
     // Bytes already read past the delimiter count as waiting input.
     astrel::PortState state;
     const int32_t finalStatus = !QueryWaiting(state) ? 0 : state.bytesWaiting > 0 ? 2 : 1;
+    astrel::NoteReply(reply_);
     if (length >= 1 && length <= capacity) {
         std::memcpy(buffer, reply_.data(), reply_.size());
         buffer[reply_.size()] = '\0';
@@ -254,23 +296,41 @@ int32_t CSerialCommunication::ReceiveData(char* buffer, int32_t size, int32_t* s
     return 1;
 }
 
+bool CSerialCommunication::CanSend(const char* text) {
+    if (!open_) {
+        astrel::NoteNotOpen();
+        return false;
+    }
+    if (text == nullptr || *text == '\0') {
+        astrel::NoteBadArgument("the text is null or empty");
+        return false;
+    }
+    astrel::NoteSent(text);
+    if (!Interrupted()) return true;
+    astrel::NoteInterrupted();
+    return false;
+}
+
 int32_t CSerialCommunication::SendCommand(const char* text, int32_t discardFirst) {
-    if (!open_ || Interrupted() || text == nullptr || *text == '\0') return 0;
+    if (!CanSend(text)) return 0;
     if (discardFirst != 0 && DiscardInput() == 0) return 0;
     int stalls = 0;  // counted over the text and the delimiter together
-    if (!WriteAll(reinterpret_cast<const uint8_t*>(text), std::strlen(text), stalls, true)) {
-        return 0;
-    }
     const std::string_view delimiter = DelimiterBytes(settings.delimiter);
-    if (delimiter.empty()) return 1;  // an unknown code writes the text alone
-    return WriteAll(reinterpret_cast<const uint8_t*>(delimiter.data()), delimiter.size(), stalls,
-                    true)
-               ? 1
-               : 0;
+    // An unknown delimiter code writes the text alone.
+    if (WriteAll(reinterpret_cast<const uint8_t*>(text), std::strlen(text), stalls, true) &&
+        WriteAll(reinterpret_cast<const uint8_t*>(delimiter.data()), delimiter.size(), stalls,
+                 true)) {
+        return 1;
+    }
+    NoteWriteEnded();
+    return 0;
 }
 
 int32_t CSerialCommunication::ReadLine(char* buffer, int32_t size) {
-    if (!open_ || buffer == nullptr || size < 1) return 0;
+    if (!open_ || buffer == nullptr || size < 1) {
+        if (!open_) astrel::NoteNotOpen();
+        return 0;
+    }
     const uint32_t timeoutMs = TimeOutMs();
     const uint32_t start = clock_->Ticks();
     const auto capacity = static_cast<uint32_t>(size) - 1;  // text bytes that fit
@@ -278,33 +338,49 @@ int32_t CSerialCommunication::ReadLine(char* buffer, int32_t size) {
     for (;;) {
         uint8_t byte = 0;
         const Next next = Poll(byte, true);
-        if (next == Next::kFailed) return 0;
+        if (next == Next::kFailed) {
+            NoteWaitEnded(false, timeoutMs);
+            return 0;
+        }
         if (next == Next::kByte) {
             if (IsLineEnd(byte) && length > 0) {
                 buffer[length] = '\0';
+                astrel::NoteReply(std::string_view(buffer, length));
                 return 1;
             }
             // Line ends before any text are skipped.
             if (!IsLineEnd(byte)) {
-                if (byte == 0 || length >= capacity) return 0;
+                if (byte == 0 || length >= capacity) {
+                    astrel::NoteUnusableReply(std::string_view(buffer, length));
+                    return 0;
+                }
                 buffer[length++] = static_cast<char>(byte);
             }
         }
         // The whole call has one time-out from its start, so a device that
         // streams bytes without ending a line cannot hold it longer.
-        if (!GoOn(start, timeoutMs, next)) return 0;
+        if (!GoOn(start, timeoutMs, next)) {
+            NoteWaitEnded(RemainingMs(start, timeoutMs) == 0, timeoutMs);
+            return 0;
+        }
     }
 }
 
 int32_t CSerialCommunication::DiscardInput() {
-    if (!open_) return 0;
+    if (!open_) {
+        astrel::NoteNotOpen();
+        return 0;
+    }
     const uint32_t timeoutMs = TimeOutMs();
     const uint32_t start = clock_->Ticks();
     bool atBoundary = true;
     for (;;) {
         uint8_t byte = 0;
         const Next next = Poll(byte, true);
-        if (next == Next::kFailed) return 0;
+        if (next == Next::kFailed) {
+            NoteWaitEnded(false, timeoutMs);
+            return 0;
+        }
         const bool got = next == Next::kByte;
         if (!got && atBoundary) return 1;  // quiet between lines
         // A line end returns to the boundary; any other byte is (still) a line in progress.
@@ -312,6 +388,9 @@ int32_t CSerialCommunication::DiscardInput() {
         // Complete lines are dropped and a half-received line is waited out,
         // all within one time-out from the call's start: a controller that
         // never falls quiet cannot hold the call longer.
-        if (!GoOn(start, timeoutMs, next)) return 0;
+        if (!GoOn(start, timeoutMs, next)) {
+            NoteWaitEnded(RemainingMs(start, timeoutMs) == 0, timeoutMs);
+            return 0;
+        }
     }
 }

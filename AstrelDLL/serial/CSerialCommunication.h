@@ -46,6 +46,8 @@ class CSerialCommunication {
     int32_t DiscardInput();
 
     bool IsOpen() const { return open_; }
+    // The device path of the last OpenPort (empty before the first).
+    const std::string& DevicePath() const { return path_; }
 
     // The signal a stop from another thread raises to cut this port's present
     // call short (null: none). While it is raised every read and write fails
@@ -92,11 +94,20 @@ class CSerialCommunication {
     // Writes all of `data`; false at a failure or at the second stall counted in `stalls`.
     bool WriteAll(const uint8_t* data, size_t size, int& stalls, bool checkLineErrors);
     void DropKeptInput() { keptBegin_ = keptEnd_ = 0; }
+    // Notes why a wait for input ended without what it waited for: the
+    // time-out when `timedOut`, else an interruption or a failed line.
+    void NoteWaitEnded(bool timedOut, uint32_t timeoutMs);
+    // Whether `text` may be written now: the port is open, the text not
+    // empty, no stop interrupts; notes the text as sent, or why not.
+    bool CanSend(const char* text);
+    // Notes why a write failed: an interruption or the device.
+    void NoteWriteEnded();
 
     std::unique_ptr<astrel::SerialDevice> device_;
     astrel::Clock* clock_;
     const astrel::WakeSignal* wake_ = nullptr;
     bool open_ = false;
+    std::string path_;
 
     // Input read from the device but not yet consumed. Counts as waiting
     // input and every purge drops it.

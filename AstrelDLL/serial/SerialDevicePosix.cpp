@@ -12,15 +12,45 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <type_traits>
 
+#include "diag/LastError.h"
 #include "serial/OutputDrain.h"
 #include "serial/SerialDevice.h"
 #include "serial/SerialDevicePosixLine.h"
 
 namespace astrel {
 namespace {
+
+// Notes why the device at `path` did not open, from the system's `error`; false.
+bool OpenFailed(const std::string& path, int error) {
+    const char* reason = nullptr;
+    switch (error) {
+        case ENOENT:
+        case ENXIO:
+        case ENODEV:
+            reason = "missing: no such device";
+            break;
+        case EACCES:
+        case EPERM:
+            reason = "permission denied";
+            break;
+        case EBUSY:
+        case EWOULDBLOCK:
+            reason = "busy: another program has it open";
+            break;
+        case ENOTTY:
+        case EINVAL:
+            reason = "not a serial device (not a tty)";
+            break;
+        default:
+            reason = std::strerror(error);
+    }
+    NoteOpenFailed(path, reason);
+    return false;
+}
 
 class PosixSerialDevice : public SerialDevice {
   public:
@@ -30,7 +60,7 @@ class PosixSerialDevice : public SerialDevice {
         CloseDescriptor();
         if (path.empty()) return false;
         const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-        if (fd < 0) return false;
+        if (fd < 0) return OpenFailed(path, errno);
         // Raw mode first, so that nothing the controller sends during set-up
         // is echoed back to it. Then nobody else may open the device while we
         // hold it: TIOCEXCL stops other opens except privileged ones, and the
@@ -38,8 +68,9 @@ class PosixSerialDevice : public SerialDevice {
         // or not.
         if (!posix::MakeRaw(fd) || ::ioctl(fd, TIOCEXCL) != 0 ||
             ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            const int error = errno;
             ::close(fd);
-            return false;
+            return OpenFailed(path, error);
         }
         fd_ = fd;
         lineErrors_ = posix::LineErrorCounter(fd_);

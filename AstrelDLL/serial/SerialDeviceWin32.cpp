@@ -12,6 +12,7 @@
 #include <string>
 #include <type_traits>
 
+#include "diag/LastError.h"
 #include "serial/OutputDrain.h"
 #include "serial/SerialDevice.h"
 #include "serial/SerialDeviceWin32Dcb.h"
@@ -33,7 +34,15 @@ class Win32SerialDevice : public SerialDevice {
         // No sharing: nobody else opens the port while this object holds it.
         const HANDLE handle = ::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                             OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
-        if (handle == INVALID_HANDLE_VALUE) return false;
+        if (handle == INVALID_HANDLE_VALUE) {
+            const DWORD error = ::GetLastError();
+            NoteOpenFailed(path, error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND
+                                     ? "missing: no such device"
+                                 : error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION
+                                     ? "busy or permission denied"
+                                     : "the system refused to open it");
+            return false;
+        }
         handle_ = handle;
         timeouts_ = {};
         return true;

@@ -1,0 +1,57 @@
+#include "diag/EscapedBytes.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace astrel {
+
+size_t EscapeBytes(std::string_view bytes, char* out, size_t size) {
+    if (size == 0) return 0;
+    static constexpr char kEllipsis[] = "...";
+    static constexpr size_t kEllipsisLength = sizeof kEllipsis - 1;
+    size_t length = 0;
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(bytes[i]);
+        char piece[5] = {};
+        switch (byte) {
+            case '\r':
+                std::memcpy(piece, "\\r", 2);
+                break;
+            case '\n':
+                std::memcpy(piece, "\\n", 2);
+                break;
+            case '\t':
+                std::memcpy(piece, "\\t", 2);
+                break;
+            case '\\':
+                std::memcpy(piece, "\\\\", 2);
+                break;
+            case '"':
+                std::memcpy(piece, "\\\"", 2);
+                break;
+            default:
+                if (byte < 0x20 || byte >= 0x7F) {
+                    std::snprintf(piece, sizeof piece, "\\x%02X", byte);
+                } else {
+                    piece[0] = static_cast<char>(byte);
+                }
+        }
+        const size_t n = std::strlen(piece);
+        // Room is kept for the ellipsis while more bytes follow.
+        const size_t reserve = i + 1 < bytes.size() ? kEllipsisLength : 0;
+        if (length + n + reserve + 1 > size) {
+            // The room kept earlier holds the ellipsis (a tiny buffer takes what fits).
+            const size_t room = size - 1 - length;
+            const size_t dots = room < kEllipsisLength ? room : kEllipsisLength;
+            std::memset(out + length, '.', dots);
+            length += dots;
+            break;
+        }
+        std::memcpy(out + length, piece, n);
+        length += n;
+    }
+    out[length] = '\0';
+    return length;
+}
+
+}  // namespace astrel

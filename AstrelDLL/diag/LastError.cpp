@@ -1,0 +1,154 @@
+#include "diag/LastError.h"
+
+#include <cstdio>
+
+#include "Astrel.h"
+#include "diag/EscapedBytes.h"
+
+namespace astrel {
+namespace {
+
+// Bytes kept of a command or reply, escaped, for quoting.
+constexpr size_t kQuoteSize = 100;
+constexpr size_t kDetailSize = 300;
+constexpr size_t kTextSize = 480;
+
+struct CallNotes {
+    int32_t code = ASTREL_OK;
+    char detail[kDetailSize] = {};
+    char sent[kQuoteSize] = {};
+    char reply[kQuoteSize] = {};
+    bool wrote = false;
+    bool replied = false;
+    bool failedResult = false;
+};
+
+struct LastError {
+    int32_t code = ASTREL_OK;
+    char text[kTextSize] = {};
+};
+
+thread_local CallNotes notes;
+thread_local LastError last;
+
+// Notes a failure; the arguments complete `format` (a literal in every caller).
+template <typename... Args>
+void Note(int32_t code, const char* format, Args... args) {
+    notes.code = code;
+    std::snprintf(notes.detail, sizeof notes.detail, format, args...);
+}
+
+// ` to "<sent>"` when something was written in this call, else nothing.
+const char* ToSent() {
+    static thread_local char text[kQuoteSize + 8];
+    if (!notes.wrote) return "";
+    std::snprintf(text, sizeof text, " to \"%s\"", notes.sent);
+    return text;
+}
+
+}  // namespace
+
+void BeginCall() {
+    notes.code = ASTREL_OK;
+    notes.wrote = false;
+    notes.replied = false;
+    notes.failedResult = false;
+}
+
+bool FailureNoted() {
+    return notes.code != ASTREL_OK;
+}
+
+void MarkFailedResult() {
+    notes.failedResult = true;
+}
+
+bool FailedResultMarked() {
+    return notes.failedResult;
+}
+
+void EndCall(const char* op, std::string_view port, bool failed) {
+    if (!failed) return;
+    if (notes.code == ASTREL_OK) {
+        if (notes.replied) {
+            Note(ASTREL_ERROR_BAD_REPLY, "unusable reply \"%s\"%s", notes.reply, ToSent());
+        } else {
+            Note(ASTREL_ERROR_BAD_ARGUMENT, "%s", "an axis or value the stage does not take");
+        }
+    }
+    last.code = notes.code;
+    std::snprintf(last.text, sizeof last.text, "%s on %.*s: %s", op, static_cast<int>(port.size()),
+                  port.data(), notes.detail);
+}
+
+void NoteSent(std::string_view text) {
+    EscapeBytes(text, notes.sent, sizeof notes.sent);
+    notes.wrote = true;
+}
+
+void NoteReply(std::string_view text) {
+    EscapeBytes(text, notes.reply, sizeof notes.reply);
+    notes.replied = true;
+    notes.code = ASTREL_OK;
+}
+
+void NoteNoReply(uint32_t timeoutMs) {
+    Note(ASTREL_ERROR_NO_REPLY, "no reply within %u ms%s", static_cast<unsigned>(timeoutMs),
+         ToSent());
+}
+
+void NoteInterrupted() {
+    Note(ASTREL_ERROR_INTERRUPTED, "interrupted by a stop from another thread%s",
+         notes.wrote ? ToSent() : "");
+}
+
+void NoteHangUp() {
+    Note(ASTREL_ERROR_HANG_UP, "the line closed or failed (hang-up)%s", ToSent());
+}
+
+void NoteWriteFailed() {
+    // A write after the line closed in this call fails for that reason.
+    if (notes.code == ASTREL_ERROR_HANG_UP) return;
+    Note(ASTREL_ERROR_WRITE_FAILED, "could not write \"%s\"", notes.sent);
+}
+
+void NoteNotOpen() {
+    Note(ASTREL_ERROR_NOT_OPEN, "%s", "the port is not open");
+}
+
+void NoteOpenFailed(std::string_view path, std::string_view reason) {
+    Note(ASTREL_ERROR_OPEN_FAILED, "cannot open %.*s: %.*s", static_cast<int>(path.size()),
+         path.data(), static_cast<int>(reason.size()), reason.data());
+}
+
+void NoteUnknownModel(std::string_view what) {
+    Note(ASTREL_ERROR_UNKNOWN_MODEL, "%.*s", static_cast<int>(what.size()), what.data());
+}
+
+void NoteBadArgument(std::string_view what) {
+    Note(ASTREL_ERROR_BAD_ARGUMENT, "bad argument: %.*s", static_cast<int>(what.size()),
+         what.data());
+}
+
+void NoteRefusal(std::string_view answer) {
+    char quoted[kQuoteSize];
+    EscapeBytes(answer, quoted, sizeof quoted);
+    Note(ASTREL_ERROR_REFUSED, "the controller refused \"%s\", answering \"%s\"", notes.sent,
+         quoted);
+}
+
+void NoteUnusableReply(std::string_view reply) {
+    char quoted[kQuoteSize];
+    EscapeBytes(reply, quoted, sizeof quoted);
+    Note(ASTREL_ERROR_BAD_REPLY, "unusable reply \"%s\"%s", quoted, ToSent());
+}
+
+int32_t LastErrorCode() {
+    return last.code;
+}
+
+const char* LastErrorText() {
+    return last.text;
+}
+
+}  // namespace astrel
