@@ -1,11 +1,7 @@
 #include "Stage.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdlib>
-#include <cstring>
+#include <vector>
 
 #include "Astrel.h"
 #include "Makers.h"
@@ -26,13 +22,6 @@ std::string PortVariable(uint16_t port) {
 std::string DeviceOf(uint16_t port) {
     const char* path = std::getenv(PortVariable(port).c_str());
     return path != nullptr && *path != '\0' ? path : "/dev/ttyS" + std::to_string(port);
-}
-
-std::string WhyNotOpened(const std::string& device) {
-    struct stat info {};
-    if (::stat(device.c_str(), &info) != 0) return std::strerror(errno);
-    if (::access(device.c_str(), R_OK | W_OK) != 0) return "no permission to read and write it";
-    return "it is in use by another program, is not a serial device, or refused the line settings";
 }
 
 std::string ModelList(int16_t makerType) {
@@ -60,26 +49,27 @@ Stage::Stage(const Connection& connection) : connection_(connection) {
                                    connection.delimiterCode, connection.timeOutMs};
     SetCommunicationParam(handle_, &param);
     if (OpenComPort(handle_) == 1) return;
-    // Without a driver attached the model was refused; with one, the port.
-    const bool driverAttached = CloseComPort(handle_) == 1;
+    const std::string why = LastError();
     ReleaseAstrel(handle_);
-    if (!driverAttached) {
-        throw ToolError(Exit::kUsage, MakerName(connection.makerType) +
-                                          " has no driver for the model \"" + connection.model +
-                                          "\"" + ModelList(connection.makerType));
+    if (AstrelLastError() == ASTREL_ERROR_UNKNOWN_MODEL) {
+        throw ToolError(Exit::kUsage, MakerName(connection.makerType) + ": " + why +
+                                          ModelList(connection.makerType));
     }
-    throw ToolError(Exit::kNoPort, "cannot open " + device_ + " (COM" +
-                                       std::to_string(connection.port + 1) +
-                                       "): " + WhyNotOpened(device_));
+    throw ToolError(Exit::kNoPort, why + " (COM" + std::to_string(connection.port + 1) + ")");
 }
 
 Stage::~Stage() {
     ReleaseAstrel(handle_);
 }
 
-std::string Stage::NoReply() const {
-    const int32_t ms = connection_.timeOutMs > 0 ? connection_.timeOutMs : 5000;
-    return "no usable reply from the controller within " + std::to_string(ms) + " ms on " + device_;
+std::string LastError() {
+    std::vector<char> text(256);
+    const int32_t length = AstrelLastErrorText(text.data(), static_cast<int32_t>(text.size()));
+    if (length >= static_cast<int32_t>(text.size())) {
+        text.resize(static_cast<size_t>(length) + 1);
+        AstrelLastErrorText(text.data(), static_cast<int32_t>(text.size()));
+    }
+    return text.data();
 }
 
 void Stage::Require(int32_t result, const std::string& step) const {
@@ -87,11 +77,9 @@ void Stage::Require(int32_t result, const std::string& step) const {
         case 1:
             return;
         case 0:
-            throw ToolError(Exit::kRefused, step + ": the command could not be written to " +
-                                                device_ +
-                                                ", or the driver or controller refused it");
+            throw ToolError(Exit::kRefused, step + ": " + LastError());
         case 6:
-            throw ToolError(Exit::kNoReply, step + ": " + NoReply());
+            throw ToolError(Exit::kNoReply, step + ": " + LastError());
         case 7:
             throw ToolError(Exit::kControllerError, step + ": the controller reported an error");
         default:
@@ -101,7 +89,7 @@ void Stage::Require(int32_t result, const std::string& step) const {
 }
 
 void Stage::RequireReply(int32_t result, const std::string& step) const {
-    if (result != 1) throw ToolError(Exit::kNoReply, step + ": " + NoReply());
+    if (result != 1) throw ToolError(Exit::kNoReply, step + ": " + LastError());
 }
 
 Xyz Stage::Position() const {

@@ -27,6 +27,10 @@ struct Connection {
 
 using Xyz = std::array<int32_t, 3>;
 
+// The library's message for this thread's last failed call: "GetStageStatus
+// on /dev/ttyUSB0: no reply within 500 ms to \"Q:\"".
+std::string LastError();
+
 class Stage {
   public:
     // Opens the stage; throws ToolError saying why it could not.
@@ -44,8 +48,6 @@ class Stage {
     void Require(int32_t result, const std::string& step) const;
     // The same for a query, where anything but 1 means no usable reply.
     void RequireReply(int32_t result, const std::string& step) const;
-    // "no usable reply from the controller within 5000 ms on /dev/ttyUSB0"
-    std::string NoReply() const;
 
     // Throws when the controller gives no usable reply.
     Xyz Position() const;

@@ -106,7 +106,7 @@ void Status(const StageOptions& options) {
     const Stage stage(options.connection.Resolve());
     const int32_t status = stage.Status();
     const std::string meaning = StatusMeaning(stage.MakerType(), status);
-    if (status == 6) throw ToolError(Exit::kNoReply, "reading the status: " + stage.NoReply());
+    if (status == 6) throw ToolError(Exit::kNoReply, "reading the status: " + LastError());
     if (status == 7) throw ToolError(Exit::kControllerError, "status 7: " + meaning);
     Print("status " + std::to_string(status) + ": " + meaning);
 }
@@ -149,8 +149,7 @@ void Speed(const StageOptions& options) {
 void Raw(const StageOptions& options) {
     const Stage stage(options.connection.Resolve());
     if (SendStageData(stage.Handle(), options.text.c_str()) != 1) {
-        throw ToolError(Exit::kRefused,
-                        "sending \"" + options.text + "\": could not write to " + stage.Device());
+        throw ToolError(Exit::kRefused, "sending: " + LastError());
     }
     if (options.noReply) return;
     for (int lines = 0; lines < kMaxReplyLines; ++lines) {
@@ -158,10 +157,7 @@ void Raw(const StageOptions& options) {
         int32_t status = 0;
         if (ReceiveStageData(stage.Handle(), reply, kReplyBytes, &status) != 1) {
             if (lines > 0 && status == 1) return;  // the reply is over
-            throw ToolError(
-                Exit::kNoReply,
-                "reading the reply: " +
-                    (status == 1 ? stage.NoReply() : "reading from " + stage.Device() + " failed"));
+            throw ToolError(Exit::kNoReply, "reading the reply: " + LastError());
         }
         Print(Visible(reply));
         if (status != 2) return;  // nothing more waiting

@@ -87,7 +87,7 @@ void RequireAtRest(const Stage& stage, int32_t status) {
         case 4:
             throw ToolError(Exit::kAtLimit, "the stage " + meaning);
         case 6:
-            throw ToolError(Exit::kNoReply, "waiting for the stage: " + stage.NoReply());
+            throw ToolError(Exit::kNoReply, "waiting for the stage: " + LastError());
         default:
             throw ToolError(Exit::kControllerError, "the stage stopped with status " +
                                                         std::to_string(status) + ": " + meaning);

@@ -116,9 +116,9 @@ void NoteNotOpen() {
     Note(ASTREL_ERROR_NOT_OPEN, "%s", "the port is not open");
 }
 
-void NoteOpenFailed(std::string_view path, std::string_view reason) {
-    Note(ASTREL_ERROR_OPEN_FAILED, "cannot open %.*s: %.*s", static_cast<int>(path.size()),
-         path.data(), static_cast<int>(reason.size()), reason.data());
+void NoteOpenFailed(std::string_view reason) {
+    Note(ASTREL_ERROR_OPEN_FAILED, "cannot open it: %.*s", static_cast<int>(reason.size()),
+         reason.data());
 }
 
 void NoteUnknownModel(std::string_view what) {

@@ -37,8 +37,9 @@ void NoteInterrupted();
 void NoteHangUp();
 void NoteWriteFailed();
 void NoteNotOpen();
-// `reason`: the system's reason (busy, missing, permission, not a serial device).
-void NoteOpenFailed(std::string_view path, std::string_view reason);
+// `reason`: the system's reason (busy, missing, permission, not a serial device);
+// the message names the device as the port.
+void NoteOpenFailed(std::string_view reason);
 void NoteUnknownModel(std::string_view what);
 // `what` names the argument and what is wrong with it.
 void NoteBadArgument(std::string_view what);

@@ -83,7 +83,7 @@ int32_t CSerialCommunication::OpenPort() {
     path_ = astrel::PortDevicePath(settings.port);
     if (!device_->Open(path_)) {
         // The system's device notes its reason; another device gets a plain one.
-        if (!astrel::FailureNoted()) astrel::NoteOpenFailed(path_, "the device refused");
+        if (!astrel::FailureNoted()) astrel::NoteOpenFailed("the device refused");
         return 0;
     }
     open_ = true;
@@ -91,7 +91,7 @@ int32_t CSerialCommunication::OpenPort() {
     DropKeptInput();
     if (!device_->Configure(settings)) {
         ClosePort();
-        astrel::NoteOpenFailed(path_, "the device refused the line settings");
+        astrel::NoteOpenFailed("the device refused the line settings");
         return 0;
     }
     return 1;

@@ -24,14 +24,14 @@
 namespace astrel {
 namespace {
 
-// Notes why the device at `path` did not open, from the system's `error`; false.
-bool OpenFailed(const std::string& path, int error) {
+// Notes why the device did not open, from the system's `error`; false.
+bool OpenFailed(int error) {
     const char* reason = nullptr;
     switch (error) {
         case ENOENT:
         case ENXIO:
         case ENODEV:
-            reason = "missing: no such device";
+            reason = "no such device";
             break;
         case EACCES:
         case EPERM:
@@ -39,7 +39,7 @@ bool OpenFailed(const std::string& path, int error) {
             break;
         case EBUSY:
         case EWOULDBLOCK:
-            reason = "busy: another program has it open";
+            reason = "busy (another program has it open)";
             break;
         case ENOTTY:
         case EINVAL:
@@ -48,7 +48,7 @@ bool OpenFailed(const std::string& path, int error) {
         default:
             reason = std::strerror(error);
     }
-    NoteOpenFailed(path, reason);
+    NoteOpenFailed(reason);
     return false;
 }
 
@@ -60,7 +60,7 @@ class PosixSerialDevice : public SerialDevice {
         CloseDescriptor();
         if (path.empty()) return false;
         const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-        if (fd < 0) return OpenFailed(path, errno);
+        if (fd < 0) return OpenFailed(errno);
         // Raw mode first, so that nothing the controller sends during set-up
         // is echoed back to it. Then nobody else may open the device while we
         // hold it: TIOCEXCL stops other opens except privileged ones, and the
@@ -70,7 +70,7 @@ class PosixSerialDevice : public SerialDevice {
             ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
             const int error = errno;
             ::close(fd);
-            return OpenFailed(path, error);
+            return OpenFailed(error);
         }
         fd_ = fd;
         lineErrors_ = posix::LineErrorCounter(fd_);

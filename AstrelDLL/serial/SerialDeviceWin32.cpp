@@ -36,11 +36,11 @@ class Win32SerialDevice : public SerialDevice {
                                             OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
         if (handle == INVALID_HANDLE_VALUE) {
             const DWORD error = ::GetLastError();
-            NoteOpenFailed(path, error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND
-                                     ? "missing: no such device"
-                                 : error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION
-                                     ? "busy or permission denied"
-                                     : "the system refused to open it");
+            NoteOpenFailed(error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND
+                               ? "no such device"
+                           : error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION
+                               ? "busy or permission denied"
+                               : "the system refused to open it");
             return false;
         }
         handle_ = handle;

@@ -82,17 +82,18 @@ TEST_F(LastError, EachFailureGivesItsCodeAndNamesCallPortAndCommand) {
          }},
         {"not open", ASTREL_ERROR_NOT_OPEN, "MoveABS on handle 0: the port is not open",
          [] { MoveABS(QtHandle(), 1, 2, 3); }},
-        {"missing device", ASTREL_ERROR_OPEN_FAILED, "cannot open /nonexistent/tty: missing",
+        {"missing device", ASTREL_ERROR_OPEN_FAILED,
+         "OpenComPort on /nonexistent/tty: cannot open it: no such device",
          [] {
              PointPort(5, "/nonexistent/tty");
              OpenComPort(QtHandle(5));
          }},
-        {"not a tty", ASTREL_ERROR_OPEN_FAILED, "/dev/null: not a serial device",
+        {"not a tty", ASTREL_ERROR_OPEN_FAILED, "/dev/null: cannot open it: not a serial device",
          [] {
              PointPort(5, "/dev/null");
              OpenComPort(QtHandle(5));
          }},
-        {"busy", ASTREL_ERROR_OPEN_FAILED, ": busy",
+        {"busy", ASTREL_ERROR_OPEN_FAILED, "busy",
          [] {
              SimStage s(0, "QT3");
              OpenComPort(QtHandle(0));
