@@ -26,7 +26,7 @@ int32_t UnknownModel(const char* format, Value value) {
 extern "C" {
 
 ASTREL_API int32_t OpenComPort(int32_t handle) {
-    return astrel::WithRecord(__func__, handle, 0, [](CAstrelData& record) {
+    return astrel::WithRecord(__func__, handle, 0, [handle](CAstrelData& record) {
         const int16_t maker = record.makerType;
         // A driver of the chosen maker's class is kept; one of another maker is
         // replaced. A maker type without a class keeps whatever is attached.
@@ -47,6 +47,7 @@ ASTREL_API int32_t OpenComPort(int32_t handle) {
         }
         CAstrelBase& driver = *record.driver;
         driver.settings = astrel::MergeCommunicationParam(record.communicationParam, driver);
+        driver.SetTraceHandle(handle);
         return driver.OpenPort();
     });
 }

@@ -58,6 +58,8 @@ void AddConnectionOptions(CLI::App& command, ConnectionOptions& options) {
     AddLineSetting(command, "--flow", line.flowCode, kFlowCodes, "flow control");
     AddLineSetting(command, "--delimiter", line.delimiterCode, kDelimiterCodes,
                    "line end of each command");
+    command.add_flag("--trace", line.trace,
+                     "log every line written to the stage and read from it to stderr");
     command.add_option("--timeout", line.timeOutMs, "reply time-out in milliseconds")
         ->check(CLI::Range(1, 600000))
         ->capture_default_str();

@@ -38,6 +38,8 @@ Stage::Stage(const Connection& connection) : connection_(connection) {
         ::setenv(PortVariable(connection.port).c_str(), connection.device.c_str(), 1);
     }
     device_ = DeviceOf(connection.port);
+    // The library reads the variable when the port opens.
+    if (connection.trace) ::setenv("ASTREL_TRACE", "stderr", 1);
     const uint32_t handle = Astrel();
     if (handle == kNoHandle) throw ToolError(Exit::kNoPort, "the library has no free stage handle");
     handle_ = static_cast<int32_t>(handle);

@@ -23,6 +23,7 @@ struct Connection {
     uint16_t flowCode = kDriverDefault;
     uint16_t delimiterCode = kDriverDefault;
     int32_t timeOutMs = 5000;
+    bool trace = false;  // the library's traffic trace of this stage, to stderr
 };
 
 using Xyz = std::array<int32_t, 3>;

@@ -81,9 +81,11 @@ int32_t CSerialCommunication::OpenPort() {
         return 0;
     }
     path_ = astrel::PortDevicePath(settings.port);
+    trace_ = astrel::Trace::FromEnvironment();
     if (!device_->Open(path_)) {
         // The system's device notes its reason; another device gets a plain one.
         if (!astrel::FailureNoted()) astrel::NoteOpenFailed("the device refused");
+        TraceLine("--", {}, "open failed");
         return 0;
     }
     open_ = true;
@@ -92,8 +94,10 @@ int32_t CSerialCommunication::OpenPort() {
     if (!device_->Configure(settings)) {
         ClosePort();
         astrel::NoteOpenFailed("the device refused the line settings");
+        TraceLine("--", {}, "the device refused the line settings");
         return 0;
     }
+    TraceLine("--", {}, "opened");
     return 1;
 }
 
@@ -114,6 +118,7 @@ int32_t CSerialCommunication::ClosePort() {
 
 int32_t CSerialCommunication::PurgeInput() {
     if (open_) {
+        if (trace_ != nullptr) TracePurge();
         device_->Purge(true, false);
         DropKeptInput();
     }
@@ -155,22 +160,42 @@ bool CSerialCommunication::GoOn(uint32_t start, uint32_t timeoutMs, Next last) {
     return last == Next::kByte || AwaitInput(remaining);
 }
 
-void CSerialCommunication::NoteWaitEnded(bool timedOut, uint32_t timeoutMs) {
+void CSerialCommunication::NoteWaitEnded(bool timedOut, uint32_t timeoutMs,
+                                         std::string_view partial) {
     if (Interrupted()) {
         astrel::NoteInterrupted();
+        TraceLine("<-", partial, "wait interrupted by a stop");
     } else if (timedOut) {
         astrel::NoteNoReply(timeoutMs);
+        if (trace_ != nullptr) {
+            TraceLine("<-", partial,
+                      "time-out: no reply within " + std::to_string(timeoutMs) + " ms");
+        }
     } else {
         astrel::NoteHangUp();
+        TraceLine("<-", partial, "the line closed or failed");
     }
 }
 
-void CSerialCommunication::NoteWriteEnded() {
+void CSerialCommunication::NoteWriteEnded(std::string_view out) {
     if (Interrupted()) {
         astrel::NoteInterrupted();
+        TraceLine("->", out, "write interrupted by a stop");
     } else {
         astrel::NoteWriteFailed();
+        TraceLine("->", out, "write failed");
     }
+}
+
+void CSerialCommunication::TracePurge() {
+    std::string dropped(reinterpret_cast<const char*>(kept_ + keptBegin_), keptEnd_ - keptBegin_);
+    astrel::PortState state;
+    while (device_->Query(state) && state.bytesWaiting > 0) {
+        const int32_t n = device_->Read(kept_, kKeptSize);
+        if (n <= 0) break;
+        dropped.append(reinterpret_cast<const char*>(kept_), static_cast<size_t>(n));
+    }
+    if (!dropped.empty()) TraceLine("--", dropped, "purged");
 }
 
 bool CSerialCommunication::WriteAll(const uint8_t* data, size_t size, int& stalls,
@@ -206,9 +231,10 @@ int32_t CSerialCommunication::SendData(const char* text) {
         out += delimiter;
         int stalls = 0;
         if (WriteAll(reinterpret_cast<const uint8_t*>(out.data()), out.size(), stalls, false)) {
+            TraceLine("->", out);
             return 1;
         }
-        NoteWriteEnded();
+        NoteWriteEnded(out);
         return 0;
     } catch (const std::bad_alloc&) {
         return 0;
@@ -245,14 +271,14 @@ int32_t CSerialCommunication::ReceiveData(char* buffer, int32_t size, int32_t* s
         for (;;) {
             const uint32_t remaining = RemainingMs(start, timeoutMs);
             if (remaining == 0) {
-                NoteWaitEnded(true, timeoutMs);
+                NoteWaitEnded(true, timeoutMs, reply_);
                 StoreStatus(status, 1);
                 return 0;
             }
             uint8_t byte = 0;
             const Next next = Poll(byte, false);  // line errors are cleared and reading goes on
             if (next == Next::kFailed || (next == Next::kNothing && !AwaitInput(remaining))) {
-                NoteWaitEnded(false, timeoutMs);
+                NoteWaitEnded(false, timeoutMs, reply_);
                 StoreStatus(status, Interrupted() ? 1 : 2);
                 return 0;
             }
@@ -288,6 +314,7 @@ int32_t CSerialCommunication::ReceiveData(char* buffer, int32_t size, int32_t* s
     astrel::PortState state;
     const int32_t finalStatus = !QueryWaiting(state) ? 0 : state.bytesWaiting > 0 ? 2 : 1;
     astrel::NoteReply(reply_);
+    TraceLine("<-", reply_, length > capacity ? "longer than the buffer: not copied" : "");
     if (length >= 1 && length <= capacity) {
         std::memcpy(buffer, reply_.data(), reply_.size());
         buffer[reply_.size()] = '\0';
@@ -317,13 +344,21 @@ int32_t CSerialCommunication::SendCommand(const char* text, int32_t discardFirst
     int stalls = 0;  // counted over the text and the delimiter together
     const std::string_view delimiter = DelimiterBytes(settings.delimiter);
     // An unknown delimiter code writes the text alone.
-    if (WriteAll(reinterpret_cast<const uint8_t*>(text), std::strlen(text), stalls, true) &&
+    const bool written =
+        WriteAll(reinterpret_cast<const uint8_t*>(text), std::strlen(text), stalls, true) &&
         WriteAll(reinterpret_cast<const uint8_t*>(delimiter.data()), delimiter.size(), stalls,
-                 true)) {
-        return 1;
+                 true);
+    if (trace_ != nullptr) {
+        const std::string out = std::string(text) + std::string(delimiter);
+        if (written) {
+            TraceLine("->", out);
+        } else {
+            NoteWriteEnded(out);
+        }
+    } else if (!written) {
+        NoteWriteEnded({});
     }
-    NoteWriteEnded();
-    return 0;
+    return written ? 1 : 0;
 }
 
 int32_t CSerialCommunication::ReadLine(char* buffer, int32_t size) {
@@ -339,13 +374,14 @@ int32_t CSerialCommunication::ReadLine(char* buffer, int32_t size) {
         uint8_t byte = 0;
         const Next next = Poll(byte, true);
         if (next == Next::kFailed) {
-            NoteWaitEnded(false, timeoutMs);
+            NoteWaitEnded(false, timeoutMs, std::string_view(buffer, length));
             return 0;
         }
         if (next == Next::kByte) {
             if (IsLineEnd(byte) && length > 0) {
                 buffer[length] = '\0';
                 astrel::NoteReply(std::string_view(buffer, length));
+                TraceLine("<-", std::string_view(buffer, length));
                 return 1;
             }
             // Line ends before any text are skipped.
@@ -360,7 +396,8 @@ int32_t CSerialCommunication::ReadLine(char* buffer, int32_t size) {
         // The whole call has one time-out from its start, so a device that
         // streams bytes without ending a line cannot hold it longer.
         if (!GoOn(start, timeoutMs, next)) {
-            NoteWaitEnded(RemainingMs(start, timeoutMs) == 0, timeoutMs);
+            NoteWaitEnded(RemainingMs(start, timeoutMs) == 0, timeoutMs,
+                          std::string_view(buffer, length));
             return 0;
         }
     }
@@ -374,6 +411,7 @@ int32_t CSerialCommunication::DiscardInput() {
     const uint32_t timeoutMs = TimeOutMs();
     const uint32_t start = clock_->Ticks();
     bool atBoundary = true;
+    std::string dropped;  // for the trace only
     for (;;) {
         uint8_t byte = 0;
         const Next next = Poll(byte, true);
@@ -382,7 +420,11 @@ int32_t CSerialCommunication::DiscardInput() {
             return 0;
         }
         const bool got = next == Next::kByte;
-        if (!got && atBoundary) return 1;  // quiet between lines
+        if (!got && atBoundary) {  // quiet between lines
+            if (!dropped.empty()) TraceLine("--", dropped, "discarded");
+            return 1;
+        }
+        if (got && trace_ != nullptr) dropped += static_cast<char>(byte);
         // A line end returns to the boundary; any other byte is (still) a line in progress.
         if (got) atBoundary = IsLineEnd(byte);
         // Complete lines are dropped and a half-received line is waited out,

@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "diag/Trace.h"
 #include "serial/SerialDevice.h"
 #include "serial/SerialSettings.h"
 
@@ -48,6 +49,8 @@ class CSerialCommunication {
     bool IsOpen() const { return open_; }
     // The device path of the last OpenPort (empty before the first).
     const std::string& DevicePath() const { return path_; }
+    // The handle the traffic trace names this port by (ASTREL_TRACE, read at OpenPort).
+    void SetTraceHandle(int32_t handle) { traceHandle_ = handle; }
 
     // The signal a stop from another thread raises to cut this port's present
     // call short (null: none). While it is raised every read and write fails
@@ -95,19 +98,28 @@ class CSerialCommunication {
     bool WriteAll(const uint8_t* data, size_t size, int& stalls, bool checkLineErrors);
     void DropKeptInput() { keptBegin_ = keptEnd_ = 0; }
     // Notes why a wait for input ended without what it waited for: the
-    // time-out when `timedOut`, else an interruption or a failed line.
-    void NoteWaitEnded(bool timedOut, uint32_t timeoutMs);
+    // time-out when `timedOut`, else an interruption or a failed line; the
+    // trace shows the bytes of the reply so far.
+    void NoteWaitEnded(bool timedOut, uint32_t timeoutMs, std::string_view partial = {});
+    // Traces the input a purge drops: reads it first, so the trace can show it.
+    void TracePurge();
     // Whether `text` may be written now: the port is open, the text not
     // empty, no stop interrupts; notes the text as sent, or why not.
     bool CanSend(const char* text);
-    // Notes why a write failed: an interruption or the device.
-    void NoteWriteEnded();
+    // Notes why writing `out` failed: an interruption or the device.
+    void NoteWriteEnded(std::string_view out);
+    // One line of the traffic trace, when it is on (`direction`: see Trace::Line).
+    void TraceLine(const char* direction, std::string_view bytes, std::string_view note = {}) {
+        if (trace_ != nullptr) trace_->Line(traceHandle_, path_, direction, bytes, note);
+    }
 
     std::unique_ptr<astrel::SerialDevice> device_;
     astrel::Clock* clock_;
     const astrel::WakeSignal* wake_ = nullptr;
     bool open_ = false;
     std::string path_;
+    std::unique_ptr<astrel::Trace> trace_;  // null: tracing off
+    int32_t traceHandle_ = -1;
 
     // Input read from the device but not yet consumed. Counts as waiting
     // input and every purge drops it.

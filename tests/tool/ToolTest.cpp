@@ -57,6 +57,7 @@ TEST(Tool, SubcommandsReportWhatHappenedAndWhy) {
         {"RawExchange", {"raw", "Q:A0B0C0", "@stage"}, 0, "1600,-600,400"},
         {"SetOrigin", {"set-origin", "@stage"}, 0, "position now: X 0  Y 0  Z 0"},
         {"Status", {"status", "@stage"}, 0, "status 0: at rest"},
+        {"TraceOnStderr", {"status", "--trace", "@stage"}, 0, "", " -> \"Q:A0B0C0\\r\\n\""},
         {"SilentController",
          {"status", "@stage"},
          4,
