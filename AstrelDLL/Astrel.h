@@ -227,9 +227,10 @@ ASTREL_API int32_t GetTriggerRange(int32_t handle, int32_t* lower, int32_t* uppe
 
 /* ---- Why a call failed -------------------------------------------------- */
 /* Each thread has its own last error, as it has its own system error: a
- * function that fails sets it (from its failure result: 0, or 6 from
- * GetStageStatus), a function that succeeds leaves it as it was, and one
- * thread's failure is never seen by another. The two functions below never
+ * function of a stage handle that fails sets it (from its failure result:
+ * 0, or 6 from GetStageStatus; a bad handle included), a function that
+ * succeeds leaves it as it was, and one thread's failure is never seen by
+ * another. The catalogue functions leave it alone. The two functions below never
  * change it. The message names the function, the port and what was sent, for
  * example: GetStageStatus on /dev/ttyUSB0: no reply within 500 ms to "Q:".
  * Results that are 0 without failing (IsStageRunning at rest, for one) set
