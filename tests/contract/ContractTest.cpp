@@ -100,16 +100,20 @@ TEST_P(Contract, AJogRunsUntilStopped) {
 
 TEST_P(Contract, ASilentControllerIsNoReplyWithinTheTimeOut) {
     stage.SetFault(sim::Fault::kSilent);
-    const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(GetStageStatus(stage.h), 6);
-    const auto waited = std::chrono::steady_clock::now() - start;
-    EXPECT_LT(waited, std::chrono::milliseconds(2 * kTimeOutMs + 300));  // at most one resend
-    int32_t x = 11, y = 22, z = 33, running = 44;
-    EXPECT_EQ(GetStagePosition(stage.h, &x, &y, &z), 0);
-    EXPECT_EQ(IsStageRunningEx(stage.h, &running), 0);
-    EXPECT_EQ(IsStageRunning(stage.h), 0);
-    EXPECT_EQ(IsStopByLimit(stage.h, 0xFFFF), 0);
-    EXPECT_EQ((Positions{x, y, z, running}), (Positions{11, 22, 33, 44}));
+    for (const int16_t sign : {1, -1}) {  // whatever the signs, a failure writes nothing
+        SCOPED_TRACE(sign);
+        for (int32_t axis = 0; axis < 3; ++axis) ASSERT_EQ(SetAxisSign(stage.h, axis, sign), 1);
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(GetStageStatus(stage.h), 6);
+        const auto waited = std::chrono::steady_clock::now() - start;
+        EXPECT_LT(waited, std::chrono::milliseconds(2 * kTimeOutMs + 300));  // at most one resend
+        int32_t x = 11, y = 22, z = 33, running = 44;
+        EXPECT_EQ(GetStagePosition(stage.h, &x, &y, &z), 0);
+        EXPECT_EQ(IsStageRunningEx(stage.h, &running), 0);
+        EXPECT_EQ(IsStageRunning(stage.h), 0);
+        EXPECT_EQ(IsStopByLimit(stage.h, 0xFFFF), 0);
+        EXPECT_EQ((Positions{x, y, z, running}), (Positions{11, 22, 33, 44}));
+    }
 }
 
 TEST_P(Contract, AGarbageReplyIsNoUsableReply) {
