@@ -13,6 +13,7 @@
 #include <climits>
 #include <cstdint>
 #include <stdexcept>
+#include <utility>
 
 #include "PtySimulator.h"
 
@@ -98,31 +99,45 @@ void PtySimulator::CloseDescriptors() {
 
 void PtySimulator::Serve() {
     std::string line;
-    Response stream;  // the short lines that keep coming, if any
+    Response stream;  // the lines still to come after the reply, if any
     SteadyClock::time_point nextShortLine{};
+    SteadyClock::time_point lateLineAt{};
     char buffer[256];
     for (;;) {
-        const int timeout = stream.repeatLine.empty() ? -1 : MsUntil(nextShortLine);
+        int timeout = stream.repeatLine.empty() ? -1 : MsUntil(nextShortLine);
+        if (!stream.lateLine.empty()) {
+            const int late = MsUntil(lateLineAt);
+            timeout = timeout < 0 ? late : std::min(timeout, late);
+        }
         pollfd fds[2] = {{master_, POLLIN, 0}, {stop_, POLLIN, 0}};
         const int ready = ::poll(fds, 2, timeout);
         if (ready < 0 && errno == EINTR) continue;
         if (ready < 0 || fds[1].revents != 0) return;
         if (ready == 0) {
-            if (!Write(stream.repeatLine, 0)) return;
-            nextShortLine = SteadyClock::now() + std::chrono::milliseconds(stream.repeatMs);
+            const auto now = SteadyClock::now();
+            if (!stream.lateLine.empty() && now >= lateLineAt) {
+                if (!Write(std::exchange(stream.lateLine, {}), 0)) return;
+            }
+            if (!stream.repeatLine.empty() && now >= nextShortLine) {
+                if (!Write(stream.repeatLine, 0)) return;
+                nextShortLine = now + std::chrono::milliseconds(stream.repeatMs);
+            }
             continue;
         }
         if ((fds[0].revents & POLLIN) == 0) return;  // the line failed
         const ssize_t count = ::read(master_, buffer, sizeof buffer);
         if (count < 0 && (errno == EAGAIN || errno == EINTR)) continue;
         if (count <= 0) return;
+        stream.lateLine.clear();  // the host spoke first
         for (const char c : std::string_view(buffer, static_cast<size_t>(count))) {
             if (c != '\r' && c != '\n') {
                 if (line.size() < kMaxLineBytes) line += c;
             } else if (!line.empty()) {
                 if (!Handle(line, stream)) return;
                 line.clear();
-                nextShortLine = SteadyClock::now() + std::chrono::milliseconds(stream.repeatMs);
+                const auto now = SteadyClock::now();
+                nextShortLine = now + std::chrono::milliseconds(stream.repeatMs);
+                lateLineAt = now + std::chrono::milliseconds(stream.lateMs);
             }
         }
     }

@@ -98,6 +98,33 @@ TEST_P(Contract, AJogRunsUntilStopped) {
     EXPECT_EQ(Position(), at);
 }
 
+// A line that comes late (a copy of the controller's last answer, after the
+// host has read it) is dropped before the next query: each answer is fresh.
+TEST_P(Contract, ALateLineIsNeverTakenForTheNextAnswer) {
+    const Maker& maker = GetParam();
+    stage.SetFault(sim::Fault::kLate);
+    stage.With([](sim::Simulator& s) { s.GetDialect().Motion().SetLimits(0, -100000, 2000); });
+    ASSERT_EQ(MoveABS(stage.h, 5000, -700, 300), 1);
+    EXPECT_EQ(GetStageStatus(stage.h), 1);  // a late copy of this answer would say "moving"
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));  // at rest by now
+    const auto late = [] { std::this_thread::sleep_for(std::chrono::milliseconds(30)); };
+    EXPECT_EQ(Position(), Expected({2000, -700, 300}));
+    late();
+    if (maker.limitQuery) {
+        EXPECT_EQ(IsStopByLimit(stage.h, 0), 1);
+        late();
+        EXPECT_EQ(IsStopByLimit(stage.h, 1), 0);
+        late();
+    }
+    if (maker.busyQuery) {
+        int32_t running = -1;
+        EXPECT_EQ(IsStageRunningEx(stage.h, &running), 1);
+        EXPECT_EQ(running, 0);
+        late();
+    }
+    EXPECT_EQ(GetStageStatus(stage.h), maker.limitStatus);
+}
+
 TEST_P(Contract, ASilentControllerIsNoReplyWithinTheTimeOut) {
     stage.SetFault(sim::Fault::kSilent);
     for (const int16_t sign : {1, -1}) {  // whatever the signs, a failure writes nothing
