@@ -117,6 +117,7 @@ class Cp310Dialect final : public Dialect {
         return *reply;
     }
     std::string_view LineEnd() const override { return kLineEnd; }
+    LineSettings Line() const override { return {.baud = 38400, .hostLineEnd = "\r\n"}; }
     MotionModel& Motion() override { return motion_; }
 
   private:

@@ -103,6 +103,10 @@ class HiroxDialect final : public Dialect {
         return reply ? *reply : std::string(kRefusal);
     }
     std::string_view LineEnd() const override { return kLineEnd; }
+    LineSettings Line() const override {
+        return {
+            .baud = 38400, .stopBits = 2, .flowControl = FlowControl::kRtsCts, .hostLineEnd = "\r"};
+    }
     MotionModel& Motion() override { return motion_; }
 
   private:

@@ -72,6 +72,7 @@ class PriorDialect final : public Dialect {
         return reply ? *reply : std::string(kRefusal);
     }
     std::string_view LineEnd() const override { return kLineEnd; }
+    LineSettings Line() const override { return {.hostLineEnd = "\r"}; }
     MotionModel& Motion() override { return motion_; }
 
   private:

@@ -114,6 +114,7 @@ class SigmaDialect final : public Dialect {
         return reply.value_or("NG") + std::string(kLineEnd);
     }
     std::string_view LineEnd() const override { return kLineEnd; }
+    LineSettings Line() const override { return {.hostLineEnd = "\r\n"}; }
     MotionModel& Motion() override { return motion_; }
 
   private:

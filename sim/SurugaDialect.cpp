@@ -80,6 +80,7 @@ class SurugaDialect final : public Dialect {
         return "";
     }
     std::string_view LineEnd() const override { return kLineEnd; }
+    LineSettings Line() const override { return {.hostLineEnd = "\r"}; }
     MotionModel& Motion() override { return motion_; }
 
   private:
