@@ -14,10 +14,12 @@
 //   @INI n k, @MOD m   taken and ignored (initialisation steps, operating mode)
 //
 // The status answer:
-//   @STS n STS=<hex>H INP=0H OUT=0H POS=<position> ENC=<position> SPD=<speed>
+//   @STS n STS=<hex>H INP=0H OUT=0H POS=<position> ENC=<encoder> SPD=<speed>
 // STS bits: 30 busy, 2 ready (the simulated drives are always ready), 16
 // error (standing on a travel limit) with 4 for the plus and 5 for the minus
-// limit. SPD is the axis's maximum speed while it moves and 0 at rest; ENC
+// limit. SPD is the axis's maximum speed while it moves and 0 at rest. ENC is
+// the encoder, which is not the position counter: it trails a moving axis by
+// a few counts and rests one count above the counter.
 // follows the position counter.
 //
 // Only the status query is answered. The drivers drop pending input before
@@ -54,6 +56,8 @@ constexpr uint32_t kReadyBit = 1u << 2;
 constexpr uint32_t kPlusLimitBit = 1u << 4;
 constexpr uint32_t kMinusLimitBit = 1u << 5;
 constexpr uint32_t kAbsoluteMode = 0x8000;
+constexpr int64_t kEncoderLag = 2;     // counts behind a moving axis
+constexpr int64_t kEncoderOffset = 1;  // counts above an axis at rest
 
 enum Parameter : int64_t { kMaxSpeed = 4, kStartSpeed = 5, kAccelTime = 7 };
 
@@ -154,11 +158,18 @@ class HiroxDialect final : public Dialect {
             sts |= kErrorBit | (limit == Limit::kPlus ? kPlusLimitBit : kMinusLimitBit);
         }
         const int32_t position = motion_.Position(axis);
+        const int64_t encoder =
+            int64_t{position} + (moving ? -Direction(axis) * kEncoderLag : kEncoderOffset);
         const int32_t speed = moving ? motion_.Speeds(axis).maxSpeed : 0;
         char line[128];
         std::snprintf(line, sizeof line, "@STS %d STS=%XH INP=0H OUT=0H POS=%d ENC=%d SPD=%d",
-                      axis + 1, sts, position, position, speed);
+                      axis + 1, sts, position, SaturateToInt32(encoder), speed);
         return line + std::string(kLineEnd);
+    }
+
+    // +1 or -1: the way a moving axis runs.
+    int64_t Direction(int axis) const {
+        return motion_.Target(axis) >= motion_.Position(axis) ? 1 : -1;
     }
 
     Reply Move(int axis, std::string_view modeWord, std::string_view valueWord) {

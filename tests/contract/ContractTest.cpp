@@ -36,6 +36,10 @@ class Contract : public ::testing::TestWithParam<Maker> {
 };
 
 TEST_P(Contract, AMoveRunsThenRestsAtItsTarget) {
+    EXPECT_EQ(GetStageStatus(stage.h), GetParam().freshStatus);
+    if (GetParam().busyQuery) {
+        EXPECT_EQ(IsStageRunning(stage.h), 0);
+    }
     ASSERT_EQ(MoveABS(stage.h, 3000, -2000, 1000), 1);
     EXPECT_EQ(GetStageStatus(stage.h), 1);
     if (GetParam().busyQuery) {
@@ -74,15 +78,30 @@ TEST_P(Contract, SettingTheOriginZeroesThePosition) {
     EXPECT_EQ(Position(), Expected({0, 0, 0}));
 }
 
+// X stops on its plus limit and the last axis on its minus limit: limit
+// patterns that differ per axis, and numbers above 9 where they are bits.
 TEST_P(Contract, ALimitStopsTheAxisAndIsReported) {
-    stage.With([](sim::Simulator& s) { s.GetDialect().Motion().SetLimits(0, -100000, 2000); });
-    ASSERT_EQ(MoveABS(stage.h, 5000, 0, 0), 1);
+    const int last = GetParam().axes - 1;
+    stage.With([last](sim::Simulator& s) {
+        s.GetDialect().Motion().SetLimits(0, -100000, 2000);
+        if (last > 0) s.GetDialect().Motion().SetLimits(last, -3000, 100000);
+    });
+    Positions target = {5000, 0, 0}, limited = {2000, 0, 0};
+    if (last > 0) {
+        target[static_cast<size_t>(last)] = -5000;
+        limited[static_cast<size_t>(last)] = -3000;
+    }
+    ASSERT_EQ(MoveABS(stage.h, target[0], target[1], target[2]), 1);
+    std::this_thread::sleep_for(std::chrono::milliseconds(400));  // both on their limits
     EXPECT_EQ(stage.WaitAtRest(), GetParam().limitStatus);
-    EXPECT_EQ(Position(), Expected({2000, 0, 0}));
+    EXPECT_EQ(Position(), Expected(limited));
     if (GetParam().limitQuery) {
         EXPECT_EQ(IsStopByLimit(stage.h, 0xFFFF), 1);
-        EXPECT_EQ(IsStopByLimit(stage.h, 0), 1);
-        EXPECT_EQ(IsStopByLimit(stage.h, 1), 0);
+        for (uint16_t axis = 0; axis < 3; ++axis) {
+            SCOPED_TRACE(axis);
+            EXPECT_EQ(IsStopByLimit(stage.h, axis),
+                      axis == 0 || (last > 0 && axis == last) ? 1 : 0);
+        }
     }
 }
 
@@ -92,6 +111,9 @@ TEST_P(Contract, AJogRunsUntilStopped) {
     EXPECT_EQ(GetStageStatus(stage.h), 1);
     ASSERT_EQ(StopJOG(stage.h), 1);
     EXPECT_EQ(stage.WaitAtRest(), 0);
+    if (GetParam().busyQuery) {
+        EXPECT_EQ(IsStageRunning(stage.h), 0);
+    }
     const Positions at = Position();
     EXPECT_GT(at[0] * GetParam().jogSign, 0);
     std::this_thread::sleep_for(std::chrono::milliseconds(100));

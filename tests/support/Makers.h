@@ -13,13 +13,14 @@ struct Maker {
     const char* name;  // for test names
     int16_t makerType;
     const char* model;
-    int axes;             // stage axes the model moves, X first
-    int32_t limitStatus;  // GetStageStatus of a stage stopped at a limit
-    bool busyQuery;       // IsStageRunning and IsStageRunningEx ask the controller
-    bool limitQuery;      // IsStopByLimit asks the controller
-    bool setsPosition;    // SetOriginNowPos makes the present position 0
-    bool garbageStatus;   // a garbage status reply reads as no usable reply
-    int jogSign = 1;      // the side (+1 plus, -1 minus) a jog of +1 runs to
+    int axes;                 // stage axes the model moves, X first
+    int32_t limitStatus;      // GetStageStatus of a stage stopped at a limit
+    bool busyQuery;           // IsStageRunning and IsStageRunningEx ask the controller
+    bool limitQuery;          // IsStopByLimit asks the controller
+    bool setsPosition;        // SetOriginNowPos makes the present position 0
+    bool garbageStatus;       // a garbage status reply reads as no usable reply
+    int jogSign = 1;          // the side (+1 plus, -1 minus) a jog of +1 runs to
+    int32_t freshStatus = 0;  // GetStageStatus before the first motion since power-on
 };
 
 inline void PrintTo(const Maker& maker, std::ostream* out) {
@@ -37,8 +38,8 @@ inline const Maker kMakers[] = {
     {"HiroxTH3", 4, "TH3", 3, 7, true, false, true, true},
     {"HiroxCT7_2", 4, "CT-7_2", 2, 7, true, false, true, true},
     {"HiroxCT7_1", 4, "CT-7_1", 1, 7, true, false, true, true},
-    {"CP310", 6, "CP-310", 3, 4, true, true, false, false},
-    {"CP500", 6, "CP-500", 2, 4, true, true, false, false},
+    {"CP310", 6, "CP-310", 3, 4, true, true, false, false, 1, 2},
+    {"CP500", 6, "CP-500", 2, 4, true, true, false, false, 1, 2},
 };
 
 }  // namespace astrel::test
