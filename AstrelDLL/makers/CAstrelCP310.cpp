@@ -41,10 +41,12 @@ bool IsDigit(char c) {
 }
 
 // A position piece: a sign character, then decimal digits up to the first
-// other character. "-" negates; any other first character is passed over.
-// False without a digit. A magnitude beyond 32 bits saturates.
+// other character. "-" negates; any other sign character is passed over. A
+// piece that starts with a digit has lost its sign character: it is no
+// position, and neither is one without a digit. A magnitude beyond 32 bits
+// saturates.
 bool ReadPosition(std::string_view piece, int32_t& value) {
-    if (piece.size() < 2 || !IsDigit(piece[1])) return false;
+    if (piece.size() < 2 || IsDigit(piece[0]) || !IsDigit(piece[1])) return false;
     return piece[0] == '-' ? astrel::ReadLeadingDecimal(piece, value)
                            : astrel::ReadLeadingDecimal(piece.substr(1), value);
 }
@@ -86,13 +88,15 @@ bool CAstrelCP310::ParsePositionReply(std::string_view reply) {
     Pieces pieces;
     const size_t count = SplitReply(reply, pieces);
     const auto n = static_cast<size_t>(AxisCount());
-    int32_t bits = 0;
-    if (count < n + 2 || pieces[n] != "K" || !astrel::ReadLeadingDecimal(pieces[n + 1], bits)) {
+    // The limit piece is one digit 0 to 7: a bit per axis, X the lowest.
+    if (count < n + 2 || pieces[n] != "K" || pieces[n + 1].size() != 1 || pieces[n + 1][0] < '0' ||
+        pieces[n + 1][0] > '7') {
         ClearReply();
         return false;
     }
+    const auto bits = static_cast<uint32_t>(pieces[n + 1][0] - '0');
     for (size_t axis = 0; axis < n; ++axis) {
-        replyLimit_[axis] = (static_cast<uint32_t>(bits) >> axis) & 1u;
+        replyLimit_[axis] = (bits >> axis) & 1u;
     }
     return true;
 }

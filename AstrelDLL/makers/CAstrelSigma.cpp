@@ -85,21 +85,21 @@ int32_t CAstrelSigma::GetAcclUnitList(int16_t index, char* name) {
 
 // ---------------------------------------------------------------- reading answers
 
-bool CAstrelSigma::ReadAnswer(const char* command, Reply& answer, size_t minLength, Resend resend) {
+bool CAstrelSigma::ReadStatusLine(Reply& answer) {
     PurgeInput();
-    if (SendData(command) == 0) return false;
+    if (SendData("Q:") == 0) return false;
     uint32_t sentAt = Now();
-    bool mayResend = resend == Resend::kOnce;
+    bool mayResend = true;
     for (int passed = 0;;) {
         std::memset(answer.text, 0, sizeof answer.text);
         if (ReceiveData(answer.text, kReplySize, nullptr) == 0) {
-            if (!mayResend || SendData(command) == 0) return false;
+            if (!mayResend || SendData("Q:") == 0) return false;
             mayResend = false;
             sentAt = Now();
             continue;
         }
         const std::string_view line = answer.View();
-        if (!IsAcknowledgement(line) && line.size() >= minLength) return true;
+        if (!IsAcknowledgement(line) && line.size() >= Row().statusMinLength) return true;
         // A controller that keeps sending lines other than the answer is given up on.
         if (++passed > kMaxPassedOverLines || RemainingMs(sentAt, TimeOutMs()) == 0) return false;
     }
@@ -108,15 +108,15 @@ bool CAstrelSigma::ReadAnswer(const char* command, Reply& answer, size_t minLeng
 int32_t CAstrelSigma::Acknowledged(const CommandLine& command) {
     Reply reply;
     if (!Query(command, reply)) return 0;
-    return reply.View().starts_with("NG") ? 0 : 1;
+    const std::string_view line = reply.View();
+    return line.empty() || line.starts_with("NG") ? 0 : 1;
 }
 
 // ---------------------------------------------------------------- status query
 
 int32_t CAstrelSigma::QueryStatus() {
     Reply reply;
-    if (!ReadAnswer("Q:", reply, Row().statusMinLength, Resend::kOnce) ||
-        !ParseStatus(reply.View())) {
+    if (!ReadStatusLine(reply) || !ParseStatus(reply.View())) {
         return kStatusNoReply;
     }
     return StatusFromStates();
@@ -204,8 +204,9 @@ int32_t CAstrelSigma::GetStagePosition(int32_t* x, int32_t* y, int32_t* z) {
 
 CAstrelBase::Motion CAstrelSigma::QueryMotion() {
     if (family_ == kMark102) return kMotionUnknown;
+    // The last line the controller sent is the answer.
     Reply reply;
-    if (!ReadAnswer("!:", reply, 0, Resend::kNo)) return kMotionUnknown;
+    if (!Query(CommandLine("!:"), reply)) return kMotionUnknown;
     switch (reply.text[0]) {
         case 'B':
             return kMotionMoving;
@@ -219,7 +220,7 @@ CAstrelBase::Motion CAstrelSigma::QueryMotion() {
 // ---------------------------------------------------------------- jog
 
 bool CAstrelSigma::StopAndWaitUntilReady() {
-    if (SendData("L:w") == 0) return false;
+    if (Acknowledged(CommandLine("L:w")) == 0) return false;
     const uint32_t start = Now();
     const uint32_t bound = static_cast<uint32_t>(
         std::min<uint64_t>(uint64_t{kJogWaitTimeOuts} * TimeOutMs(), UINT32_MAX - 1));
@@ -234,8 +235,8 @@ bool CAstrelSigma::StopAndWaitUntilReady() {
 int32_t CAstrelSigma::MoveJOG(int16_t x, int16_t y, int16_t /*z*/) {
     if (QueryStatus() == kStatusNoReply) return 0;
     if (axisCount_ < 2) y = 0;  // a direction for an axis the model lacks is ignored
-    if (x == 0 && SendData("L:1") == 0) return 0;
-    if (y == 0 && axisCount_ == 2 && SendData("L:2") == 0) return 0;
+    if (x == 0 && Acknowledged(CommandLine("L:1")) == 0) return 0;
+    if (y == 0 && axisCount_ == 2 && Acknowledged(CommandLine("L:2")) == 0) return 0;
     if (x == 0 && y == 0) return 1;
     if (readyMark_ == 'B' && !StopAndWaitUntilReady()) return 0;
     // Directions beyond one unit saturate at the 32-bit range.

@@ -92,14 +92,16 @@ class CAstrelSigma : public CAstrelBase {
     // Whether the model has stage axis `axis` (0 X, 1 Y).
     bool HasAxis(uint16_t axis) const { return axis < static_cast<uint16_t>(axisCount_); }
 
-    // Drops stale input, sends `command` and reads lines until its answer,
-    // passing over the controller's acknowledgements ("OK", "NG") and lines
-    // shorter than `minLength`, within the bounds above. With Resend::kOnce
-    // a read that fails sends the command once more. False when the command
-    // was not sent or no answer came within the bounds.
-    bool ReadAnswer(const char* command, Reply& answer, size_t minLength, Resend resend);
+    // Drops stale input, sends the status query and reads lines until its
+    // answer, passing over the controller's acknowledgements ("OK", "NG") and
+    // lines shorter than the family's status line, within the bounds above.
+    // A read that fails sends the query once more. False when it was not
+    // sent or no answer came within the bounds.
+    bool ReadStatusLine(Reply& answer);
     // Drops stale input, sends `command` and takes the controller's last
-    // line: 1 when it came and is not a refusal ("NG"), else 0.
+    // line, its acknowledgement: 1 when a line with text came and is not a
+    // refusal ("NG"); 0 when the command was not sent, nothing came within
+    // the time-out, the line was empty or the controller refused.
     int32_t Acknowledged(const CommandLine& command);
 
     // The status query "Q:": a status code; kStatusNoReply (nothing kept)
@@ -111,11 +113,11 @@ class CAstrelSigma : public CAstrelBase {
     int32_t StatusFromStates() const;
     // Whether the kept states show a limit on stage axis `axis` (0 X, 1 Y).
     bool LimitOn(uint16_t axis) const;
-    // Sends "L:w" and asks the status until the controller is not busy;
+    // Stops every axis ("L:w") and asks the status until the controller is not busy;
     // false when a query fails or it stays busy past the bound.
     bool StopAndWaitUntilReady();
     // A target command (`oneAxis` or `twoAxes` with the sign and magnitude
-    // of x, and of y) and then the family's start command.
+    // of x, and of y) and then the family's start command, each acknowledged.
     int32_t SendMove(const char* oneAxis, const char* twoAxes, int32_t x, int32_t y);
 
     // The last usable status line.

@@ -1,7 +1,7 @@
 // Sigma driver: moves, stops, origin, speeds, remote mode, properties and
-// the trigger output. Motion, stop and speed commands read no reply: the
-// acknowledgement the controller leaves is dropped before the next
-// operation, or passed over by the next query.
+// the trigger output. The controller answers every command with "OK" or,
+// when it refuses it, "NG": each command here is acknowledged before the
+// next is sent, and a refusal or a missing acknowledgement is a failure.
 #include <algorithm>
 
 #include "driver/HostNumbers.h"
@@ -14,12 +14,11 @@ using astrel::SignOf;
 // ---------------------------------------------------------------- moves and stops
 
 int32_t CAstrelSigma::SendMove(const char* oneAxis, const char* twoAxes, int32_t x, int32_t y) {
-    PurgeInput();
     const CommandLine target =
         axisCount_ == 1 ? CommandLine(oneAxis, SignOf(x), Magnitude(x))
                         : CommandLine(twoAxes, SignOf(x), Magnitude(x), SignOf(y), Magnitude(y));
-    if (Send(target) == 0) return 0;
-    return SendData(Row().start);
+    if (Acknowledged(target) == 0) return 0;
+    return Acknowledged(CommandLine("%s", Row().start));
 }
 
 int32_t CAstrelSigma::MoveABS(int32_t x, int32_t y, int32_t /*z*/) {
@@ -31,15 +30,15 @@ int32_t CAstrelSigma::MoveREL(int32_t x, int32_t y, int32_t /*z*/) {
 }
 
 int32_t CAstrelSigma::MoveOriginPosition() {
-    return PurgeAndSend(CommandLine("%s", Row().origin));
+    return Acknowledged(CommandLine("%s", Row().origin));
 }
 
 int32_t CAstrelSigma::StopMove() {
-    return PurgeAndSend(CommandLine("%s", Row().stop));
+    return Acknowledged(CommandLine("%s", Row().stop));
 }
 
 int32_t CAstrelSigma::StopNow() {
-    return PurgeAndSend(CommandLine("L:E"));
+    return Acknowledged(CommandLine("L:E"));
 }
 
 int32_t CAstrelSigma::SetStagePosition(int32_t x, int32_t y, int32_t z) {
@@ -51,26 +50,26 @@ int32_t CAstrelSigma::SetStagePosition(int32_t x, int32_t y, int32_t z) {
 // ---------------------------------------------------------------- speeds and modes
 
 int32_t CAstrelSigma::SetMoveSpeeds(int16_t axis, int32_t start, int32_t max, int32_t accel) {
-    PurgeInput();
     if (axis < 0 || !HasAxis(static_cast<uint16_t>(axis))) return 0;
     const int controllerAxis = axis + 1;
     if (family_ != kFC101G) {
-        return Send(CommandLine("D:%dS%dF%dR%d", controllerAxis, start, max, accel));
+        return Acknowledged(CommandLine("D:%dS%dF%dR%d", controllerAxis, start, max, accel));
     }
     // The FC-101G takes the start speed from its own settings and the ramp
     // time in tenths of a millisecond.
-    if (Send(CommandLine("D:%dF%d", controllerAxis, max)) == 0) return 0;
+    if (Acknowledged(CommandLine("D:%dF%d", controllerAxis, max)) == 0) return 0;
     if (accel < 1) return 1;
     const auto tenths = static_cast<int32_t>(std::min<int64_t>(int64_t{accel} * 10, INT32_MAX));
-    return Send(CommandLine("ACC:%d %d", controllerAxis, tenths));
+    return Acknowledged(CommandLine("ACC:%d %d", controllerAxis, tenths));
 }
 
 int32_t CAstrelSigma::RemoteStage(int32_t mode) {
     if (family_ == kMark102) return 0;
     if (IsShot()) return Acknowledged(CommandLine(mode != 0 ? "P:H" : "P:R"));
     // FC-101G: asks its mode first and switches only when it differs.
+    // The last line the controller sent is the answer.
     Reply reply;
-    if (!ReadAnswer("MODE?", reply, 0, Resend::kNo)) return 0;
+    if (!Query(CommandLine("MODE?"), reply)) return 0;
     const bool local = astrel::EqualsIgnoringAsciiCase(reply.View(), "LOCAL");
     if (!local && !astrel::EqualsIgnoringAsciiCase(reply.View(), "REMOTE")) return 0;
     if (local && mode != 0) return Acknowledged(CommandLine("MODE:REMOTE"));

@@ -96,7 +96,8 @@ bool CAstrelSuruga::AskEachAxis(const char* format, Take take) {
 
 bool CAstrelSuruga::ReadStatusBytes() {
     return BeginExchange() && AskEachAxis("?S%c", [this](int axis, std::string_view reply) {
-               if (reply.empty()) return false;
+               // An empty line, or the controller's refusal, holds no status byte.
+               if (reply.empty() || reply == "NG") return false;
                statusBytes_[axis] = static_cast<uint8_t>(reply.front());
                return true;
            });

@@ -76,7 +76,7 @@ TEST(Cp310Driver, CommandTable) {
         {"CP-310", Position({INT32_MIN, INT32_MAX, INT32_MAX}), kQ, 1, {{"Q:", kExtremes}}},
         {"CP-310", NoPosition, kQ, 0, {{"Q:", "+1,+2,+3,X,0"}}},
         {"CP-310", NoPosition, kQ, 0, {{"Q:", "+1,+2,+3,K"}}},
-        {"CP-310", NoPosition, kQ, 0, {{"Q:", "+1,+2,+3,K,x"}}},
+        {"CP-310", NoPosition, kQ, 0, {{"Q:", "+1,+2,+3,K,8"}}},
         {"CP-310", NoPosition, kQ, 0, {{"Q:", "+1,-,+3,K,0"}}},
         {"CP-500", NoPosition, kQ, 0, {{"Q:", "+1,+2,+3,K,0"}}},
         {"CP-310", [](auto& d) { return d.GetStagePosition(nullptr, nullptr, nullptr); }, {}, 0},
@@ -103,7 +103,7 @@ TEST(Cp310Driver, CommandTable) {
         {"CP-500", Status, q2, 6, {{"Q2:", "+1,+2"}}},
         {"CP-500", Status, q2, 6, {{"Q2:", "+1,+2,K,0,0"}}},
         {"CP-500", Status, q2, 6, {{"Q2:", "+1,x,K,0,0,B"}}},
-        {"CP-500", Status, q2, 6, {{"Q2:", "1,+2,K,0,0,B"}}},  // a sign character, then digits
+        {"CP-500", Status, q2, 6, {{"Q2:", "100,+2,K,0,0,B"}}},  // a sign character, then digits
         {"CP-310", Status, q2, 4, {{"Q2:", "+1,+2,+3,K,0,0,-,R"}}},
         {"CP-310", Status, q2, 6, {{"Q2:", "\x80\xff,\x1b[0m"}}},
         {"CP-500", Status, q2, 7, {{"Q2:", "+1,+2,k"}}},

@@ -40,6 +40,13 @@ Script Axes(std::vector<std::string> sts) {
     return script;
 }
 
+// Every speed value below its least: each call gives 0 and sends nothing.
+int32_t OutOfRangeSpeeds(CAstrelHirox& d) {
+    return d.SetMoveSpeeds(0, 0, 1, 0) + d.SetMoveSpeeds(0, 1, 0, 0) +
+           d.SetMoveSpeeds(0, 1, 1, -1) + d.SetAxisSpeedParam(0, 0, 1, 0) +
+           d.SetAxisSpeedParam(0, 1, 0, 0) + d.SetAxisSpeedParam(0, 1, 1, -1);
+}
+
 TEST(HiroxDriver, CommandTable) {
     const Lines all = {q1, q2, q3};
     const auto init = [](CAstrelHirox& d) { return d.InitializeStage(); };
@@ -62,9 +69,8 @@ TEST(HiroxDriver, CommandTable) {
         {"CT-7_2", Speeds(1, 100, 2000, 50), {"@SYS 2 4 2000, 100, 100, 50, 50"}, 1},
         {"CT-7_2", Speeds(0, 1, 2, 0), {}, 0, {}, 0},
         {"TH3", Speeds(2, 1, 2, 0), {"@SYS 3 4 2", "@SYS 3 5 1", "@SYS 3 7 0", "@SYS 3 8 0"}, 1},
-        {"CT-7_2", Speeds(0, 0, 1, 0), {}, 0},
         {"CT-7_2", Speeds(2, 1, 1, 0), {}, 0},
-        {"CT-7_2", SpeedParams(0, 1, 1, -1), {}, 0},
+        {"CT-7_2", OutOfRangeSpeeds, {}, 0},
         {"CT-7_2", SpeedParams(1, 10, 20, 0), {"@SYS 2 13 20, 10"}, 1},
         {"TH3", SpeedParams(2, 10, 20, 5), {"@SYS 3 13 20", "@SYS 3 14 10"}, 1},
         // Remote mode: "@MOD 0" always; then per axis, the next axis's "@POS" first.

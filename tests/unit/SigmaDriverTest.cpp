@@ -40,53 +40,101 @@ int32_t Range(CAstrelSigma& d) {
 }
 const auto kSpeeds = [](int16_t axis, int32_t accel) { return Speeds(axis, 100, 5000, accel); };
 
+// Each of `lines` answered "OK".
+Script Oks(std::initializer_list<const char*> lines) {
+    Script script;
+    for (const char* line : lines) script.push_back({line, "OK"});
+    return script;
+}
+
 TEST(SigmaDriver, CommandTable) {
     const Call stops = [](auto& d) { return Home(d) + Stops(d); };
+    const Call triggers = [](auto& d) {
+        return d.SetTrigger(0, 5) + d.OnceTrigger() + d.StopTrigger();
+    };
+    const auto jog = [](std::string status, std::initializer_list<const char*> acknowledged) {
+        Script script = Oks(acknowledged);
+        script.push_front({"Q:", status});
+        return script;
+    };
     const Row rows[] = {
-        // Moves: sign and magnitude, then the family's start command.
-        {nullptr, Abs(1, 2), {"A:w+P1+P2", "G"}, 1},
-        {kFc1, Abs(-7, 99), {"A:1-P7", "G"}, 1},
-        {kShot, Abs(INT32_MIN, 0), {"A:w-P2147483648+P0", "G:"}, 1},
-        {kShot, Abs(1, 2), {"A:w+P1+P2"}, 0, {}, 1},
-        {kFc, stops, {"H:", "L:", "L:E"}, 3},
-        {kMark, stops, {"H:W+", "L:w", "L:E"}, 3},
-        {k204, stops, {"H:W", "L:w", "L:E"}, 3},
+        // Moves: sign and magnitude, then the family's start command, each acknowledged.
+        {nullptr, Abs(1, 2), {"A:w+P1+P2", "G"}, 1, Oks({"A:w+P1+P2", "G"})},
+        {kFc1, Abs(-7, 99), {"A:1-P7", "G"}, 1, Oks({"A:1-P7", "G"})},
+        {kShot,
+         Abs(INT32_MIN, 0),
+         {"A:w-P2147483648+P0", "G:"},
+         1,
+         Oks({"A:w-P2147483648+P0", "G:"})},
+        {kShot, Abs(1, 2), {"A:w+P1+P2"}, 0, Oks({"A:w+P1+P2"}), 1},
+        {kShot,
+         Rel(1, 2),
+         {"M:w+P1+P2"},
+         0,
+         {{"M:w+P1+P2", "NG"}}},  // a refused target is not started
+        {kFc, stops, {"H:", "L:", "L:E"}, 3, Oks({"H:", "L:", "L:E"})},
+        {kMark, stops, {"H:W+", "L:w", "L:E"}, 1, {{"H:W+", "OK"}, {"L:w", "NG"}}},
+        {k204, stops, {"H:W", "L:w", "L:E"}, 3, Oks({"H:W", "L:w", "L:E"})},
         // Jog: a long relative move once the controller is ready; idle axes are stopped first.
-        {kShot, Jog(1, -1), {"Q:", "M:w+P99999999-P99999999", "G:"}, 1, {{"Q:", kShotReady}}},
+        {kShot,
+         Jog(1, -1),
+         {"Q:", "M:w+P99999999-P99999999", "G:"},
+         1,
+         jog(kShotReady, {"M:w+P99999999-P99999999", "G:"})},
         {kShot,
          Jog(0, 1),
          {"Q:", "L:1", "L:w", "Q:", "Q:", "M:w+P0+P99999999", "G:"},
          1,
-         {{"Q:", kShotBusy}, {"Q:", kShotBusy}, {"Q:", kShotReady}}},
-        {kFc, Jog(0, 0, 1), {"Q:", "L:1", "L:2"}, 1, {{"Q:", kFcReady}}},
-        {kFc1, Jog(0, 1), {"Q:", "L:1"}, 1, {{"Q:", kFcReady}}},
-        {kFc, Jog(-2, 1), {"Q:", "M:w-P199999998+P99999999", "G"}, 1, {{"Q:", kFcReady}}},
+         {{"Q:", kShotBusy},
+          {"L:1", "OK"},
+          {"L:w", "OK"},
+          {"Q:", kShotBusy},
+          {"Q:", kShotReady},
+          {"M:w+P0+P99999999", "OK"},
+          {"G:", "OK"}}},
+        {kFc, Jog(0, 0, 1), {"Q:", "L:1", "L:2"}, 1, jog(kFcReady, {"L:1", "L:2"})},
+        {kFc1, Jog(0, 1), {"Q:", "L:1"}, 1, jog(kFcReady, {"L:1"})},
+        {kFc,
+         Jog(-2, 1),
+         {"Q:", "M:w-P199999998+P99999999", "G"},
+         1,
+         jog(kFcReady, {"M:w-P199999998+P99999999", "G"})},
         {kFc, Jog(1, 0), {"Q:", "Q:"}, 0},
-        {kFc, Jog(1, 0), {"Q:", "L:2", "L:w", "Q:"}, 0, {{"Q:", kFcBusy}, {"Q:", "x,2,0,K,K,0,R"}}},
-        // Origin: only the present position, acknowledged; "NG" is a refusal.
+        {kFc, Jog(1, 0), {"Q:", "L:2"}, 0, {{"Q:", kFcReady}, {"L:2", "NG"}}},
+        {kFc,
+         Jog(1, 0),
+         {"Q:", "L:2", "L:w", "Q:"},
+         0,
+         {{"Q:", kFcBusy}, {"L:2", "OK"}, {"L:w", "OK"}, {"Q:", "x,2,0,K,K,0,R"}}},
+        // Origin: only the present position, acknowledged; "NG" or an empty line is a failure.
         {kShot, SetPosition(0, 0), {"R:W"}, 1, {{"R:W", "OK"}}},
         {kFc, SetPosition(0, 0), {"R:"}, 0, {{"R:", "NG"}}},
+        {kShot, SetPosition(0, 0), {"R:W"}, 0, {{"R:W", "\r\n"}}},
         {kShot, SetPosition(0, 5), {}, 0},
         // Speeds: the FC-101G's ramp is in tenths of a ms; axes the model lacks are refused.
-        {kFc, kSpeeds(1, 20), {"D:2F5000", "ACC:2 200"}, 1},
-        {kFc, kSpeeds(0, 0), {"D:1F5000"}, 1},
-        {kShot, kSpeeds(0, 20), {"D:1S100F5000R20"}, 1},
+        {kFc, kSpeeds(1, 20), {"D:2F5000", "ACC:2 200"}, 1, Oks({"D:2F5000", "ACC:2 200"})},
+        {kFc,
+         kSpeeds(0, 20),
+         {"D:1F5000", "ACC:1 200"},
+         0,
+         {{"D:1F5000", "OK"}, {"ACC:1 200", "NG"}}},
+        {kFc, kSpeeds(0, 0), {"D:1F5000"}, 1, Oks({"D:1F5000"})},
+        {kShot, kSpeeds(0, 20), {"D:1S100F5000R20"}, 0, {{"D:1S100F5000R20", "NG"}}},
         {kShot, [](auto& d) { return d.SetMoveSpeeds(2, 1, 2, 3) + d.IsStopByLimit(2); }, {}, 0},
         {kFc1, [](auto& d) { return d.SetMoveSpeeds(1, 1, 2, 3) + d.IsStopByLimit(1); }, {}, 0},
-        // Remote mode: acknowledged; the FC-101G asks its mode first.
+        // Remote mode: acknowledged; the FC-101G asks its mode first and takes the last line.
         {kShot, Remote(1), {"P:H"}, 1, {{"P:H", "OK"}}},
         {k204, Remote(0), {"P:R"}, 0, {{"P:R", "NG"}}},
         {kFc, Remote(7), {"MODE?", "MODE:REMOTE"}, 1, {{"MODE?", "local"}, {"MODE:REMOTE", "OK"}}},
-        {kFc, Remote(1), {"MODE?"}, 1, {{"MODE?", "REMOTE"}}},
+        {kFc, Remote(1), {"MODE?"}, 1, {{"MODE?", "LOCAL\r\nREMOTE\r\n"}}},
         {kFc, Remote(0), {"MODE?"}, 0, {{"MODE?", "BUSY"}}},
-        // Busy query: "B" or "R" after any acknowledgements; nothing else is an answer.
-        {kShot, RunningEx, {"!:"}, 1, {{"!:", "OK\r\nR\r\n"}}},
+        // Busy query: the last line, "B" or "R"; nothing else is an answer.
+        {kShot, RunningEx, {"!:"}, 1, {{"!:", "B\r\nR\r\n"}}},
         {kFc, RunningEx, {"!:"}, 11, {{"!:", "B"}}},
         {kShot, RunningEx, {"!:"}, -50, {{"!:", "\r\n"}}},
         // Trigger output of the SHOT controllers, acknowledged.
         {k204, [](auto& d) { return d.SetTrigger(0, 500); }, {"T:P1P500"}, 1, {{"T:P1P500", "OK"}}},
-        {kShot, [](auto& d) { return d.OnceTrigger(); }, {"T:M"}, 0, {{"T:M", "NG"}}},
-        {kShot, [](auto& d) { return d.StopTrigger(); }, {"T:S"}, 0},
+        {kShot, triggers, {"T:P1P5", "T:M", "T:S"}, 0, {{"T:P1P5", "NG"}, {"T:M", "NG"}}},
         {kShot, Range, {}, 3000021},
         {kFc, [](auto& d) { return d.SetTrigger(1, 2) + d.OnceTrigger(); }, {}, 0},
         // What the Mark-102 does not have: nothing sent, 0.
@@ -146,11 +194,12 @@ TEST(SigmaDriver, StatusLineTable) {
 // answers, and the call must give `result` within [minMs, maxMs] on the
 // device's clock, without sending a move.
 TEST(SigmaDriver, WaitsAreBounded) {
-    // Answers each `command` with `count` lines `reply`, one every `everyMs`.
+    // Answers each `command` with `count` lines `reply`, one every `everyMs`,
+    // and acknowledges every other command.
     const auto answers = [](std::string command, std::string reply, int count, uint32_t everyMs) {
         return [=](FakeLine& line) {
             line.responder = [&line, command, reply, count, everyMs](const std::string& written) {
-                if (written != command) return;
+                if (written != command) return line.Queue("OK\r\n");
                 for (int i = 0; i < count; ++i) line.Queue(reply + "\r\n", everyMs * i);
             };
         };
@@ -164,7 +213,6 @@ TEST(SigmaDriver, WaitsAreBounded) {
     } rows[] = {
         {kShot, answers("Q:", "OK", 1000, 1), Status, 6, 100, 101},
         {kShot, answers("Q:", "short", 1000, 100), Status, 6, kTimeOut, kTimeOut + 100},
-        {kFc, answers("!:", "NG", 1000, 1), RunningEx, -50, 100, 101},
         {kShot, answers("Q:", kShotBusy, 1, 0), Jog(1, 0), 0, 3 * kTimeOut, 3 * kTimeOut + 10},
     };
     for (const auto& row : rows) {

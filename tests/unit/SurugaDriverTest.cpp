@@ -71,6 +71,7 @@ TEST(SurugaDriver, CommandTable) {
         {kModel, Status, kStatusQueries, 1, Bytes("0", "0", "\xB0")},
         {kModel, Status, kStatusQueries, 4, Bytes("0", "0", "\xFF")},
         {kModel, Status, {"MODE3", "?SX", "?SY"}, 6, Bytes("1", "\r", "0")},
+        {kModel, Status, {"MODE3", "?SX"}, 6, Bytes("NG", "0", "0")},
         // Positions: every axis needs a reply that starts with a number.
         {kModel, Position({1200, -500, 7}), {"MODE3", "?POSX", "?POSY", "?POSZ"}, 1, positions},
         {kModel, NoPosition, {"MODE3", "?POSX", "?POSY"}, 0, {{"?POSX", "1"}, {"?POSY", "\r"}}},
