@@ -2,7 +2,7 @@
 // beginning with "@", the axis number (1 up to the number of axes) and the
 // command's arguments, all separated by spaces:
 //
-//   @STS n ?           the status of axis n (the one command that is answered)
+//   @STS n ?           the status of axis n
 //   @PTP n mode value  a move: mode bit 15 ("8000H") makes it absolute, else relative
 //   @JGF n, @JGR n     jog forward, or in reverse, until stopped or at a limit
 //   @DCL n time        decelerate to a stop (time -1: the ramp already set)
@@ -20,16 +20,15 @@
 // limit. SPD is the axis's maximum speed while it moves and 0 at rest. ENC is
 // the encoder, which is not the position counter: it trails a moving axis by
 // a few counts and rests one count above the counter.
-// follows the position counter.
 //
-// Only the status query is answered. The drivers drop pending input before
-// each command, but an answer to a plain command that arrived late could
-// still be read in place of a status answer. A line the controller cannot
-// carry out (an unknown command, an axis it does not have, a value it cannot
-// read) is answered "ERR": the answer does not begin with "@", so a reader
-// looking for a status line passes over it. Parameters 4 (maximum speed), 5
-// (start speed) and 7 (acceleration time) shape the motion; the others are
-// taken and ignored.
+// The status query is answered with the status line and every other command
+// the controller carries out with "OK"; the drivers drop what is waiting
+// before each command, and a reader looking for a status line passes over
+// lines that do not begin with "@". A line the controller cannot carry out
+// (an unknown command, an axis it does not have, a value it cannot read or
+// take) is answered "ERR" and changes nothing. Parameters 4 (maximum speed),
+// 5 (start speed) and 7 (acceleration time) shape the motion, and the speeds
+// must be 1 or more; the others are taken and ignored.
 #include "HiroxDialect.h"
 
 #include <algorithm>
@@ -47,6 +46,7 @@ namespace {
 
 constexpr std::string_view kLineEnd = "\r\n";
 constexpr std::string_view kRefusal = "ERR\r\n";
+constexpr std::string_view kDone = "OK\r\n";
 constexpr int kModelAxes[] = {2, 1, 3};
 constexpr bool kModelTakesLists[] = {true, true, false};
 
@@ -104,7 +104,8 @@ class HiroxDialect final : public Dialect {
     std::string Answer(std::string_view line) override {
         const Words words = SplitWords(line);
         const auto reply = Run(words);
-        return reply ? *reply : std::string(kRefusal);
+        if (!reply) return std::string(kRefusal);
+        return reply->empty() ? std::string(kDone) : *reply;
     }
     std::string_view LineEnd() const override { return kLineEnd; }
     LineSettings Line() const override {
@@ -206,6 +207,9 @@ class HiroxDialect final : public Dialect {
         for (size_t i = 0; i < values.size(); ++i) {
             const int64_t parameter = first + static_cast<int64_t>(i);
             const int32_t value = SaturateToInt32(values[i]);
+            if ((parameter == kMaxSpeed || parameter == kStartSpeed) && value < 1) {
+                return std::nullopt;
+            }
             if (parameter == kMaxSpeed) speeds.maxSpeed = value;
             if (parameter == kStartSpeed) speeds.startSpeed = value;
             if (parameter == kAccelTime) speeds.accelMs = value;

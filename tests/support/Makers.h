@@ -19,6 +19,7 @@ struct Maker {
     bool limitQuery;          // IsStopByLimit asks the controller
     bool setsPosition;        // SetOriginNowPos makes the present position 0
     bool garbageStatus;       // a garbage status reply reads as no usable reply
+    bool speedRefused;        // SetMoveSpeeds reports a maximum speed of 0 as refused (0)
     int jogSign = 1;          // the side (+1 plus, -1 minus) a jog of +1 runs to
     int32_t freshStatus = 0;  // GetStageStatus before the first motion since power-on
 };
@@ -28,18 +29,18 @@ inline void PrintTo(const Maker& maker, std::ostream* out) {
 }
 
 inline const Maker kMakers[] = {
-    {"QT", 0, "QT3", 3, 4, true, true, true, true},
-    {"Prior", 1, "ProScan", 3, 0, true, true, true, true, -1},
-    {"Suruga", 2, "MSC-10", 3, 4, true, true, true, false},
-    {"SigmaFC101G", 3, "FC-101G_2", 2, 4, true, true, true, true},
-    {"SigmaMark102", 3, "Mark-102", 2, 4, false, true, false, true},
-    {"SigmaSHOT202", 3, "SHOT-202", 2, 4, true, true, true, true},
-    {"SigmaSHOT204MS", 3, "SHOT-204MS", 2, 4, true, true, true, true},
-    {"HiroxTH3", 4, "TH3", 3, 7, true, false, true, true},
-    {"HiroxCT7_2", 4, "CT-7_2", 2, 7, true, false, true, true},
-    {"HiroxCT7_1", 4, "CT-7_1", 1, 7, true, false, true, true},
-    {"CP310", 6, "CP-310", 3, 4, true, true, false, false, 1, 2},
-    {"CP500", 6, "CP-500", 2, 4, true, true, false, false, 1, 2},
+    {"QT", 0, "QT3", 3, 4, true, true, true, true, false},
+    {"Prior", 1, "ProScan", 3, 0, true, true, true, true, false, -1},
+    {"Suruga", 2, "MSC-10", 3, 4, true, true, true, false, false},
+    {"SigmaFC101G", 3, "FC-101G_2", 2, 4, true, true, true, true, true},
+    {"SigmaMark102", 3, "Mark-102", 2, 4, false, true, false, true, true},
+    {"SigmaSHOT202", 3, "SHOT-202", 2, 4, true, true, true, true, true},
+    {"SigmaSHOT204MS", 3, "SHOT-204MS", 2, 4, true, true, true, true, true},
+    {"HiroxTH3", 4, "TH3", 3, 7, true, false, true, true, true},
+    {"HiroxCT7_2", 4, "CT-7_2", 2, 7, true, false, true, true, true},
+    {"HiroxCT7_1", 4, "CT-7_1", 1, 7, true, false, true, true, true},
+    {"CP310", 6, "CP-310", 3, 4, true, true, false, false, false, 1, 2},
+    {"CP500", 6, "CP-500", 2, 4, true, true, false, false, false, 1, 2},
 };
 
 }  // namespace astrel::test
