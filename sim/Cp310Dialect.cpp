@@ -21,9 +21,10 @@
 //   D:<n>S<s>F<f>R<r>  start speed, maximum speed and ramp time of axis n
 //   F:M<n>D            writes setting n: the next line is its value word
 //
-// Every line is answered, each answer ended by CR LF: a query with its
-// reply, a command carried out with "OK". A line the controller cannot carry out (an unknown
-// command, an axis the model lacks, a value it cannot read) is answered "X", and the state letter
+// Only the queries are answered, each line ended by CR LF; commands are
+// carried out silently, so a late answer can never be taken for a query's.
+// A line the controller cannot carry out (an unknown command, an axis the
+// model lacks, a value it cannot read) is answered "X", and the state letter
 // of the status replies reads "X" instead of "K" until the next command that
 // is carried out.
 //
@@ -48,7 +49,6 @@ namespace {
 
 constexpr std::string_view kLineEnd = "\r\n";
 constexpr std::string_view kRefusal = "X\r\n";
-constexpr std::string_view kDone = "OK\r\n";
 constexpr int kModelAxes[] = {3, 2};
 constexpr int kMaxAxes = 3;
 constexpr size_t kPositionDigits = 7;
@@ -115,7 +115,7 @@ class Cp310Dialect final : public Dialect {
             refused_ = true;
             return std::string(kRefusal);
         }
-        return reply->empty() ? std::string(kDone) : *reply;
+        return *reply;
     }
     std::string_view LineEnd() const override { return kLineEnd; }
     LineSettings Line() const override { return {.baud = 38400, .hostLineEnd = "\r\n"}; }

@@ -9,9 +9,12 @@
 //   "LMT"  the limit switches the axes at rest stand on, in hexadecimal:
 //          X plus 0x01, X minus 0x02, Y 0x04 and 0x08, Z 0x10 and 0x20;
 //   "P"    the position, "x,y,z".
-// Every other command is answered "0" once carried out. A command the controller does not know, or
-// whose values it cannot read or take, is answered "?" and not carried out; "?" is neither a
-// hexadecimal number nor a position.
+// Every other command is carried out without an answer. The controller's
+// acknowledgements of plain commands are left out on purpose: the host
+// discards them unread, and one that arrived late could be taken for the
+// answer to the next query. A command the controller does not know, or whose
+// values it cannot read or take, is answered "?" and not carried out; "?" is
+// neither a hexadecimal number nor a position.
 #include "PriorDialect.h"
 
 #include <cstdio>
@@ -27,7 +30,6 @@ namespace {
 
 constexpr std::string_view kLineEnd = "\r";
 constexpr std::string_view kRefusal = "?\r";
-constexpr std::string_view kDone = "0\r";
 constexpr int kX = 0, kY = 1, kZ = 2;
 constexpr int kAxes = 3;
 constexpr uint32_t kBusyBit = 0x08;  // in the "$" answer
@@ -69,8 +71,7 @@ class PriorDialect final : public Dialect {
         const auto values =
             ReadValues(colon == std::string_view::npos ? "" : line.substr(colon + 1));
         const Reply reply = values ? Run(verb, *values) : std::nullopt;
-        if (!reply) return std::string(kRefusal);
-        return reply->empty() ? std::string(kDone) : *reply;
+        return reply ? *reply : std::string(kRefusal);
     }
     std::string_view LineEnd() const override { return kLineEnd; }
     LineSettings Line() const override { return {.hostLineEnd = "\r"}; }

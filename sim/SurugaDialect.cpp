@@ -1,10 +1,13 @@
 // The Suruga controller's side of its command language: plain words with the
 // axis letter inside ("?POSX", "INCY300", "SPSELZ1", "AX1000Y-200Z0G").
 //
-// Every line is answered with a single line ended by CR: "?SX" with the
-// axis's status byte, "?POSX" with its position, every other command with
-// "OK" (in local mode too, where it is not carried out). A line the
-// controller does not know is answered "NG" and changes nothing.
+// Only the queries are answered, each reply a single line ended by CR:
+// "?SX" gives the axis's status byte, "?POSX" its position. Every other
+// command is carried out in silence. A host puts the controller into remote
+// mode ("MODE3") before each of its commands and takes the line that follows
+// a query as its reply, so an answer to "MODE3" or to a move would be taken
+// for the next query's reply. A line the controller does not know is
+// answered "NG" and changes nothing.
 //
 // The status byte is the digit "0" (0x30) with flags set in it: bit 7 while
 // the axis moves, bit 0 while it rests on its plus limit, bit 1 on its minus
@@ -28,7 +31,6 @@ namespace {
 
 constexpr std::string_view kLineEnd = "\r";
 constexpr std::string_view kRefusal = "NG\r";
-constexpr std::string_view kDone = "OK\r";
 constexpr std::string_view kAxisLetters = "XYZ";
 constexpr int kAxes = 3;
 constexpr int kSpeedTables = 10;  // tables 0 to 9, one digit in the commands
@@ -71,12 +73,12 @@ class SurugaDialect final : public Dialect {
         }
         if (line == "MODE1" || line == "MODE3") {
             remote_ = line == "MODE3";
-            return std::string(kDone);
+            return "";
         }
         const std::optional<Action> action = Parse(line);
         if (!action) return std::string(kRefusal);
         if (remote_) (*action)();
-        return std::string(kDone);
+        return "";
     }
     std::string_view LineEnd() const override { return kLineEnd; }
     LineSettings Line() const override { return {.hostLineEnd = "\r"}; }
