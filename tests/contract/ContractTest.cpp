@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstring>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -15,6 +17,19 @@ namespace astrel::test {
 namespace {
 
 using Positions = std::vector<int32_t>;
+
+// The entries of a catalogue list, joined by commas: `first`, then `next`
+// until it gives 0 (at most 16 entries).
+template <class First, class Next>
+std::string Entries(First first, Next next) {
+    std::string joined;
+    char entry[64] = {};
+    int32_t listed = first(entry);
+    for (int count = 0; listed == 1 && count < 16; ++count, listed = next(entry)) {
+        joined += (joined.empty() ? "" : ",") + std::string(entry);
+    }
+    return joined;
+}
 
 class Contract : public ::testing::TestWithParam<Maker> {
   protected:
@@ -118,6 +133,35 @@ TEST_P(Contract, AJogRunsUntilStopped) {
     EXPECT_GT(at[0] * GetParam().jogSign, 0);
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     EXPECT_EQ(Position(), at);
+}
+
+// The catalogue lists the model with its axis count, and the maker's speed
+// and acceleration units; a maker without a catalogue lists nothing.
+TEST_P(Contract, TheCatalogueListsTheModelAndItsUnits) {
+    const Maker& maker = GetParam();
+    int32_t axes = 0;
+    const std::string models = Entries(
+        [&](char* entry) {
+            const int32_t listed = GetStageListFirst(maker.makerType, &axes, entry);
+            std::strcat(entry, (":" + std::to_string(axes)).c_str());
+            return listed;
+        },
+        [&](char* entry) {
+            const int32_t listed = GetStageListNext(&axes, entry);
+            std::strcat(entry, (":" + std::to_string(axes)).c_str());
+            return listed;
+        });
+    const int32_t listedAxes = maker.listedAxes != 0 ? maker.listedAxes : maker.axes;
+    const std::string entry = std::string(maker.model) + ":" + std::to_string(listedAxes);
+    EXPECT_EQ(("," + models + ",").find("," + entry + ",") != std::string::npos,
+              *maker.speedUnits != '\0')
+        << models;
+    EXPECT_EQ(Entries([&](char* unit) { return GetSpeedUnitListFirst(maker.makerType, unit); },
+                      GetSpeedUnitListNext),
+              maker.speedUnits);
+    EXPECT_EQ(Entries([&](char* unit) { return GetAcclUnitListFirst(maker.makerType, unit); },
+                      GetAcclUnitListNext),
+              maker.acclUnits);
 }
 
 // A speed the controller refuses leaves its speeds as they were, and where
