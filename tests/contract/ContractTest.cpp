@@ -140,17 +140,13 @@ TEST_P(Contract, AJogRunsUntilStopped) {
 TEST_P(Contract, TheCatalogueListsTheModelAndItsUnits) {
     const Maker& maker = GetParam();
     int32_t axes = 0;
-    const std::string models = Entries(
-        [&](char* entry) {
-            const int32_t listed = GetStageListFirst(maker.makerType, &axes, entry);
-            std::strcat(entry, (":" + std::to_string(axes)).c_str());
-            return listed;
-        },
-        [&](char* entry) {
-            const int32_t listed = GetStageListNext(&axes, entry);
-            std::strcat(entry, (":" + std::to_string(axes)).c_str());
-            return listed;
-        });
+    const auto withAxes = [&axes](int32_t listed, char* entry) {
+        std::strcat(entry, (":" + std::to_string(axes)).c_str());
+        return listed;
+    };
+    const std::string models =
+        Entries([&](char* e) { return withAxes(GetStageListFirst(maker.makerType, &axes, e), e); },
+                [&](char* e) { return withAxes(GetStageListNext(&axes, e), e); });
     const int32_t listedAxes = maker.listedAxes != 0 ? maker.listedAxes : maker.axes;
     const std::string entry = std::string(maker.model) + ":" + std::to_string(listedAxes);
     EXPECT_EQ(("," + models + ",").find("," + entry + ",") != std::string::npos,
