@@ -9,8 +9,28 @@
  *
  * Results are 1 for success and 0 for failure unless a function says
  * otherwise; functions that forward to the stage driver pass its result on
- * unchanged. No function keeps a pointer after it returns. The library takes
- * no locks: call it from one thread at a time.
+ * unchanged. No function keeps a pointer after it returns.
+ *
+ * Threads: every function may be called from any thread at any time.
+ *  - Calls on different handles run at the same time without waiting for
+ *    each other; the handle table and the catalogue lists (First/Next) are
+ *    guarded, and a Next call continues from the last First or Next call of
+ *    any thread.
+ *  - Calls on one handle take turns: one exchange at a time on its port, so
+ *    commands never interleave and a reply always reaches the call that
+ *    asked for it. A call waits while another thread's call on the same
+ *    handle is in progress. SendStageData and ReceiveStageData are two
+ *    calls: another thread's call on the handle may come between them (and
+ *    drop the reply), so a host that uses them shares the handle with no
+ *    other thread meanwhile.
+ *  - ReleaseAstrel and CloseComPort on a handle another thread is using wait
+ *    for that call to finish; a call that comes after ReleaseAstrel finds no
+ *    stage and gives its no-stage result.
+ *  - StopMove, StopNow and StopJOG never wait behind a reply: a call on the
+ *    same handle that is waiting for one is cut short and gives its result
+ *    for no usable reply (GetStageStatus 6, other functions 0), sending
+ *    nothing more; then the stop is written at once, before any other call
+ *    waiting for the handle.
  *
  * A result never claims more than the library knows:
  *  - A controller that does not answer within the time-out, or answers

@@ -1,7 +1,5 @@
 #include "CAstrelDLLApp.h"
 
-#include <new>
-
 namespace {
 CAstrelDLLApp theApp;
 }  // namespace
@@ -15,9 +13,13 @@ CAstrelDLLApp::~CAstrelDLLApp() {
 }
 
 uint32_t CAstrelDLLApp::Allocate() {
+    // Made before the table is locked: the lock is never held while allocating.
+    auto record = std::make_shared<CAstrelData>(0);
+    std::lock_guard lock(tableMutex_);
     for (int32_t h = 0; h < kHandleCount; ++h) {
         if (slots_[h] == nullptr) {
-            slots_[h] = std::make_unique<CAstrelData>(h);
+            record->handleNumber = h;
+            slots_[h] = std::move(record);
             return static_cast<uint32_t>(h);
         }
     }
@@ -25,15 +27,22 @@ uint32_t CAstrelDLLApp::Allocate() {
 }
 
 void CAstrelDLLApp::Release(int32_t handle) {
-    if (Record(handle) != nullptr) slots_[handle].reset();
+    const std::shared_ptr<CAstrelData> record = Record(handle);
+    if (record == nullptr) return;
+    {
+        // The port closes before the handle is free, so that a handle taken
+        // next can open it again at once.
+        HandleLock::Hold hold(record->lock, HandleLock::Kind::kCall);
+        if (record->released) return;  // another thread released it meanwhile
+        record->released = true;
+        record->driver.reset();
+    }
+    std::lock_guard lock(tableMutex_);
+    if (slots_[handle] == record) slots_[handle].reset();
 }
 
-CAstrelData* CAstrelDLLApp::Record(int32_t handle) {
+std::shared_ptr<CAstrelData> CAstrelDLLApp::Record(int32_t handle) {
     if (static_cast<uint32_t>(handle) >= static_cast<uint32_t>(kHandleCount)) return nullptr;
-    return slots_[handle].get();
-}
-
-CAstrelBase* CAstrelDLLApp::Driver(int32_t handle) {
-    CAstrelData* record = Record(handle);
-    return record != nullptr ? record->driver.get() : nullptr;
+    std::lock_guard lock(tableMutex_);
+    return slots_[handle];
 }

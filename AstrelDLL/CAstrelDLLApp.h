@@ -1,10 +1,15 @@
 // The library's one application object: the table of ten stage handles and
 // the catalogue cursors. Built when the library loads; when it unloads, every
 // handle is released and so every port closed.
+//
+// The table has its own lock, held only to look a slot up or change it,
+// never while a port waits for bytes. A record is shared with the calls that
+// use it, so releasing a handle never frees it under a call.
 #pragma once
 
 #include <cstdint>
 #include <memory>
+#include <mutex>
 
 #include "driver/CAstrelBase.h"
 #include "driver/CAstrelData.h"
@@ -22,21 +27,23 @@ class CAstrelDLLApp {
 
     // The lowest free handle with a new record, or kNoHandle when all are taken.
     uint32_t Allocate();
-    // Destroys the handle's record (and its driver); an invalid handle is ignored.
+    // Waits for the call in progress on the handle, if any, then destroys its
+    // driver (closing the port) and frees the handle; an invalid handle is ignored.
     void Release(int32_t handle);
     // The record of a valid handle (0..9, occupied), else null.
-    CAstrelData* Record(int32_t handle);
-    // The driver of a valid handle's record, else null.
-    CAstrelBase* Driver(int32_t handle);
+    std::shared_ptr<CAstrelData> Record(int32_t handle);
 
-    // Catalogue state: the maker-list cursor, and the maker type and index
-    // shared by the stage, speed-unit and acceleration-unit lists.
+    // Catalogue state, guarded by catalogueMutex: the maker-list cursor, and
+    // the maker type and index shared by the stage, speed-unit and
+    // acceleration-unit lists.
+    std::mutex catalogueMutex;
     uint16_t makerListCursor = 0;
     uint16_t catalogueMakerType = 0;
     uint16_t catalogueIndex = 0;
 
   private:
-    std::unique_ptr<CAstrelData> slots_[kHandleCount];
+    std::mutex tableMutex_;
+    std::shared_ptr<CAstrelData> slots_[kHandleCount];
 };
 
 // The application object of this loaded library.

@@ -8,6 +8,7 @@
 #include "ExportGuard.h"
 
 using astrel::Guarded;
+using astrel::WithRecord;
 
 extern "C" {
 
@@ -21,34 +22,35 @@ ASTREL_API void ReleaseAstrel(int32_t handle) {
 
 ASTREL_API void SetUseMakerType(int32_t handle, int16_t makerType) {
     // Only stored: an attached driver of another maker serves on until the next OpenComPort.
-    if (CAstrelData* record = TheApp().Record(handle)) record->makerType = makerType;
+    WithRecord(handle, 0, [&](CAstrelData& record) {
+        record.makerType = makerType;
+        return 0;
+    });
 }
 
 ASTREL_API int16_t GetUseMakerType(int32_t handle) {
-    const CAstrelData* record = TheApp().Record(handle);
-    return record != nullptr ? record->makerType : int16_t{-1};
+    return WithRecord(handle, int16_t{-1}, [](CAstrelData& record) { return record.makerType; });
 }
 
 ASTREL_API void SetUseStageName(int32_t handle, const char* name) {
-    Guarded([&] {
-        CAstrelData* record = TheApp().Record(handle);
-        if (record == nullptr) return;
-        record->stageName = name != nullptr ? name : "";
-        if (record->driver != nullptr) {
+    WithRecord(handle, 0, [&](CAstrelData& record) {
+        record.stageName = name != nullptr ? name : "";
+        if (record.driver != nullptr) {
             // The driver keeps at most 32 bytes; its verdict on the model is not reported.
-            record->driver->SetStageName(record->stageName.c_str());
-            record->driver->SelectStage();
+            record.driver->SetStageName(record.stageName.c_str());
+            record.driver->SelectStage();
         }
+        return 0;
     });
 }
 
 ASTREL_API char* GetUseStageName(int32_t handle) {
-    const CAstrelData* record = TheApp().Record(handle);
-    if (record == nullptr) return nullptr;
-    const std::string& name = record->stageName;
-    char* copy = new (std::nothrow) char[name.size() + 1];
-    if (copy != nullptr) std::memcpy(copy, name.c_str(), name.size() + 1);
-    return copy;
+    return WithRecord(handle, static_cast<char*>(nullptr), [](CAstrelData& record) {
+        const std::string& name = record.stageName;
+        char* copy = new (std::nothrow) char[name.size() + 1];
+        if (copy != nullptr) std::memcpy(copy, name.c_str(), name.size() + 1);
+        return copy;
+    });
 }
 
 ASTREL_API void FreeStageName(char* name) {
@@ -56,10 +58,11 @@ ASTREL_API void FreeStageName(char* name) {
 }
 
 ASTREL_API int32_t SetCommunicationParam(int32_t handle, const CommunicationParam* param) {
-    CAstrelData* record = TheApp().Record(handle);
-    if (record == nullptr || param == nullptr) return 0;
-    std::memcpy(&record->communicationParam, param, sizeof(CommunicationParam));
-    return 1;
+    if (param == nullptr) return 0;
+    return WithRecord(handle, 0, [&](CAstrelData& record) {
+        std::memcpy(&record.communicationParam, param, sizeof(CommunicationParam));
+        return 1;
+    });
 }
 
 ASTREL_API int32_t SetCommunicationParams(int32_t handle, uint16_t port, uint16_t baudRate,
@@ -71,10 +74,11 @@ ASTREL_API int32_t SetCommunicationParams(int32_t handle, uint16_t port, uint16_
 }
 
 ASTREL_API int32_t GetCommunicationParam(int32_t handle, CommunicationParam* param) {
-    const CAstrelData* record = TheApp().Record(handle);
-    if (record == nullptr || param == nullptr) return 0;
-    std::memcpy(param, &record->communicationParam, sizeof(CommunicationParam));
-    return 1;
+    if (param == nullptr) return 0;
+    return WithRecord(handle, 0, [&](CAstrelData& record) {
+        std::memcpy(param, &record.communicationParam, sizeof(CommunicationParam));
+        return 1;
+    });
 }
 
 }  // extern "C"

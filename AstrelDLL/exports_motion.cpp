@@ -90,9 +90,11 @@ ASTREL_API int32_t MoveJOG(int32_t handle, int16_t x, int16_t y, int16_t z) {
     });
 }
 
+// Stops cut short a call in progress on the handle and are written at once.
 ASTREL_API int32_t StopMove(int32_t handle) {
-    return WithStage(handle, 0,
-                     [](CAstrelBase& driver, CAstrelData&) { return driver.StopMove(); });
+    return WithStage(
+        handle, 0, [](CAstrelBase& driver, CAstrelData&) { return driver.StopMove(); },
+        HandleLock::Kind::kStop);
 }
 
 ASTREL_API int32_t StopJOG(int32_t handle) {
@@ -100,7 +102,9 @@ ASTREL_API int32_t StopJOG(int32_t handle) {
 }
 
 ASTREL_API int32_t StopNow(int32_t handle) {
-    return WithStage(handle, 0, [](CAstrelBase& driver, CAstrelData&) { return driver.StopNow(); });
+    return WithStage(
+        handle, 0, [](CAstrelBase& driver, CAstrelData&) { return driver.StopNow(); },
+        HandleLock::Kind::kStop);
 }
 
 ASTREL_API int32_t MoveOriginPosition(int32_t handle) {
@@ -126,12 +130,12 @@ ASTREL_API int32_t CP310SetStageDirection(int32_t handle, int32_t axis, int32_t 
 }
 
 ASTREL_API int32_t SetAxisSign(int32_t handle, int32_t axis, int16_t sign) {
-    CAstrelData* record = TheApp().Record(handle);
-    if (record == nullptr) return 0;
-    int16_t* const signs[] = {&record->xSign, &record->ySign, &record->zSign};
     if (axis < 0 || axis > 2) return 0;
-    *signs[axis] = astrel::NormalisedSign(sign);
-    return 1;
+    return astrel::WithRecord(handle, 0, [&](CAstrelData& record) {
+        int16_t* const signs[] = {&record.xSign, &record.ySign, &record.zSign};
+        *signs[axis] = astrel::NormalisedSign(sign);
+        return 1;
+    });
 }
 
 }  // extern "C"

@@ -6,31 +6,29 @@
 #include "DriverFactory.h"
 #include "ExportGuard.h"
 
-using astrel::Guarded;
 using astrel::WithStage;
 
 extern "C" {
 
 ASTREL_API int32_t OpenComPort(int32_t handle) {
-    return Guarded(0, [&] {
-        CAstrelData* record = TheApp().Record(handle);
-        if (record == nullptr) return 0;
-        const int16_t maker = record->makerType;
+    return astrel::WithRecord(handle, 0, [](CAstrelData& record) {
+        const int16_t maker = record.makerType;
         // A driver of the chosen maker's class is kept; one of another maker is
         // replaced. A maker type without a class keeps whatever is attached.
-        if (record->driver != nullptr && astrel::HasDriverClass(maker) &&
-            !astrel::IsDriverOfMaker(*record->driver, maker)) {
-            record->driver.reset();
+        if (record.driver != nullptr && astrel::HasDriverClass(maker) &&
+            !astrel::IsDriverOfMaker(*record.driver, maker)) {
+            record.driver.reset();
         }
-        if (record->driver == nullptr) {
+        if (record.driver == nullptr) {
             std::unique_ptr<CAstrelBase> driver = astrel::CreateDriver(maker);
             if (driver == nullptr) return 0;
-            driver->SetStageName(record->stageName.c_str());
+            driver->SetStageName(record.stageName.c_str());
             if (driver->SelectStage() == 0) return 0;
-            record->driver = std::move(driver);
+            driver->UseWakeSignal(&record.lock.Wake());
+            record.driver = std::move(driver);
         }
-        CAstrelBase& driver = *record->driver;
-        driver.settings = astrel::MergeCommunicationParam(record->communicationParam, driver);
+        CAstrelBase& driver = *record.driver;
+        driver.settings = astrel::MergeCommunicationParam(record.communicationParam, driver);
         return driver.OpenPort();
     });
 }

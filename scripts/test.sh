@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Builds the library and runs every test twice: a plain build, then one with
-# AddressSanitizer and UndefinedBehaviorSanitizer that fails on any report.
+# Builds the library and runs every test three times: a plain build, one with
+# AddressSanitizer and UndefinedBehaviorSanitizer, and one with
+# ThreadSanitizer (where the threads tests count most); a sanitizer's report
+# fails the run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh
@@ -15,3 +17,8 @@ cmake --build build-asan -j "$jobs"
 ASAN_OPTIONS=abort_on_error=1:detect_leaks=1:strict_string_checks=1 \
 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
     ctest --test-dir build-asan --output-on-failure -j "$jobs"
+
+cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=Debug -DASTREL_SANITIZE_THREADS=ON >/dev/null
+cmake --build build-tsan -j "$jobs"
+TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+    ctest --test-dir build-tsan --output-on-failure -j "$jobs"

@@ -2,62 +2,105 @@
 
 #include <poll.h>
 #include <pthread.h>
+#include <sys/eventfd.h>
+#include <sys/signalfd.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <system_error>
+
+#include "Astrel.h"
 
 namespace astrel::tool {
 
 namespace {
 
-volatile sig_atomic_t gReceived = 0;
-
-extern "C" void RecordSignal(int signal) {
-    if (gReceived == 0) gReceived = signal;
-}
+// Takes a watched signal that is still pending when the watch ends.
+extern "C" void IgnoreSignal(int) {}
 
 }  // namespace
 
 InterruptWatch::InterruptWatch() {
-    gReceived = 0;
     sigset_t watched;
     sigemptyset(&watched);
     for (const int signal : kSignals) sigaddset(&watched, signal);
+    signalFd_ = ::signalfd(-1, &watched, SFD_CLOEXEC);
+    quitFd_ = ::eventfd(0, EFD_CLOEXEC);
+    if (signalFd_ < 0 || quitFd_ < 0) {
+        const int error = errno;
+        if (signalFd_ >= 0) ::close(signalFd_);
+        if (quitFd_ >= 0) ::close(quitFd_);
+        throw std::system_error(error, std::generic_category(), "watching for signals");
+    }
     pthread_sigmask(SIG_BLOCK, &watched, &previousMask_);
-    waitMask_ = previousMask_;
-    for (const int signal : kSignals) sigdelset(&waitMask_, signal);
     struct sigaction action {};
-    action.sa_handler = RecordSignal;
+    action.sa_handler = IgnoreSignal;
     action.sa_mask = watched;
     for (size_t i = 0; i < kSignals.size(); ++i) sigaction(kSignals[i], &action, &previous_[i]);
+    watcher_ = std::thread([this] { Watch(); });
 }
 
 InterruptWatch::~InterruptWatch() {
-    // A signal still pending is taken by the recording handler, not by the previous one.
+    const uint64_t one = 1;
+    [[maybe_unused]] const ssize_t n = ::write(quitFd_, &one, sizeof one);
+    watcher_.join();
+    ::close(signalFd_);
+    ::close(quitFd_);
     pthread_sigmask(SIG_SETMASK, &previousMask_, nullptr);
     for (size_t i = 0; i < kSignals.size(); ++i) sigaction(kSignals[i], &previous_[i], nullptr);
 }
 
+void InterruptWatch::Watch() {
+    for (;;) {
+        pollfd fds[2] = {{signalFd_, POLLIN, 0}, {quitFd_, POLLIN, 0}};
+        if (::poll(fds, 2, -1) < 0) {
+            if (errno == EINTR) continue;
+            return;
+        }
+        if (fds[1].revents != 0 || fds[0].revents == 0) return;
+        signalfd_siginfo info{};
+        if (::read(signalFd_, &info, sizeof info) != sizeof info) continue;
+        int32_t stage = kNoStage;
+        {
+            const std::lock_guard lock(mutex_);
+            if (received_ == 0) received_ = static_cast<int>(info.ssi_signo);
+            stage = stage_;
+        }
+        arrived_.notify_all();
+        // Cuts short whatever call the tool waits in, and stops the stage.
+        if (stage != kNoStage) StopMove(stage);
+    }
+}
+
+void InterruptWatch::SetStage(int32_t handle) {
+    const std::lock_guard lock(mutex_);
+    stage_ = handle;
+}
+
+InterruptWatch::Stopping::Stopping(InterruptWatch& watch, int32_t handle) : watch_(watch) {
+    watch_.SetStage(handle);
+}
+
+InterruptWatch::Stopping::~Stopping() {
+    watch_.SetStage(kNoStage);
+}
+
 int InterruptWatch::Received() {
-    const timespec now{0, 0};
-    SleepFor(&now);  // lets a pending signal in
-    return gReceived;
+    const std::lock_guard lock(mutex_);
+    return received_;
 }
 
 bool InterruptWatch::Sleep(int ms) {
-    const timespec duration{ms / 1000, (ms % 1000) * 1000000L};
-    return SleepFor(&duration);
+    std::unique_lock lock(mutex_);
+    return !arrived_.wait_for(lock, std::chrono::milliseconds(ms),
+                              [this] { return received_ != 0; });
 }
 
 int InterruptWatch::WaitForSignal() {
-    while (SleepFor(nullptr)) {
-    }
-    return gReceived;
-}
-
-bool InterruptWatch::SleepFor(const timespec* duration) {
-    if (gReceived != 0) return false;
-    // ppoll lets the signals in for the sleep alone, so none can slip in
-    // between the check above and the sleep; it ends early when one arrives.
-    ::ppoll(nullptr, 0, duration, &waitMask_);
-    return gReceived == 0;
+    std::unique_lock lock(mutex_);
+    arrived_.wait(lock, [this] { return received_ != 0; });
+    return received_;
 }
 
 }  // namespace astrel::tool

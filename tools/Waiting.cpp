@@ -36,13 +36,22 @@ WaitResult WaitWhileMoving(const Stage& stage, InterruptWatch& watch, Progress& 
                            const std::optional<Xyz>& target, int limitMs) {
     const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
     WaitResult result{false, 1, {}};
-    for (;;) {
+    // A signal stops the stage from the watch's thread, which also cuts short
+    // the query this thread may be waiting in; the checks after each query
+    // then end the wait.
+    const InterruptWatch::Stopping stopping(watch, stage.Handle());
+    const auto checkSignal = [&] {
         if (const int signal = watch.Received()) StopAndEnd(stage, progress, signal);
+    };
+    for (;;) {
+        checkSignal();
         result.status = stage.Status();
+        checkSignal();
         Xyz position{};
         if (GetStagePosition(stage.Handle(), &position[0], &position[1], &position[2]) == 1) {
             result.position = position;
         }
+        checkSignal();
         std::optional<int64_t> left;
         if (target) left = DistanceLeft(*target, result.position);
         progress.Show(result.position, left, StatusMeaning(stage.MakerType(), result.status));

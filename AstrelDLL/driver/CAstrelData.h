@@ -1,5 +1,6 @@
 // The record behind one stage handle: what the host chose for it and the
-// driver that serves it.
+// driver that serves it. Every field but the lock is read and written only
+// while the lock is held.
 #pragma once
 
 #include <cstdint>
@@ -7,6 +8,7 @@
 #include <string>
 
 #include "Astrel.h"
+#include "HandleLock.h"
 #include "driver/CAstrelBase.h"
 
 class CAstrelData {
@@ -14,6 +16,8 @@ class CAstrelData {
     explicit CAstrelData(int32_t handle) : handleNumber(handle) {}
     virtual ~CAstrelData();
 
+    HandleLock lock;
+    bool released = false;  // ReleaseAstrel took the handle: no call may use the record
     int32_t handleNumber;
     std::unique_ptr<CAstrelBase> driver;  // created by OpenComPort
     CommunicationParam communicationParam{};

@@ -54,7 +54,7 @@ void CSerialCommunication::UseClock(astrel::Clock& clock) {
 }
 
 void CSerialCommunication::Pause(uint32_t ms) {
-    clock_->Sleep(ms);
+    if (!Interrupted()) clock_->Sleep(ms);
 }
 
 uint32_t CSerialCommunication::Now() {
@@ -110,6 +110,7 @@ int32_t CSerialCommunication::PurgeInput() {
 }
 
 CSerialCommunication::Next CSerialCommunication::Poll(uint8_t& byte, bool failOnLineError) {
+    if (Interrupted()) return Next::kFailed;
     if (keptBegin_ == keptEnd_) {
         astrel::PortState state;
         if (!device_->Query(state)) return Next::kFailed;
@@ -133,7 +134,8 @@ bool CSerialCommunication::QueryWaiting(astrel::PortState& state) {
 }
 
 bool CSerialCommunication::AwaitInput(uint32_t remainingMs) {
-    return device_->WaitReadable(remainingMs) != astrel::WaitResult::kFailed;
+    const astrel::WaitResult result = device_->WaitReadable(remainingMs, wake_);
+    return result == astrel::WaitResult::kReadable || result == astrel::WaitResult::kTimedOut;
 }
 
 bool CSerialCommunication::GoOn(uint32_t start, uint32_t timeoutMs, Next last) {
@@ -164,7 +166,7 @@ bool CSerialCommunication::WriteAll(const uint8_t* data, size_t size, int& stall
 }
 
 int32_t CSerialCommunication::SendData(const char* text) {
-    if (!open_ || text == nullptr || *text == '\0') return 0;
+    if (!open_ || Interrupted() || text == nullptr || *text == '\0') return 0;
     const std::string_view delimiter = DelimiterBytes(settings.delimiter);
     if (delimiter.empty()) return 0;
     try {
@@ -182,6 +184,7 @@ int32_t CSerialCommunication::SendData(const char* text) {
 // Result and status of ReceiveData:
 //   0/0 port closed, null buffer, size below 1, or no memory
 //   0/1 no complete reply within the time-out, counted from the call's start
+//   0/1 also when a stop from another thread interrupted the read
 //   0/2 the device failed while reading
 //   1/1 a reply was read and nothing more is waiting
 //   1/2 a reply was read and more input is already waiting
@@ -208,17 +211,11 @@ int32_t CSerialCommunication::ReceiveData(char* buffer, int32_t size, int32_t* s
             }
             uint8_t byte = 0;
             const Next next = Poll(byte, false);  // line errors are cleared and reading goes on
-            if (next == Next::kFailed) {
-                StoreStatus(status, 2);
+            if (next == Next::kFailed || (next == Next::kNothing && !AwaitInput(remaining))) {
+                StoreStatus(status, Interrupted() ? 1 : 2);
                 return 0;
             }
-            if (next != Next::kByte) {
-                if (!AwaitInput(remaining)) {
-                    StoreStatus(status, 2);
-                    return 0;
-                }
-                continue;
-            }
+            if (next != Next::kByte) continue;
             bool ends = false;
             switch (settings.delimiter) {
                 case astrel::kDelimiterCrLf:
@@ -258,7 +255,7 @@ int32_t CSerialCommunication::ReceiveData(char* buffer, int32_t size, int32_t* s
 }
 
 int32_t CSerialCommunication::SendCommand(const char* text, int32_t discardFirst) {
-    if (!open_ || text == nullptr || *text == '\0') return 0;
+    if (!open_ || Interrupted() || text == nullptr || *text == '\0') return 0;
     if (discardFirst != 0 && DiscardInput() == 0) return 0;
     int stalls = 0;  // counted over the text and the delimiter together
     if (!WriteAll(reinterpret_cast<const uint8_t*>(text), std::strlen(text), stalls, true)) {

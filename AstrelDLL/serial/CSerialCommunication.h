@@ -47,6 +47,13 @@ class CSerialCommunication {
 
     bool IsOpen() const { return open_; }
 
+    // The signal a stop from another thread raises to cut this port's present
+    // call short (null: none). While it is raised every read and write fails
+    // at once, so the interrupted call neither waits on nor resends; the
+    // owner clears it before the next call begins. It must outlive the port.
+    void UseWakeSignal(const astrel::WakeSignal* wake) { wake_ = wake; }
+    bool Interrupted() const { return wake_ != nullptr && wake_->Raised(); }
+
     // Elapsed milliseconds from `start` to `now` across the counter's wrap.
     static uint32_t ElapsedTicks(uint32_t start, uint32_t now) { return now - start; }
 
@@ -56,7 +63,7 @@ class CSerialCommunication {
     void UseClock(astrel::Clock& clock);
 
   protected:
-    // Pauses the calling thread, on the port's clock.
+    // Pauses the calling thread, on the port's clock; not at all once interrupted.
     void Pause(uint32_t ms);
     // The port's millisecond tick counter.
     uint32_t Now();
@@ -68,15 +75,15 @@ class CSerialCommunication {
   private:
     enum class Next { kByte, kNothing, kFailed };
 
-    // One look at the input, never blocking. The next byte comes from the kept
-    // buffer; when that is empty the device is queried (which clears its
-    // line-error flags) and whatever it has waiting is read in one call. With
-    // `failOnLineError` a reported line error gives kFailed and nothing is
-    // read; without it line errors are ignored.
+    // One look at the input, never blocking; kFailed once interrupted. The next byte comes from the
+    // kept buffer; when that is empty the device is queried (which clears its line-error flags) and
+    // whatever it has waiting is read in one call. With `failOnLineError` a reported line error
+    // gives kFailed and nothing is read; without it line errors are ignored.
     Next Poll(uint8_t& byte, bool failOnLineError);
     // Bytes waiting: the kept buffer plus the device's queue; false when the query failed.
     bool QueryWaiting(astrel::PortState& state);
-    // Blocks until input may be waiting or `remainingMs` has passed; false when the device failed.
+    // Blocks until input may be waiting or `remainingMs` has passed; false
+    // when the device failed or the wait was interrupted.
     bool AwaitInput(uint32_t remainingMs);
     // Whether a wait that began at `start` goes on after a Poll that gave
     // `last`: false once the time-out has passed; when nothing was waiting,
@@ -88,6 +95,7 @@ class CSerialCommunication {
 
     std::unique_ptr<astrel::SerialDevice> device_;
     astrel::Clock* clock_;
+    const astrel::WakeSignal* wake_ = nullptr;
     bool open_ = false;
 
     // Input read from the device but not yet consumed. Counts as waiting

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "serial/SerialSettings.h"
+#include "serial/WakeSignal.h"
 
 namespace astrel {
 
@@ -23,6 +24,7 @@ enum class WaitResult {
     kReadable,  // input is waiting (or the device has news: a read will tell)
     kTimedOut,  // nothing arrived within the wait
     kFailed,    // the device is gone or the wait itself failed
+    kWoken,     // the wake signal was raised
 };
 
 class SerialDevice {
@@ -50,8 +52,9 @@ class SerialDevice {
     // take them (0: take what fits now). Returns the count written (0 is a
     // stall), or -1 when the device failed.
     virtual int32_t Write(const uint8_t* data, uint32_t size, uint32_t timeoutMs) = 0;
-    // Blocks until input is waiting, the device fails, or `timeoutMs` passes.
-    virtual WaitResult WaitReadable(uint32_t timeoutMs) = 0;
+    // Blocks until input is waiting, the device fails, `wake` (may be null)
+    // is raised, or `timeoutMs` passes.
+    virtual WaitResult WaitReadable(uint32_t timeoutMs, const WakeSignal* wake) = 0;
 };
 
 // The millisecond tick counter and the pause that the transport and the

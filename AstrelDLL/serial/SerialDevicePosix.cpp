@@ -111,13 +111,20 @@ class PosixSerialDevice : public SerialDevice {
         }
     }
 
-    WaitResult WaitReadable(uint32_t timeoutMs) override {
-        pollfd p{fd_, POLLIN, 0};
+    WaitResult WaitReadable(uint32_t timeoutMs, const WakeSignal* wake) override {
+        if (wake != nullptr && wake->Raised()) return WaitResult::kWoken;
+        // The wake descriptor is readable while the signal is raised; poll
+        // skips a negative descriptor, so a wait without one watches the port alone.
+        const int wakeFd = wake != nullptr && wake->Native() != WakeSignal::kNone
+                               ? static_cast<int>(wake->Native())
+                               : -1;
+        pollfd p[2] = {{fd_, POLLIN, 0}, {wakeFd, POLLIN, 0}};
         const int ms = timeoutMs > 0x7FFFFFFFu ? 0x7FFFFFFF : static_cast<int>(timeoutMs);
-        const int r = ::poll(&p, 1, ms);
+        const int r = ::poll(p, 2, ms);
         if (r < 0) return errno == EINTR ? WaitResult::kTimedOut : WaitResult::kFailed;
         if (r == 0) return WaitResult::kTimedOut;
-        if ((p.revents & POLLIN) != 0) return WaitResult::kReadable;
+        if (p[1].revents != 0) return WaitResult::kWoken;
+        if ((p[0].revents & POLLIN) != 0) return WaitResult::kReadable;
         return WaitResult::kFailed;  // hang-up or error with nothing left to read
     }
 

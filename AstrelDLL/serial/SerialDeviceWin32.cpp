@@ -3,7 +3,9 @@
 // errors. Reads normally return at once with what is buffered; to wait for
 // input the device switches to read time-outs that return at the first byte,
 // so the thread sleeps in the system until a byte comes or the wait is over.
-// That byte is held and handed out by the next Read.
+// That byte is held and handed out by the next Read. Every transfer is
+// overlapped, so that the wait for that first byte also watches the wake
+// signal's event and a stop from another thread ends it at once.
 #include <windows.h>
 
 #include <algorithm>
@@ -19,14 +21,18 @@ namespace {
 
 class Win32SerialDevice : public SerialDevice {
   public:
-    ~Win32SerialDevice() override { Close(); }
+    Win32SerialDevice() : io_(::CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
+    ~Win32SerialDevice() override {
+        Close();
+        if (io_ != nullptr) ::CloseHandle(io_);
+    }
 
     bool Open(const std::string& path) override {
         Close();
-        if (path.empty()) return false;
+        if (path.empty() || io_ == nullptr) return false;
         // No sharing: nobody else opens the port while this object holds it.
         const HANDLE handle = ::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                            OPEN_EXISTING, 0, nullptr);
+                                            OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
         if (handle == INVALID_HANDLE_VALUE) return false;
         handle_ = handle;
         timeouts_ = {};
@@ -88,8 +94,10 @@ class Win32SerialDevice : public SerialDevice {
         if (count == size) return static_cast<int32_t>(count);
         DWORD got = 0;
         const DWORD want = std::min<uint32_t>(size - count, kMaxChunk);
+        OVERLAPPED transfer = Overlapped();
         if (!SetTimeouts(kNoWait, timeouts_.WriteTotalTimeoutConstant) ||
-            !::ReadFile(handle_, buffer + count, want, &got, nullptr)) {
+            !Started(::ReadFile(handle_, buffer + count, want, nullptr, &transfer)) ||
+            !::GetOverlappedResult(handle_, &transfer, &got, TRUE)) {
             return count > 0 ? static_cast<int32_t>(count) : -1;
         }
         return static_cast<int32_t>(count + got);
@@ -98,30 +106,61 @@ class Win32SerialDevice : public SerialDevice {
     int32_t Write(const uint8_t* data, uint32_t size, uint32_t timeoutMs) override {
         if (handle_ == INVALID_HANDLE_VALUE) return -1;
         DWORD written = 0;
+        OVERLAPPED transfer = Overlapped();
         if (!SetTimeouts(timeouts_.ReadTotalTimeoutConstant, timeoutMs) ||
-            !::WriteFile(handle_, data, std::min<uint32_t>(size, kMaxChunk), &written, nullptr)) {
+            !Started(::WriteFile(handle_, data, std::min<uint32_t>(size, kMaxChunk), nullptr,
+                                 &transfer)) ||
+            !::GetOverlappedResult(handle_, &transfer, &written, TRUE)) {
             return -1;
         }
         return static_cast<int32_t>(written);
     }
 
-    WaitResult WaitReadable(uint32_t timeoutMs) override {
+    WaitResult WaitReadable(uint32_t timeoutMs, const WakeSignal* wake) override {
         if (handle_ == INVALID_HANDLE_VALUE) return WaitResult::kFailed;
         if (held_) return WaitResult::kReadable;
+        if (wake != nullptr && wake->Raised()) return WaitResult::kWoken;
         if (timeoutMs == 0) return WaitResult::kTimedOut;
-        DWORD got = 0;
-        const DWORD waitMs = std::min<uint32_t>(timeoutMs, MAXDWORD - 1);
+        const DWORD waitMs = std::min<uint32_t>(timeoutMs, kMaxWaitMs);
+        OVERLAPPED transfer = Overlapped();
         if (!SetTimeouts(waitMs, timeouts_.WriteTotalTimeoutConstant) ||
-            !::ReadFile(handle_, &heldByte_, 1, &got, nullptr)) {
+            !Started(::ReadFile(handle_, &heldByte_, 1, nullptr, &transfer))) {
             return WaitResult::kFailed;
         }
-        held_ = got == 1;
-        return held_ ? WaitResult::kReadable : WaitResult::kTimedOut;
+        // The read ends at its first byte or at the port's read time-out.
+        // The wait ends with it, when the wake event is set, or when the
+        // time is up (some serial drivers do not keep read time-outs of
+        // overlapped reads); a read still under way then is cancelled.
+        const HANDLE events[2] = {io_, wake != nullptr && wake->Native() != WakeSignal::kNone
+                                           ? reinterpret_cast<HANDLE>(wake->Native())
+                                           : nullptr};
+        const DWORD count = events[1] != nullptr ? 2 : 1;
+        const DWORD woke = ::WaitForMultipleObjects(count, events, FALSE, waitMs);
+        if (woke != WAIT_OBJECT_0) ::CancelIoEx(handle_, &transfer);
+        DWORD got = 0;
+        const bool read = ::GetOverlappedResult(handle_, &transfer, &got, TRUE) != 0;
+        held_ = read && got == 1;  // a byte that came as the wait was cut short is kept
+        if (held_) return WaitResult::kReadable;
+        if (woke == WAIT_OBJECT_0 + 1) return WaitResult::kWoken;
+        if ((!read && woke == WAIT_OBJECT_0) || woke == WAIT_FAILED) return WaitResult::kFailed;
+        return WaitResult::kTimedOut;
     }
 
   private:
     static constexpr DWORD kNoWait = 0;
     static constexpr uint32_t kMaxChunk = 0x7FFFFFFF;  // fits the signed count a call returns
+    static constexpr DWORD kMaxWaitMs = MAXDWORD - 1;  // INFINITE is MAXDWORD
+
+    // A transfer on the port, completed through the device's own event.
+    OVERLAPPED Overlapped() const {
+        OVERLAPPED transfer{};
+        transfer.hEvent = io_;
+        return transfer;
+    }
+
+    // Whether a transfer that ReadFile or WriteFile gave `result` for is
+    // done or under way (and so GetOverlappedResult will tell how it ended).
+    static bool Started(BOOL result) { return result != 0 || ::GetLastError() == ERROR_IO_PENDING; }
 
     // Sets the port's time-outs when they differ from those in force. Reads
     // wait up to `readWaitMs` for the first byte (kNoWait: they return at
@@ -157,6 +196,7 @@ class Win32SerialDevice : public SerialDevice {
     }
 
     HANDLE handle_ = INVALID_HANDLE_VALUE;
+    HANDLE io_;                // event of the transfer in progress
     COMMTIMEOUTS timeouts_{};  // in force on the port; zeroed: not known
     DWORD lineErrors_ = 0;     // error flags seen since the last Query
     bool held_ = false;        // heldByte_ came in while waiting and is not read yet

@@ -18,6 +18,7 @@
 #include "Astrel.h"
 #include "Makers.h"
 #include "StageHandles.h"
+#include "StopLatency.h"
 
 namespace astrel::test {
 namespace {
@@ -182,6 +183,18 @@ TEST_F(ComPort, ASilentControllerIsNoReplyWithinTheTimeOutAtLittleProcessorCost)
     EXPECT_GE(wallMs, kLongTimeOutMs);
     EXPECT_GE(cpuUs, 0);
     EXPECT_LT(cpuUs, 100000);
+}
+
+// A stop from another thread cuts short a query that waits on the silent
+// controller (5 s time-out), and is written at once.
+TEST_F(ComPort, AStopCutsAWaitingQueryShort) {
+    const int32_t h = QtHandle(kSilentCom2, 5000);
+    ASSERT_EQ(OpenComPort(h), 1);
+    const auto settle = [] { std::this_thread::sleep_for(std::chrono::milliseconds(100)); };
+    const StopLatency t = MeasureStop(h, settle, [] {});
+    std::printf("stop latency: written %.2f ms; query ended after %.0f ms\n", t.writtenMs,
+                t.queryMs);
+    EXPECT_LT(t.writtenMs, 50.0);
 }
 
 }  // namespace

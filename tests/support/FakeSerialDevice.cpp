@@ -96,7 +96,8 @@ int32_t FakeSerialDevice::Write(const uint8_t* data, uint32_t size, uint32_t tim
     return static_cast<int32_t>(n);
 }
 
-WaitResult FakeSerialDevice::WaitReadable(uint32_t timeoutMs) {
+WaitResult FakeSerialDevice::WaitReadable(uint32_t timeoutMs, const WakeSignal* wake) {
+    if (wake != nullptr && wake->Raised()) return WaitResult::kWoken;
     // Jump to the next scheduled byte or hang-up, or to the end of the wait.
     uint32_t wait = timeoutMs;
     if (!line_->input.empty())

@@ -83,7 +83,7 @@ class FakeSerialDevice : public SerialDevice {
     bool Query(PortState& state) override;
     int32_t Read(uint8_t* buffer, uint32_t size) override;
     int32_t Write(const uint8_t* data, uint32_t size, uint32_t timeoutMs) override;
-    WaitResult WaitReadable(uint32_t timeoutMs) override;
+    WaitResult WaitReadable(uint32_t timeoutMs, const WakeSignal* wake) override;
 
   private:
     std::shared_ptr<FakeLine> line_;

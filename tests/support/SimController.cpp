@@ -7,7 +7,6 @@
 #include <climits>
 #include <cstdlib>
 #include <stdexcept>
-#include <thread>
 
 #include "Dialects.h"
 
@@ -38,8 +37,11 @@ SimController::SimController(uint16_t makerType, const char* model, int portInde
     runner_ = std::make_unique<sim::PtySimulator>(std::move(dialect),
                                                   [this](bool fromHost, std::string_view text) {
                                                       if (!fromHost) return;
-                                                      std::lock_guard lock(mutex_);
-                                                      heard_.emplace_back(text);
+                                                      {
+                                                          std::lock_guard lock(mutex_);
+                                                          heard_.emplace_back(text);
+                                                      }
+                                                      heardMore_.notify_all();
                                                   });
     PointPort(portIndex, runner_->SlavePath());
 }
@@ -54,11 +56,9 @@ std::vector<std::string> SimController::Heard() {
 }
 
 bool SimController::WaitHeard(size_t count, int ms) {
-    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    while (Heard().size() < count && std::chrono::steady_clock::now() < until) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return Heard().size() >= count;
+    std::unique_lock lock(mutex_);
+    return heardMore_.wait_for(lock, std::chrono::milliseconds(ms),
+                               [&] { return heard_.size() >= count; });
 }
 
 }  // namespace astrel::test

@@ -4,6 +4,7 @@
 // library, so a test that loads the library itself can use it too.
 #pragma once
 
+#include <condition_variable>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -43,6 +44,7 @@ class SimController {
   private:
     sim::SteadySimClock clock_;
     std::mutex mutex_;
+    std::condition_variable heardMore_;
     std::vector<std::string> heard_;
     std::unique_ptr<sim::PtySimulator> runner_;
 };

@@ -88,12 +88,14 @@ TEST(Tool, SubcommandsReportWhatHappenedAndWhy) {
     }
 }
 
-// A signal during move --wait stops the stage before the tool ends.
+// A signal during move --wait stops the stage before the tool ends, at once
+// even while the tool waits for a reply that does not come.
 TEST(Tool, ASignalDuringAWaitStopsTheStage) {
     const struct {
         int signal;
         int exitCode;
-    } rows[] = {{SIGINT, 130}, {SIGTERM, 143}, {SIGHUP, 129}};
+        bool silent;  // the controller stops answering before the signal
+    } rows[] = {{SIGINT, 130, true}, {SIGTERM, 143, false}, {SIGHUP, 129, false}};
     for (const auto& row : rows) {
         SCOPED_TRACE(row.signal);
         SimController controller(0, "QT3");
@@ -105,11 +107,18 @@ TEST(Tool, ASignalDuringAWaitStopsTheStage) {
             m.SetSpeeds(0, {1000, 2000, 100});
             return 0;
         });
-        ToolProcess tool(
-            WithStage({"move", "500000", "0", "0", "--wait", "@stage"}, controller.Path()));
+        Args args = WithStage({"move", "500000", "0", "0", "--wait", "@stage"}, controller.Path());
+        if (row.silent) args.back() = "5000";  // the time-out, last of the stage's options
+        ToolProcess tool(args);
         ASSERT_TRUE(tool.WaitForOutput("moving", 5000));
+        if (row.silent) {
+            controller.SetFault(sim::Fault::kSilent);
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        }
+        const auto signalled = std::chrono::steady_clock::now();
         tool.Signal(row.signal);
         const ToolRun run = tool.Finish(5000);
+        EXPECT_LT(std::chrono::steady_clock::now() - signalled, std::chrono::milliseconds(1500));
         EXPECT_EQ(run.exitCode, row.exitCode);
         EXPECT_THAT(run.err, HasSubstr("the stage was sent a stop"));
         const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(2);
