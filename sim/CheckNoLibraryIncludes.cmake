@@ -23,6 +23,10 @@ foreach(source IN LISTS SIM_SOURCES)
         get_filename_component(name "${header}" NAME)
         if(header MATCHES "(^|/)(driver|serial|makers|AstrelDLL)/" OR name STREQUAL "Astrel.h"
            OR header IN_LIST libraryFiles OR name IN_LIST libraryNames)
+            # A short line of its own first: the error below is wrapped at the
+            # terminal width, so a long path would split any text to match.
+            get_filename_component(sourceName ${source} NAME)
+            message(NOTICE "refused: ${sourceName} includes ${header}")
             message(FATAL_ERROR "${source} includes the library's header ${header}; "
                                 "the simulators must not see the library")
         endif()

@@ -7,9 +7,10 @@
 //                      state letter and the limit bits (1 X, 2 Y, 4 Z)
 //   Q2:                "+0000100,-0000020,+0000000,K,0,+,0,B": the positions,
 //                      the state letter, one limit piece per axis ("0", or
-//                      "+" or "-" for the switch it stands on), then "B"
-//                      while any axis moves, else "R"
-//   !:                 "B" while any axis moves, else "R"
+//                      "+" or "-" for the switch it stands on), then the
+//                      state: "B" while any axis moves, "I" (idle) from
+//                      power-on until the first motion starts, else "R"
+//   !:                 the state alone
 //   A:W<v>...          absolute targets of every axis; A:<n><v> of one axis
 //   M:W<v>...          relative distances; M:<n><v> of one axis
 //   J:<n><s>           jogs one axis, "+" or "-"; J:W<s><s>[<s>] jogs X and Y
@@ -117,6 +118,7 @@ class Cp310Dialect final : public Dialect {
         return *reply;
     }
     std::string_view LineEnd() const override { return kLineEnd; }
+    LineSettings Line() const override { return {.baud = 38400, .hostLineEnd = "\r\n"}; }
     MotionModel& Motion() override { return motion_; }
 
   private:
@@ -136,7 +138,7 @@ class Cp310Dialect final : public Dialect {
         if (setting_ != 0) return WriteSetting(std::exchange(setting_, 0), line);
         if (line == "Q:") return PositionReply();
         if (line == "Q2:") return StatusReply();
-        if (line == "!:") return Line({AnyMoving() ? "B" : "R"});
+        if (line == "!:") return Line({State()});
         if (line.size() < 2 || line[1] != ':') return std::nullopt;
         const Reply reply = Command(line.front(), line.substr(2));
         if (reply) refused_ = false;
@@ -154,7 +156,10 @@ class Cp310Dialect final : public Dialect {
             case 'G':
                 return args.empty() ? Start() : std::nullopt;
             case 'H':
-                return OnAxis(args, [this](int axis) { motion_.Home(axis); });
+                return OnAxis(args, [this](int axis) {
+                    motion_.Home(axis);
+                    idle_ = false;
+                });
             case 'L':
                 if (args == "E") {
                     for (int axis = 0; axis < Axes(); ++axis) motion_.EmergencyStop(axis);
@@ -234,6 +239,7 @@ class Cp310Dialect final : public Dialect {
             if (setUp.kind == Kind::kJog) motion_.Jog(axis, static_cast<int>(setUp.value));
         }
         setUps_ = {};
+        idle_ = false;
         return "";
     }
 
@@ -275,6 +281,8 @@ class Cp310Dialect final : public Dialect {
         return "";
     }
 
+    std::string State() const { return AnyMoving() ? "B" : idle_ ? "I" : "R"; }
+
     bool AnyMoving() const {
         for (int axis = 0; axis < Axes(); ++axis) {
             if (motion_.Moving(axis)) return true;
@@ -307,7 +315,7 @@ class Cp310Dialect final : public Dialect {
             const Limit limit = motion_.AtLimit(axis);
             pieces.emplace_back(limit == Limit::kPlus ? "+" : limit == Limit::kMinus ? "-" : "0");
         }
-        pieces.emplace_back(AnyMoving() ? "B" : "R");
+        pieces.emplace_back(State());
         return Line(pieces);
     }
 
@@ -321,6 +329,7 @@ class Cp310Dialect final : public Dialect {
     int64_t setting_ = 0;  // the setting whose value word comes next; 0: none
     std::map<int64_t, std::string> settings_;
     bool refused_ = false;  // the last command was refused
+    bool idle_ = true;      // nothing has moved since power-on
 };
 
 }  // namespace

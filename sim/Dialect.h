@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "LineSettings.h"
 #include "MotionModel.h"
 
 namespace astrel::sim {
@@ -20,6 +21,9 @@ class Dialect {
     virtual std::string Answer(std::string_view line) = 0;
     // What ends each reply line this controller writes.
     virtual std::string_view LineEnd() const = 0;
+    // The line settings the controller runs with, and how it expects the
+    // host to end its command lines.
+    virtual LineSettings Line() const = 0;
     // The simulated stage, for tests and tools that inspect or steer it.
     virtual MotionModel& Motion() = 0;
 };

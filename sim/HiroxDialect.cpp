@@ -2,7 +2,7 @@
 // beginning with "@", the axis number (1 up to the number of axes) and the
 // command's arguments, all separated by spaces:
 //
-//   @STS n ?           the status of axis n (the one command that is answered)
+//   @STS n ?           the status of axis n
 //   @PTP n mode value  a move: mode bit 15 ("8000H") makes it absolute, else relative
 //   @JGF n, @JGR n     jog forward, or in reverse, until stopped or at a limit
 //   @DCL n time        decelerate to a stop (time -1: the ramp already set)
@@ -14,20 +14,21 @@
 //   @INI n k, @MOD m   taken and ignored (initialisation steps, operating mode)
 //
 // The status answer:
-//   @STS n STS=<hex>H INP=0H OUT=0H POS=<position> ENC=<position> SPD=<speed>
+//   @STS n STS=<hex>H INP=0H OUT=0H POS=<position> ENC=<encoder> SPD=<speed>
 // STS bits: 30 busy, 2 ready (the simulated drives are always ready), 16
 // error (standing on a travel limit) with 4 for the plus and 5 for the minus
-// limit. SPD is the axis's maximum speed while it moves and 0 at rest; ENC
-// follows the position counter.
+// limit. SPD is the axis's maximum speed while it moves and 0 at rest. ENC is
+// the encoder, which is not the position counter: it trails a moving axis by
+// a few counts and rests one count above the counter.
 //
-// Only the status query is answered. The drivers drop pending input before
-// each command, but an answer to a plain command that arrived late could
-// still be read in place of a status answer. A line the controller cannot
-// carry out (an unknown command, an axis it does not have, a value it cannot
-// read) is answered "ERR": the answer does not begin with "@", so a reader
-// looking for a status line passes over it. Parameters 4 (maximum speed), 5
-// (start speed) and 7 (acceleration time) shape the motion; the others are
-// taken and ignored.
+// The status query is answered with the status line and every other command
+// the controller carries out with "OK"; the drivers drop what is waiting
+// before each command, and a reader looking for a status line passes over
+// lines that do not begin with "@". A line the controller cannot carry out
+// (an unknown command, an axis it does not have, a value it cannot read or
+// take) is answered "ERR" and changes nothing. Parameters 4 (maximum speed),
+// 5 (start speed) and 7 (acceleration time) shape the motion, and the speeds
+// must be 1 or more; the others are taken and ignored.
 #include "HiroxDialect.h"
 
 #include <algorithm>
@@ -45,6 +46,7 @@ namespace {
 
 constexpr std::string_view kLineEnd = "\r\n";
 constexpr std::string_view kRefusal = "ERR\r\n";
+constexpr std::string_view kDone = "OK\r\n";
 constexpr int kModelAxes[] = {2, 1, 3};
 constexpr bool kModelTakesLists[] = {true, true, false};
 
@@ -54,6 +56,8 @@ constexpr uint32_t kReadyBit = 1u << 2;
 constexpr uint32_t kPlusLimitBit = 1u << 4;
 constexpr uint32_t kMinusLimitBit = 1u << 5;
 constexpr uint32_t kAbsoluteMode = 0x8000;
+constexpr int64_t kEncoderLag = 2;     // counts behind a moving axis
+constexpr int64_t kEncoderOffset = 1;  // counts above an axis at rest
 
 enum Parameter : int64_t { kMaxSpeed = 4, kStartSpeed = 5, kAccelTime = 7 };
 
@@ -100,9 +104,14 @@ class HiroxDialect final : public Dialect {
     std::string Answer(std::string_view line) override {
         const Words words = SplitWords(line);
         const auto reply = Run(words);
-        return reply ? *reply : std::string(kRefusal);
+        if (!reply) return std::string(kRefusal);
+        return reply->empty() ? std::string(kDone) : *reply;
     }
     std::string_view LineEnd() const override { return kLineEnd; }
+    LineSettings Line() const override {
+        return {
+            .baud = 38400, .stopBits = 2, .flowControl = FlowControl::kRtsCts, .hostLineEnd = "\r"};
+    }
     MotionModel& Motion() override { return motion_; }
 
   private:
@@ -150,11 +159,18 @@ class HiroxDialect final : public Dialect {
             sts |= kErrorBit | (limit == Limit::kPlus ? kPlusLimitBit : kMinusLimitBit);
         }
         const int32_t position = motion_.Position(axis);
+        const int64_t encoder =
+            int64_t{position} + (moving ? -Direction(axis) * kEncoderLag : kEncoderOffset);
         const int32_t speed = moving ? motion_.Speeds(axis).maxSpeed : 0;
         char line[128];
         std::snprintf(line, sizeof line, "@STS %d STS=%XH INP=0H OUT=0H POS=%d ENC=%d SPD=%d",
-                      axis + 1, sts, position, position, speed);
+                      axis + 1, sts, position, SaturateToInt32(encoder), speed);
         return line + std::string(kLineEnd);
+    }
+
+    // +1 or -1: the way a moving axis runs.
+    int64_t Direction(int axis) const {
+        return motion_.Target(axis) >= motion_.Position(axis) ? 1 : -1;
     }
 
     Reply Move(int axis, std::string_view modeWord, std::string_view valueWord) {
@@ -191,6 +207,9 @@ class HiroxDialect final : public Dialect {
         for (size_t i = 0; i < values.size(); ++i) {
             const int64_t parameter = first + static_cast<int64_t>(i);
             const int32_t value = SaturateToInt32(values[i]);
+            if ((parameter == kMaxSpeed || parameter == kStartSpeed) && value < 1) {
+                return std::nullopt;
+            }
             if (parameter == kMaxSpeed) speeds.maxSpeed = value;
             if (parameter == kStartSpeed) speeds.startSpeed = value;
             if (parameter == kAccelTime) speeds.accelMs = value;

@@ -4,7 +4,8 @@
 // Replies end with CR.
 //
 // Three queries are answered:
-//   "$"    the moving axes as a hexadecimal number: X 1, Y 2, Z 4;
+//   "$"    the moving axes as a hexadecimal number: X 1, Y 2, Z 4, and 8
+//          while any of them moves ("F" while all three run);
 //   "LMT"  the limit switches the axes at rest stand on, in hexadecimal:
 //          X plus 0x01, X minus 0x02, Y 0x04 and 0x08, Z 0x10 and 0x20;
 //   "P"    the position, "x,y,z".
@@ -31,6 +32,7 @@ constexpr std::string_view kLineEnd = "\r";
 constexpr std::string_view kRefusal = "?\r";
 constexpr int kX = 0, kY = 1, kZ = 2;
 constexpr int kAxes = 3;
+constexpr uint32_t kBusyBit = 0x08;  // in the "$" answer
 // Speeds and accelerations are settings from 1 to 100.
 constexpr int64_t kLowestSetting = 1;
 constexpr int64_t kHighestSetting = 100;
@@ -72,6 +74,7 @@ class PriorDialect final : public Dialect {
         return reply ? *reply : std::string(kRefusal);
     }
     std::string_view LineEnd() const override { return kLineEnd; }
+    LineSettings Line() const override { return {.hostLineEnd = "\r"}; }
     MotionModel& Motion() override { return motion_; }
 
   private:
@@ -156,7 +159,7 @@ class PriorDialect final : public Dialect {
         for (int axis = 0; axis < kAxes; ++axis) {
             if (motion_.Moving(axis)) bits |= 1u << axis;
         }
-        return bits;
+        return bits != 0 ? bits | kBusyBit : 0;
     }
 
     uint32_t LimitBits() const {

@@ -5,8 +5,19 @@
 // line to the simulator and writes the reply, carrying out the fault the
 // simulator is set to show. The thread blocks in poll and stops when the
 // runner is destroyed.
+//
+// Like a controller on a serial line, the runner hears only a host that runs
+// the line as the controller does: before serving a line it reads the line
+// settings the host set on the terminal (they belong to the terminal, so the
+// runner's own descriptor sees them) and compares what a pseudo-terminal
+// keeps: speed, stop bits, parity checking and flow control (it always
+// reports eight data bits). Lines are then cut at the controller's own line
+// end; a line sent at other settings or ended otherwise is noise, neither
+// carried out nor answered. Tests that drive the terminal by hand at other
+// settings switch the check off, and any CR or LF then ends a line.
 #pragma once
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -38,6 +49,8 @@ class PtySimulator {
     const std::string& SlavePath() const { return slavePath_; }
     // The runner's own descriptor of that device, for reading its line settings.
     int SlaveFd() const { return slave_; }
+    // On by default; see above. Takes effect from the next byte the host sends.
+    void CheckLineSettings(bool on) { checkLine_ = on; }
     // Makes `path` a symbolic link to the device, removed with the runner.
     // False when the link cannot be made (or one was made already).
     bool LinkAs(const std::string& path);
@@ -54,6 +67,8 @@ class PtySimulator {
     void Serve();
     // Serves one command line; false when serving is over.
     bool Handle(const std::string& line, Response& stream);
+    // Whether the host's line settings are the controller's.
+    bool HostAtLineSettings(const LineSettings& settings) const;
     // Writes `bytes`, waiting at most `boundMs` for a host that does not read
     // (what is left then is dropped); false when serving is over.
     bool Write(std::string_view bytes, int boundMs);
@@ -64,6 +79,8 @@ class PtySimulator {
     Simulator simulator_;
     std::mutex mutex_;
     const Trace trace_;
+    const LineSettings settings_;  // the controller's
+    std::atomic<bool> checkLine_ = true;
     int master_ = -1;
     int slave_ = -1;
     int stop_ = -1;  // an eventfd that ends serving

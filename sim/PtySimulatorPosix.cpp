@@ -13,6 +13,7 @@
 #include <climits>
 #include <cstdint>
 #include <stdexcept>
+#include <utility>
 
 #include "PtySimulator.h"
 
@@ -39,6 +40,39 @@ bool AddFlags(int fd, int statusFlags) {
            ::fcntl(fd, F_SETFD, descriptor | FD_CLOEXEC) == 0;
 }
 
+enum class Heard { kByte, kEmptyLine, kLine, kNoise };
+
+// Adds one byte from the host to `line`. Without `lineEnd` any CR or LF ends
+// a line; with it only its last byte does, and a line not ended by the whole
+// of `lineEnd`, or holding another CR or LF, is noise. A line comes back
+// without its line end.
+Heard TakeByte(char c, std::string_view lineEnd, std::string& line) {
+    const bool ends = lineEnd.empty() ? c == '\r' || c == '\n' : c == lineEnd.back();
+    if (!ends) {
+        if (line.size() < kMaxLineBytes) line += c;
+        return Heard::kByte;
+    }
+    const std::string_view before = lineEnd.empty() ? "" : lineEnd.substr(0, lineEnd.size() - 1);
+    const bool whole = line.ends_with(before);
+    if (whole) line.resize(line.size() - before.size());
+    if (whole && line.empty()) return Heard::kEmptyLine;
+    return whole && line.find_first_of("\r\n") == std::string::npos ? Heard::kLine : Heard::kNoise;
+}
+
+// The termios speed of `baud`; B0 for a rate no controller here runs at.
+speed_t SpeedOf(uint32_t baud) {
+    switch (baud) {
+        case 9600:
+            return B9600;
+        case 19200:
+            return B19200;
+        case 38400:
+            return B38400;
+        default:
+            return B0;
+    }
+}
+
 // Whole milliseconds until `deadline`, rounded up, at least 0.
 int MsUntil(SteadyClock::time_point deadline) {
     const auto left =
@@ -49,7 +83,9 @@ int MsUntil(SteadyClock::time_point deadline) {
 }  // namespace
 
 PtySimulator::PtySimulator(std::unique_ptr<Dialect> dialect, Trace trace)
-    : simulator_(std::move(dialect)), trace_(std::move(trace)) {
+    : simulator_(std::move(dialect)),
+      trace_(std::move(trace)),
+      settings_(simulator_.GetDialect().Line()) {
     if (::openpty(&master_, &slave_, nullptr, nullptr, nullptr) != 0) {
         throw std::runtime_error("cannot open a pseudo-terminal");
     }
@@ -98,32 +134,47 @@ void PtySimulator::CloseDescriptors() {
 
 void PtySimulator::Serve() {
     std::string line;
-    Response stream;  // the short lines that keep coming, if any
+    Response stream;  // the lines still to come after the reply, if any
     SteadyClock::time_point nextShortLine{};
+    SteadyClock::time_point lateLineAt{};
     char buffer[256];
     for (;;) {
-        const int timeout = stream.repeatLine.empty() ? -1 : MsUntil(nextShortLine);
+        int timeout = stream.repeatLine.empty() ? -1 : MsUntil(nextShortLine);
+        if (!stream.lateLine.empty()) {
+            const int late = MsUntil(lateLineAt);
+            timeout = timeout < 0 ? late : std::min(timeout, late);
+        }
         pollfd fds[2] = {{master_, POLLIN, 0}, {stop_, POLLIN, 0}};
         const int ready = ::poll(fds, 2, timeout);
         if (ready < 0 && errno == EINTR) continue;
         if (ready < 0 || fds[1].revents != 0) return;
         if (ready == 0) {
-            if (!Write(stream.repeatLine, 0)) return;
-            nextShortLine = SteadyClock::now() + std::chrono::milliseconds(stream.repeatMs);
+            const auto now = SteadyClock::now();
+            if (!stream.lateLine.empty() && now >= lateLineAt) {
+                if (!Write(std::exchange(stream.lateLine, {}), 0)) return;
+            }
+            if (!stream.repeatLine.empty() && now >= nextShortLine) {
+                if (!Write(stream.repeatLine, 0)) return;
+                nextShortLine = now + std::chrono::milliseconds(stream.repeatMs);
+            }
             continue;
         }
         if ((fds[0].revents & POLLIN) == 0) return;  // the line failed
         const ssize_t count = ::read(master_, buffer, sizeof buffer);
         if (count < 0 && (errno == EAGAIN || errno == EINTR)) continue;
         if (count <= 0) return;
+        stream.lateLine.clear();  // the host spoke first
+        const bool check = checkLine_;
         for (const char c : std::string_view(buffer, static_cast<size_t>(count))) {
-            if (c != '\r' && c != '\n') {
-                if (line.size() < kMaxLineBytes) line += c;
-            } else if (!line.empty()) {
+            const Heard heard = TakeByte(c, check ? settings_.hostLineEnd : "", line);
+            if (heard == Heard::kByte) continue;
+            if (heard == Heard::kLine && (!check || HostAtLineSettings(settings_))) {
                 if (!Handle(line, stream)) return;
-                line.clear();
-                nextShortLine = SteadyClock::now() + std::chrono::milliseconds(stream.repeatMs);
+                const auto now = SteadyClock::now();
+                nextShortLine = now + std::chrono::milliseconds(stream.repeatMs);
+                lateLineAt = now + std::chrono::milliseconds(stream.lateMs);
             }
+            line.clear();
         }
     }
 }
@@ -141,6 +192,28 @@ bool PtySimulator::Handle(const std::string& line, Response& stream) {
     }
     stream.repeatMs = std::max<uint32_t>(stream.repeatMs, 1);
     return (stream.delayMs == 0 || Pause(stream.delayMs)) && Write(stream.bytes, kWriteBoundMs);
+}
+
+bool PtySimulator::HostAtLineSettings(const LineSettings& settings) const {
+    termios t{};
+    if (::tcgetattr(slave_, &t) != 0) return false;
+    // The parity-enable flag does not stay on a pseudo-terminal; parity
+    // checking (INPCK) and the parity sense do.
+    Parity parity = Parity::kNone;
+    if ((t.c_iflag & INPCK) != 0) {
+        const bool odd = (t.c_cflag & PARODD) != 0;
+        if ((t.c_cflag & CMSPAR) != 0) {
+            parity = odd ? Parity::kMark : Parity::kSpace;
+        } else {
+            parity = odd ? Parity::kOdd : Parity::kEven;
+        }
+    }
+    FlowControl flow = FlowControl::kNone;
+    if ((t.c_cflag & CRTSCTS) != 0) flow = FlowControl::kRtsCts;
+    if ((t.c_iflag & (IXON | IXOFF)) != 0) flow = FlowControl::kXonXoff;
+    return ::cfgetospeed(&t) == SpeedOf(settings.baud) &&
+           ((t.c_cflag & CSTOPB) != 0) == (settings.stopBits == 2) && parity == settings.parity &&
+           flow == settings.flowControl;
 }
 
 bool PtySimulator::Write(std::string_view bytes, int boundMs) {

@@ -64,6 +64,7 @@ class QtDialect final : public Dialect {
         return reply ? *reply : std::string(kRefusal);
     }
     std::string_view LineEnd() const override { return kLineEnd; }
+    LineSettings Line() const override { return {.hostLineEnd = "\r\n"}; }
     MotionModel& Motion() override { return motion_; }
 
   private:

@@ -23,8 +23,10 @@
 //   FC-101G     "X,Y,0,a,b,0,r": plain decimals; a and b the state of each
 //               axis (K at rest, M moving, C on the plus limit, W on the
 //               minus limit); r "B" busy or "R" ready
-//   Mark-102    "+       100,-       200,K,l,r,K,r": a sign and the
-//               magnitude nine wide; l the limit (K none, L X, M Y, W both)
+//   Mark-102    "+       100,-       200,K,l,d,K,b": a sign and the
+//               magnitude nine wide; l the limit (K none, L X, M Y, W both);
+//               d the drive ("B" while an axis moves, else "R") and b the
+//               controller ("B" while busy, else "K")
 //   SHOT-202    "+       100,-       200,a,l,r", 27 characters: a "X" when
 //               the command before was refused, else "K"; l as Mark-102
 //   SHOT-204MS  four positions (the third and fourth axis read 0), then
@@ -114,6 +116,7 @@ class SigmaDialect final : public Dialect {
         return reply.value_or("NG") + std::string(kLineEnd);
     }
     std::string_view LineEnd() const override { return kLineEnd; }
+    LineSettings Line() const override { return {.hostLineEnd = "\r\n"}; }
     MotionModel& Motion() override { return motion_; }
 
   private:
@@ -298,7 +301,7 @@ class SigmaDialect final : public Dialect {
             1, (family_ == kShot204 ? kShot204LimitLetters : kLimitLetters)[onLimits]);
         const std::string acknowledged = refused_ ? "X" : "K";
         if (family_ == kMark) {
-            pieces.insert(pieces.end(), {"K", limit, ready, "K", ready});
+            pieces.insert(pieces.end(), {"K", limit, ready, "K", AnyMoving() ? "B" : "K"});
         } else if (family_ == kShot202) {
             pieces.insert(pieces.end(), {acknowledged, limit, ready});
         } else {

@@ -2,6 +2,17 @@
 
 namespace astrel::sim {
 
+namespace {
+
+// The last line of `reply` with its line end; empty when it does not end in one.
+std::string LastLine(const std::string& reply, std::string_view end) {
+    if (!reply.ends_with(end)) return {};
+    const size_t before = std::string_view(reply).substr(0, reply.size() - end.size()).rfind(end);
+    return reply.substr(before == std::string_view::npos ? 0 : before + end.size());
+}
+
+}  // namespace
+
 Response Simulator::Respond(std::string_view line) {
     Response response;
     if (fault_.fault == Fault::kHangUp) {
@@ -9,6 +20,13 @@ Response Simulator::Respond(std::string_view line) {
         return response;
     }
     response.bytes = Shape(dialect_->Answer(line));
+    if (std::string last = LastLine(response.bytes, dialect_->LineEnd()); !last.empty()) {
+        lastLine_ = std::move(last);
+    }
+    if (fault_.fault == Fault::kLate) {
+        response.delayMs = response.lateMs = fault_.lateMs;
+        response.lateLine = lastLine_;
+    }
     if (fault_.fault == Fault::kDelayed) response.delayMs = fault_.delayMs;
     if (fault_.fault == Fault::kEndlessShortLines) {
         response.repeatLine = fault_.shortLine + std::string(dialect_->LineEnd());

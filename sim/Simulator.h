@@ -22,6 +22,8 @@ enum class Fault {
     kHalfLine,           // only the first half of each reply, without its line end
     kEndlessShortLines,  // after each reply, short lines keep coming until the next command
     kHangUp,             // the controller's end closes when the next command arrives
+    kLate,               // replies come after lateMs, and lateMs after each command is
+                         // served the last line answered so far comes once more
 };
 
 struct FaultSettings {
@@ -29,6 +31,7 @@ struct FaultSettings {
     uint32_t delayMs = 500;        // kDelayed
     uint32_t intervalMs = 5;       // kEndlessShortLines: time between two lines
     std::string shortLine = "OK";  // kEndlessShortLines: each line's text, before the line end
+    uint32_t lateMs = 5;           // kLate
 };
 
 // What the controller does about one command line.
@@ -38,6 +41,11 @@ struct Response {
     bool hangUp = false;     // close the line instead (bytes is then empty)
     std::string repeatLine;  // written every repeatMs until the next command; empty: none
     uint32_t repeatMs = 0;
+    // Written once lateMs after bytes, unless the host sends something first:
+    // a line that comes late is one the host can drop before its next
+    // command, never one that lands inside the next exchange. Empty: none.
+    std::string lateLine;
+    uint32_t lateMs = 0;
 };
 
 inline constexpr std::string_view kGarbageLine = "?#!";
@@ -59,6 +67,7 @@ class Simulator {
 
     std::unique_ptr<Dialect> dialect_;
     FaultSettings fault_;
+    std::string lastLine_;  // the last reply line written, with its line end
 };
 
 }  // namespace astrel::sim

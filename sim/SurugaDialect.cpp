@@ -11,7 +11,7 @@
 //
 // The status byte is the digit "0" (0x30) with flags set in it: bit 7 while
 // the axis moves, bit 0 while it rests on its plus limit, bit 1 on its minus
-// limit.
+// limit, bit 6 while it rests at the origin (position 0): "p" there.
 //
 // At power-on the controller is in local mode ("MODE1"): the front panel has
 // the stage, and commands that move it or change its settings are ignored
@@ -39,6 +39,7 @@ constexpr unsigned kStatusBase = 0x30;
 constexpr unsigned kMovingBit = 0x80;
 constexpr unsigned kPlusLimitBit = 0x01;
 constexpr unsigned kMinusLimitBit = 0x02;
+constexpr unsigned kOriginBit = 0x40;
 
 // Removes an axis letter from the front of `text`: its axis, or -1 (text unchanged).
 int TakeAxis(std::string_view& text) {
@@ -80,6 +81,7 @@ class SurugaDialect final : public Dialect {
         return "";
     }
     std::string_view LineEnd() const override { return kLineEnd; }
+    LineSettings Line() const override { return {.hostLineEnd = "\r"}; }
     MotionModel& Motion() override { return motion_; }
 
   private:
@@ -98,6 +100,7 @@ class SurugaDialect final : public Dialect {
         if (motion_.Moving(axis)) bits |= kMovingBit;
         if (motion_.AtLimit(axis) == Limit::kPlus) bits |= kPlusLimitBit;
         if (motion_.AtLimit(axis) == Limit::kMinus) bits |= kMinusLimitBit;
+        if (!motion_.Moving(axis) && motion_.Position(axis) == 0) bits |= kOriginBit;
         return static_cast<char>(bits);
     }
 

@@ -29,7 +29,7 @@ const Names<sim::Fault> kFaults = {
     {"none", sim::Fault::kNone},          {"silent", sim::Fault::kSilent},
     {"garbage", sim::Fault::kGarbage},    {"delayed", sim::Fault::kDelayed},
     {"half-line", sim::Fault::kHalfLine}, {"endless-lines", sim::Fault::kEndlessShortLines},
-    {"hang-up", sim::Fault::kHangUp},
+    {"hang-up", sim::Fault::kHangUp},     {"late", sim::Fault::kLate},
 };
 
 // "14:03:07.215" in local time.

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstring>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -15,6 +17,19 @@ namespace astrel::test {
 namespace {
 
 using Positions = std::vector<int32_t>;
+
+// The entries of a catalogue list, joined by commas: `first`, then `next`
+// until it gives 0 (at most 16 entries).
+template <class First, class Next>
+std::string Entries(First first, Next next) {
+    std::string joined;
+    char entry[64] = {};
+    int32_t listed = first(entry);
+    for (int count = 0; listed == 1 && count < 16; ++count, listed = next(entry)) {
+        joined += (joined.empty() ? "" : ",") + std::string(entry);
+    }
+    return joined;
+}
 
 class Contract : public ::testing::TestWithParam<Maker> {
   protected:
@@ -36,6 +51,10 @@ class Contract : public ::testing::TestWithParam<Maker> {
 };
 
 TEST_P(Contract, AMoveRunsThenRestsAtItsTarget) {
+    EXPECT_EQ(GetStageStatus(stage.h), GetParam().freshStatus);
+    if (GetParam().busyQuery) {
+        EXPECT_EQ(IsStageRunning(stage.h), 0);
+    }
     ASSERT_EQ(MoveABS(stage.h, 3000, -2000, 1000), 1);
     EXPECT_EQ(GetStageStatus(stage.h), 1);
     if (GetParam().busyQuery) {
@@ -74,15 +93,30 @@ TEST_P(Contract, SettingTheOriginZeroesThePosition) {
     EXPECT_EQ(Position(), Expected({0, 0, 0}));
 }
 
+// X stops on its plus limit and the last axis on its minus limit: limit
+// patterns that differ per axis, and numbers above 9 where they are bits.
 TEST_P(Contract, ALimitStopsTheAxisAndIsReported) {
-    stage.With([](sim::Simulator& s) { s.GetDialect().Motion().SetLimits(0, -100000, 2000); });
-    ASSERT_EQ(MoveABS(stage.h, 5000, 0, 0), 1);
+    const int last = GetParam().axes - 1;
+    stage.With([last](sim::Simulator& s) {
+        s.GetDialect().Motion().SetLimits(0, -100000, 2000);
+        if (last > 0) s.GetDialect().Motion().SetLimits(last, -3000, 100000);
+    });
+    Positions target = {5000, 0, 0}, limited = {2000, 0, 0};
+    if (last > 0) {
+        target[static_cast<size_t>(last)] = -5000;
+        limited[static_cast<size_t>(last)] = -3000;
+    }
+    ASSERT_EQ(MoveABS(stage.h, target[0], target[1], target[2]), 1);
+    std::this_thread::sleep_for(std::chrono::milliseconds(400));  // both on their limits
     EXPECT_EQ(stage.WaitAtRest(), GetParam().limitStatus);
-    EXPECT_EQ(Position(), Expected({2000, 0, 0}));
+    EXPECT_EQ(Position(), Expected(limited));
     if (GetParam().limitQuery) {
         EXPECT_EQ(IsStopByLimit(stage.h, 0xFFFF), 1);
-        EXPECT_EQ(IsStopByLimit(stage.h, 0), 1);
-        EXPECT_EQ(IsStopByLimit(stage.h, 1), 0);
+        for (uint16_t axis = 0; axis < 3; ++axis) {
+            SCOPED_TRACE(axis);
+            EXPECT_EQ(IsStopByLimit(stage.h, axis),
+                      axis == 0 || (last > 0 && axis == last) ? 1 : 0);
+        }
     }
 }
 
@@ -92,24 +126,99 @@ TEST_P(Contract, AJogRunsUntilStopped) {
     EXPECT_EQ(GetStageStatus(stage.h), 1);
     ASSERT_EQ(StopJOG(stage.h), 1);
     EXPECT_EQ(stage.WaitAtRest(), 0);
+    if (GetParam().busyQuery) {
+        EXPECT_EQ(IsStageRunning(stage.h), 0);
+    }
     const Positions at = Position();
     EXPECT_GT(at[0] * GetParam().jogSign, 0);
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     EXPECT_EQ(Position(), at);
 }
 
+// The catalogue lists the model with its axis count, and the maker's speed
+// and acceleration units; a maker without a catalogue lists nothing.
+TEST_P(Contract, TheCatalogueListsTheModelAndItsUnits) {
+    const Maker& maker = GetParam();
+    int32_t axes = 0;
+    const auto withAxes = [&axes](int32_t listed, char* entry) {
+        std::strcat(entry, (":" + std::to_string(axes)).c_str());
+        return listed;
+    };
+    const std::string models =
+        Entries([&](char* e) { return withAxes(GetStageListFirst(maker.makerType, &axes, e), e); },
+                [&](char* e) { return withAxes(GetStageListNext(&axes, e), e); });
+    const int32_t listedAxes = maker.listedAxes != 0 ? maker.listedAxes : maker.axes;
+    const std::string entry = std::string(maker.model) + ":" + std::to_string(listedAxes);
+    EXPECT_EQ(("," + models + ",").find("," + entry + ",") != std::string::npos,
+              *maker.speedUnits != '\0')
+        << models;
+    EXPECT_EQ(Entries([&](char* unit) { return GetSpeedUnitListFirst(maker.makerType, unit); },
+                      GetSpeedUnitListNext),
+              maker.speedUnits);
+    EXPECT_EQ(Entries([&](char* unit) { return GetAcclUnitListFirst(maker.makerType, unit); },
+                      GetAcclUnitListNext),
+              maker.acclUnits);
+}
+
+// A speed the controller refuses leaves its speeds as they were, and where
+// the driver learns of the refusal it reports it.
+TEST_P(Contract, ARefusedSpeedChangesNothing) {
+    const auto maxSpeed = [this] {
+        return stage.With(
+            [](sim::Simulator& s) { return s.GetDialect().Motion().Speeds(0).maxSpeed; });
+    };
+    const int32_t before = maxSpeed();
+    const int32_t result = SetMoveSpeeds(stage.h, 0, 100, 0, 50);
+    if (GetParam().speedRefused) {
+        EXPECT_EQ(result, 0);
+    }
+    GetStageStatus(stage.h);  // answered once the lines before it are served
+    EXPECT_EQ(maxSpeed(), before);
+}
+
+// A line that comes late (a copy of the controller's last answer, after the
+// host has read it) is dropped before the next query: each answer is fresh.
+TEST_P(Contract, ALateLineIsNeverTakenForTheNextAnswer) {
+    const Maker& maker = GetParam();
+    stage.SetFault(sim::Fault::kLate);
+    stage.With([](sim::Simulator& s) { s.GetDialect().Motion().SetLimits(0, -100000, 2000); });
+    ASSERT_EQ(MoveABS(stage.h, 5000, -700, 300), 1);
+    EXPECT_EQ(GetStageStatus(stage.h), 1);  // a late copy of this answer would say "moving"
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));  // at rest by now
+    const auto late = [] { std::this_thread::sleep_for(std::chrono::milliseconds(30)); };
+    EXPECT_EQ(Position(), Expected({2000, -700, 300}));
+    late();
+    if (maker.limitQuery) {
+        EXPECT_EQ(IsStopByLimit(stage.h, 0), 1);
+        late();
+        EXPECT_EQ(IsStopByLimit(stage.h, 1), 0);
+        late();
+    }
+    if (maker.busyQuery) {
+        int32_t running = -1;
+        EXPECT_EQ(IsStageRunningEx(stage.h, &running), 1);
+        EXPECT_EQ(running, 0);
+        late();
+    }
+    EXPECT_EQ(GetStageStatus(stage.h), maker.limitStatus);
+}
+
 TEST_P(Contract, ASilentControllerIsNoReplyWithinTheTimeOut) {
     stage.SetFault(sim::Fault::kSilent);
-    const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(GetStageStatus(stage.h), 6);
-    const auto waited = std::chrono::steady_clock::now() - start;
-    EXPECT_LT(waited, std::chrono::milliseconds(2 * kTimeOutMs + 300));  // at most one resend
-    int32_t x = 11, y = 22, z = 33, running = 44;
-    EXPECT_EQ(GetStagePosition(stage.h, &x, &y, &z), 0);
-    EXPECT_EQ(IsStageRunningEx(stage.h, &running), 0);
-    EXPECT_EQ(IsStageRunning(stage.h), 0);
-    EXPECT_EQ(IsStopByLimit(stage.h, 0xFFFF), 0);
-    EXPECT_EQ((Positions{x, y, z, running}), (Positions{11, 22, 33, 44}));
+    for (const int16_t sign : {1, -1}) {  // whatever the signs, a failure writes nothing
+        SCOPED_TRACE(sign);
+        for (int32_t axis = 0; axis < 3; ++axis) ASSERT_EQ(SetAxisSign(stage.h, axis, sign), 1);
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(GetStageStatus(stage.h), 6);
+        const auto waited = std::chrono::steady_clock::now() - start;
+        EXPECT_LT(waited, std::chrono::milliseconds(2 * kTimeOutMs + 300));  // at most one resend
+        int32_t x = 11, y = 22, z = 33, running = 44;
+        EXPECT_EQ(GetStagePosition(stage.h, &x, &y, &z), 0);
+        EXPECT_EQ(IsStageRunningEx(stage.h, &running), 0);
+        EXPECT_EQ(IsStageRunning(stage.h), 0);
+        EXPECT_EQ(IsStopByLimit(stage.h, 0xFFFF), 0);
+        EXPECT_EQ((Positions{x, y, z, running}), (Positions{11, 22, 33, 44}));
+    }
 }
 
 TEST_P(Contract, AGarbageReplyIsNoUsableReply) {

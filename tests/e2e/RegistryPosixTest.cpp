@@ -23,6 +23,7 @@ using Registry = NoHandlesTaken;
 TEST_F(Registry, OpenComPortAttachesKeepsAndReopensTheDriver) {
     SimController first(0, "QT3", 0);
     SimController second(0, "QT3", 4);
+    second.CheckLineSettings(false);  // it is asked with a CR alone below
     const int32_t h = QtHandle();
     const struct {
         int16_t maker;

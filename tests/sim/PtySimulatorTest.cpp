@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -53,11 +54,20 @@ TEST(PtySimulator, ServesTheHostOverAPseudoTerminal) {
         const char* written;
         const char* reply;
         int64_t notBeforeMs = 0;
+        speed_t speed = B9600;  // the controller's
+        bool checkLine = true;
     } cases[] = {
         {"EmptyLinesAreSkipped", {}, "\r\nQ:A0B0C0\r\n", "42,0,0\r\n"},
-        {"LineFeedEndsALine", {}, "Q:C0A0\n", "0,42\r\n"},
+        {"AnotherSpeedIsNoise", {}, "Q:0\r\n", "", -1, B19200},
+        {"AnotherLineEndIsNoise", {}, "Q:0\n", "", -1},
+        {"UncheckedAnyLineEndEndsALine", {}, "Q:C0A0\n", "0,42\r\n", 0, B19200, false},
         {"HalfLine", {.fault = Fault::kHalfLine}, "Q:0\r\n", "42,"},
         {"Delayed", {.fault = Fault::kDelayed, .delayMs = 200}, "Q:0\r\n", "42,0,0\r\n", 200},
+        {"LateRepliesThenTheLastLineOnceMore",
+         {.fault = Fault::kLate, .lateMs = 50},
+         "Q:0\r\n",
+         "42,0,0\r\n42,0,0\r\n",
+         50},
         {"EndlessShortLinesUntilTheNextCommand",
          {.fault = Fault::kEndlessShortLines, .intervalMs = 5, .shortLine = "OK"},
          "Q:0\r\n",
@@ -73,6 +83,7 @@ TEST(PtySimulator, ServesTheHostOverAPseudoTerminal) {
                              const std::lock_guard lock(traced);
                              if (host) fromHost.emplace_back(text);
                          });
+        pty.CheckLineSettings(row.checkLine);
         pty.With([&](Simulator& simulator) {
             simulator.SetFault(row.fault);
             simulator.GetDialect().Motion().SetPosition(0, 42);
@@ -82,6 +93,11 @@ TEST(PtySimulator, ServesTheHostOverAPseudoTerminal) {
         ASSERT_TRUE(pty.LinkAs(link));
         const int fd = ::open(link.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
         ASSERT_GE(fd, 0);
+        termios settings{};
+        ASSERT_EQ(::tcgetattr(fd, &settings), 0);
+        ::cfmakeraw(&settings);
+        ::cfsetspeed(&settings, row.speed);
+        ASSERT_EQ(::tcsetattr(fd, TCSANOW, &settings), 0);
         const std::string written = row.written;
         ASSERT_EQ(::write(fd, written.data(), written.size()),
                   static_cast<ssize_t>(written.size()));
@@ -97,7 +113,8 @@ TEST(PtySimulator, ServesTheHostOverAPseudoTerminal) {
         std::string line = written;  // each row writes one command
         std::erase_if(line, [](char c) { return c == '\r' || c == '\n'; });
         const std::lock_guard lock(traced);
-        EXPECT_EQ(fromHost, std::vector<std::string>{line});
+        EXPECT_EQ(fromHost, std::string(row.reply).empty() ? std::vector<std::string>{}
+                                                           : std::vector<std::string>{line});
     }
 }
 
