@@ -80,15 +80,12 @@ TEST(Cp310Driver, CommandTable) {
         {"CP-310", NoPosition, kQ, 0, {{"Q:", "+1,-,+3,K,0"}}},
         {"CP-500", NoPosition, kQ, 0, {{"Q:", "+1,+2,+3,K,0"}}},
         {"CP-310", [](auto& d) { return d.GetStagePosition(nullptr, nullptr, nullptr); }, {}, 0},
-        {"CP-310", Limit(0), kQ, 1, {{"Q:", "+0,+0,+0,K,5"}}},
-        {"CP-310", Limit(1), kQ, 0, {{"Q:", "+0,+0,+0,K,5"}}},
         {"CP-310", Limit(0xFFFF), kQ, 1, {{"Q:", "+0,+0,+0,K,4"}}},
         {"CP-500", Limit(0xFFFF), kQ, 0, {{"Q:", "+0,+0,K,4"}}},
         {"CP-500", Limit(2), {}, 0},
         // Running through "!:": "R" and "I" rest, any other answer is busy;
         // an empty answer is not known.
         {"CP-310", RunningEx, kBusy, 1, {{"!:", "R"}}},
-        {"CP-310", RunningEx, kBusy, 1, {{"!:", "I"}}},
         {"CP-310", RunningEx, kBusy, 11, {{"!:", "B"}}},
         {"CP-310", RunningEx, {"!:", "!:"}, 11, {{"!:", ""}, {"!:", "B"}}},
         {"CP-310", RunningEx, kBusy, -50, {{"!:", "\r\n"}}},

@@ -173,7 +173,6 @@ TEST(SigmaDriver, StatusLineTable) {
         {kFc1, "5,0,0,K,M,0,R", 0, 0, 0, 5, 0},     // the second state is not looked at
         {kFc, "100,x,0,K,K,0,R", 6, 0, 0, -9, -9},  // a position that is no number
         {kFc, "100,200,0,K,K,0", 6, 0, 0, -9, -9},  // a piece missing
-        {kMark, "+       100,-       200,0,K,B,0,B", 1, 0, 0, 100, -200},
         {kMark, "-2147483647,*7,0,M,R,0,R", 4, 0, 1, -INT32_MAX, 7},
         {kMark, "+1,-2,0,Q,R,0,R", 7, 0, 0, -9, -9},
     };
