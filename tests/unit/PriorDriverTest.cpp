@@ -35,6 +35,7 @@ TEST(PriorDriver, CommandTable) {
         {kModel, RunningEx, statusTwice, -50, {{"$:", "0"}, {"$:", "x"}}},
         // Limits: X 0x03, Y 0x0C, Z 0x30, any axis any bit, and no axis 3; failures give 0, not 6.
         {kModel, Limit(0xFFFF), limits, 1, {{"LMT:", "40"}}},
+        {kModel, Limit(2), limits, 0, {{"LMT:", "0F"}}},
         {kModel, Limit(0), limits, 0, {{"LMT:", "3,"}}},
         {kModel, Limit(3), {}, 0},
         // Positions: three numeric pieces (more are ignored), or nothing is written.
