@@ -22,14 +22,14 @@ using std::chrono::steady_clock;
 
 struct Heard {
     std::string bytes;
-    int64_t firstByteMs = -1;  // after the read began
+    int64_t firstByteMs = -1;  // after the command was written
 };
 
-// Reads what arrives: waits up to `firstMs` for the first byte, then takes
-// bytes until none comes for `quietMs` or `totalMs` have passed.
-Heard Listen(int fd, int firstMs, int quietMs, int totalMs) {
+// Reads what arrives after a command written at `start`: waits up to
+// `firstMs` for the first byte, then takes bytes until none comes for
+// `quietMs` or `totalMs` have passed.
+Heard Listen(int fd, steady_clock::time_point start, int firstMs, int quietMs, int totalMs) {
     Heard heard;
-    const auto start = steady_clock::now();
     const auto elapsed = [&] {
         return std::chrono::duration_cast<std::chrono::milliseconds>(steady_clock::now() - start)
             .count();
@@ -99,9 +99,10 @@ TEST(PtySimulator, ServesTheHostOverAPseudoTerminal) {
         ::cfsetspeed(&settings, row.speed);
         ASSERT_EQ(::tcsetattr(fd, TCSANOW, &settings), 0);
         const std::string written = row.written;
+        const auto sent = steady_clock::now();
         ASSERT_EQ(::write(fd, written.data(), written.size()),
                   static_cast<ssize_t>(written.size()));
-        const Heard heard = Listen(fd, 400, 100, 500);
+        const Heard heard = Listen(fd, sent, 400, 100, 500);
         ::close(fd);
         if (row.fault.fault == Fault::kEndlessShortLines) {
             // They keep coming: at least the reply and three of them.
