@@ -28,10 +28,6 @@ constexpr MakerRow Row(int16_t makerType, const char* catalogueName) {
             [](const CAstrelBase& d) { return dynamic_cast<const Driver*>(&d) != nullptr; }};
 }
 
-constexpr MakerRow Listed(int16_t makerType, const char* catalogueName) {
-    return {makerType, catalogueName, nullptr, nullptr};
-}
-
 // One row per maker. Maker type 5 has no driver and no entry.
 constexpr std::array kMakers = {
     Row<CAstrelQT>(kMakerQT, "\x92\x86\x89\x9B\x90\xB8\x8B\x40"),  // QT controllers

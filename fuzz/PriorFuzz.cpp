@@ -1,0 +1,4 @@
+#include "DriverFuzz.h"
+#include "makers/CAstrelPrior.h"
+
+ASTREL_DRIVER_FUZZER(CAstrelPrior, 1)

@@ -1,0 +1,4 @@
+#include "DriverFuzz.h"
+#include "makers/CAstrelSuruga.h"
+
+ASTREL_DRIVER_FUZZER(CAstrelSuruga, 2)
