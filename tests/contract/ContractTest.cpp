@@ -12,11 +12,10 @@
 #include "Astrel.h"
 #include "Makers.h"
 #include "SimStage.h"
+#include "StageHandles.h"
 
 namespace astrel::test {
 namespace {
-
-using Positions = std::vector<int32_t>;
 
 // The entries of a catalogue list, joined by commas: `first`, then `next`
 // until it gives 0 (at most 16 entries).
@@ -35,17 +34,9 @@ class Contract : public ::testing::TestWithParam<Maker> {
   protected:
     static constexpr int32_t kTimeOutMs = 300;
 
-    // The position read back, for the axes the model moves.
-    Positions Position() {
-        int32_t xyz[3] = {-7, -7, -7};
-        EXPECT_EQ(GetStagePosition(stage.h, &xyz[0], &xyz[1], &xyz[2]), 1);
-        return Positions(xyz, xyz + GetParam().axes);
-    }
-    // `xyz` cut to the axes the model moves.
-    Positions Expected(Positions xyz) {
-        xyz.resize(static_cast<size_t>(GetParam().axes));
-        return xyz;
-    }
+    // The position read back, and `xyz`, for the axes the model moves.
+    Positions Position() { return ReadPosition(stage.h, GetParam().axes); }
+    Positions Expected(Positions xyz) { return FirstAxes(std::move(xyz), GetParam().axes); }
 
     SimStage stage{GetParam().makerType, GetParam().model, kTimeOutMs};
 };

@@ -23,7 +23,6 @@
 namespace astrel::test {
 namespace {
 
-using Positions = std::vector<int32_t>;
 using SteadyClock = std::chrono::steady_clock;
 
 constexpr uint16_t kSilentCom2 = 1;
@@ -44,19 +43,6 @@ int64_t ThreadCpuUs() {
     return us(kernel) + us(user);
 }
 
-// The position read back, for the first `axes` axes.
-Positions Position(int32_t h, int axes = 3) {
-    int32_t xyz[3] = {-7, -7, -7};
-    EXPECT_EQ(GetStagePosition(h, &xyz[0], &xyz[1], &xyz[2]), 1);
-    return Positions(xyz, xyz + axes);
-}
-
-// `xyz` cut to the first `axes` axes.
-Positions FirstAxes(Positions xyz, int axes) {
-    xyz.resize(static_cast<size_t>(axes));
-    return xyz;
-}
-
 // A maker's model served on a COM port.
 struct ComStage {
     uint16_t port;  // port index: 0 is COM1
@@ -73,16 +59,11 @@ std::vector<ComStage> ServedStages() {
     const char* list = std::getenv("ASTREL_COM_STAGES");
     std::istringstream words(list != nullptr ? list : "");
     for (std::string word; words >> word;) {
-        std::istringstream fields(word);
-        int com = 0, makerType = -1;
-        char colon = 0;
-        std::string model;
-        if (!(fields >> com >> colon >> makerType >> colon) || !std::getline(fields, model)) {
-            continue;
-        }
         for (const Maker& maker : kMakers) {
-            if (maker.makerType == makerType && model == maker.model && com >= 1 && com <= 10) {
-                stages.push_back({static_cast<uint16_t>(com - 1), maker});
+            for (int com = 1; com <= 10; ++com) {
+                const std::string listed = std::to_string(com) + ":" +
+                                           std::to_string(maker.makerType) + ":" + maker.model;
+                if (word == listed) stages.push_back({static_cast<uint16_t>(com - 1), maker});
             }
         }
     }
@@ -94,17 +75,13 @@ using ComPort = NoHandlesTaken;
 // Port index n opens "\\.\COM<n+1>", COM10 included (COM1 is one of the
 // stages above); index 7 is COM8, where nothing is; other indexes name no port.
 TEST_F(ComPort, IndexNineOpensCom10) {
-    const struct {
-        uint16_t port;
-        int32_t opened;
-    } rows[] = {{9, 1}, {7, 0}, {10, 0}, {0xFFFF, 0}};
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.port);
-        const int32_t h = QtHandle(row.port, kTimeOutMs);
-        EXPECT_EQ(OpenComPort(h), row.opened);
+    for (const uint16_t port : {9, 7, 10, 0xFFFF}) {
+        SCOPED_TRACE(port);
+        const int32_t h = QtHandle(port, kTimeOutMs);
+        EXPECT_EQ(OpenComPort(h), port == 9 ? 1 : 0);
         // An open port reaches its controller, which answers at rest; a port that
         // did not open gives no reply.
-        EXPECT_EQ(GetStageStatus(h), row.opened == 1 ? 0 : 6);
+        EXPECT_EQ(GetStageStatus(h), port == 9 ? 0 : 6);
         ReleaseAstrel(h);
     }
 }
@@ -128,25 +105,25 @@ TEST_P(ComPortStage, MovesJogsStopsAndReportsItsPosition) {
     }
     EXPECT_EQ(WaitAtRest(h), 0);
     EXPECT_EQ(IsStageRunning(h), 0);
-    EXPECT_EQ(Position(h, maker.axes), FirstAxes({3000, -2000, 1000}, maker.axes));
+    EXPECT_EQ(ReadPosition(h, maker.axes), FirstAxes({3000, -2000, 1000}, maker.axes));
 
     ASSERT_EQ(MoveREL(h, -500, 500, -500), 1);
     EXPECT_EQ(WaitAtRest(h), 0);
-    EXPECT_EQ(Position(h, maker.axes), FirstAxes({2500, -1500, 500}, maker.axes));
+    EXPECT_EQ(ReadPosition(h, maker.axes), FirstAxes({2500, -1500, 500}, maker.axes));
 
     ASSERT_EQ(MoveJOG(h, 1, 0, 0), 1);
     std::this_thread::sleep_for(std::chrono::milliseconds(150));
     EXPECT_EQ(GetStageStatus(h), 1);
     ASSERT_EQ(StopJOG(h), 1);
     EXPECT_EQ(WaitAtRest(h), 0);
-    const Positions stopped = Position(h, maker.axes);
+    const Positions stopped = ReadPosition(h, maker.axes);
     EXPECT_GT((stopped[0] - 2500) * maker.jogSign, 0);
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    EXPECT_EQ(Position(h, maker.axes), stopped);
+    EXPECT_EQ(ReadPosition(h, maker.axes), stopped);
 
     ASSERT_EQ(MoveOriginPosition(h), 1);
     EXPECT_EQ(WaitAtRest(h), 0);
-    EXPECT_EQ(Position(h, maker.axes), FirstAxes({0, 0, 0}, maker.axes));
+    EXPECT_EQ(ReadPosition(h, maker.axes), FirstAxes({0, 0, 0}, maker.axes));
 }
 
 INSTANTIATE_TEST_SUITE_P(Makers, ComPortStage, ::testing::ValuesIn(ServedStages()),

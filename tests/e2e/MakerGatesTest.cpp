@@ -13,72 +13,49 @@
 namespace astrel::test {
 namespace {
 
-using Lines = std::vector<std::string>;
+// The trigger exports' results in one number: SetTrigger, OnceTrigger and
+// StopTrigger add theirs, GetTriggerRange ten times its own, and 1000 when
+// the range it gives is not `lower`..`upper`.
+int32_t Triggers(int32_t h, int32_t from, int32_t to, int32_t lower, int32_t upper) {
+    int32_t low = 11, high = 22;
+    const int32_t results = SetTrigger(h, from, to) + OnceTrigger(h) + StopTrigger(h) +
+                            GetTriggerRange(h, &low, &high) * 10;
+    return results + (low == lower && high == upper ? 0 : 1000);
+}
 
 TEST(MakerGates, CallsReachTheirMakerOrPassOver) {
     const struct {
         const char* name;
         std::function<int32_t(int32_t)> call;
         int32_t result;
-        Lines heard;  // by the controller
+        std::vector<std::string> heard;  // by the controller
         int16_t maker = 0;
         const char* model = "QT3";
     } cases[] = {
+        // clang-format off
         {"axis assignment reaches a QT stage",
-         [](int32_t h) { return SetAxisNum(h, 2, 1, 0) + SetAxisNum(h, 4, 1, 0) + StopNow(h); },
-         2,
-         {"E:"}},
+         [](int32_t h) { return SetAxisNum(h, 2, 1, 0) + SetAxisNum(h, 4, 1, 0) + StopNow(h); }, 2, {"E:"}},
         {"a stored maker type of another maker closes the gate",
-         [](int32_t h) {
-             SetUseMakerType(h, 3);
-             return SetAxisNum(h, 4, 1, 0) + StopNow(h);
-         },
-         2,
-         {"E:"}},
-        {"a driver of another maker's class closes the gate",
-         [](int32_t h) {
-             SetUseMakerType(h, 0);  // the SHOT driver stays attached until the next open
-             return SetAxisNum(h, 0, 1, 0xFFFF) + StopNow(h);
-         },
-         2,
-         {"L:E"},
-         3,
-         "SHOT-202"},
+         [](int32_t h) { SetUseMakerType(h, 3); return SetAxisNum(h, 4, 1, 0) + StopNow(h); }, 2, {"E:"}},
+        {"a driver of another maker's class closes the gate",  // attached until the next open
+         [](int32_t h) { SetUseMakerType(h, 0); return SetAxisNum(h, 0, 1, 0xFFFF) + StopNow(h); }, 2,
+         {"L:E"}, 3, "SHOT-202"},
         {"trigger exports pass over a QT stage",
-         [](int32_t h) {
-             int32_t lower = 11, upper = 22;
-             const int32_t r = SetTrigger(h, 1, 2) + OnceTrigger(h) + StopTrigger(h) +
-                               GetTriggerRange(h, &lower, &upper);
-             return r + (lower == 11 && upper == 22 ? 0 : 100) + StopNow(h);
-         },
-         5,
-         {"E:"}},
+         [](int32_t h) { return Triggers(h, 1, 2, 11, 22) + StopNow(h); }, 14, {"E:"}},
         {"both direction exports reach the driver",
-         [](int32_t h) {
-             return StgSetStageDirection(h, 3, -1) + CP310SetStageDirection(h, 1, -1);
-         },
-         1,
+         [](int32_t h) { return StgSetStageDirection(h, 3, -1) + CP310SetStageDirection(h, 1, -1); }, 1,
          {"P:18R", "P:18A0B1C0"}},
         {"signs other than -1 count as +1",
          [](int32_t h) {
-             const int32_t stored = SetAxisSign(h, 0, -1) + SetAxisSign(h, 0, 0) +
-                                    SetAxisSign(h, 1, 2) + SetAxisSign(h, 3, -1);
-             return stored + MoveREL(h, 1, 2, 0);
-         },
-         4,
-         {"MGO:A1B2"}},
-        {"the trigger reaches a SHOT stage; a null bound is refused",
-         [](int32_t h) {
-             int32_t lower = 11, upper = 22;
-             const int32_t r = SetTrigger(h, 0, 500) + OnceTrigger(h) + StopTrigger(h) +
-                               GetTriggerRange(h, &lower, &upper) * 10 +
-                               GetTriggerRange(h, nullptr, &upper) * 100;
-             return r + (lower == 2 && upper == 30000 ? 0 : 1000);
-         },
-         13,
-         {"T:P1P500", "T:M", "T:S"},
-         3,
+             return SetAxisSign(h, 0, -1) + SetAxisSign(h, 0, 0) + SetAxisSign(h, 1, 2) +
+                    SetAxisSign(h, 3, -1) + MoveREL(h, 1, 2, 0);
+         }, 4, {"MGO:A1B2"}},
+        {"the trigger reaches a SHOT stage", [](int32_t h) { return Triggers(h, 0, 500, 2, 30000); },
+         13, {"T:P1P500", "T:M", "T:S"}, 3, "SHOT-204MS"},
+        {"a null bound is refused",
+         [](int32_t h) { int32_t upper = 0; return GetTriggerRange(h, nullptr, &upper); }, 0, {}, 3,
          "SHOT-204MS"},
+        // clang-format on
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

@@ -29,61 +29,43 @@ TEST(MotionModel, MovesByItsSpeedsAndStopsAtLimits) {
     const Act stop = [](MotionModel& m) { m.Stop(0); };
     const Act far = [](MotionModel& m) { m.MoveTo(0, 100000); };
     const Act jogPlus = [](MotionModel& m) { m.Jog(0, 1); };
+    const Act to10000 = [](MotionModel& m) { m.MoveTo(0, 10000); };
     const struct {
         const char* name;
         std::vector<Step> steps;
     } cases[] = {
-        {"MoveTakesTheTimeItsSpeedsSay",
-         {{0, [](MotionModel& m) { m.MoveTo(0, 10000); }, 0, true},
-          {50, nullptr, 287, true},  // 1 unit/ms rising by 0.19 per ms
-          {100, nullptr, 1050, true},
-          {594, nullptr, 9998, true},
-          {595, nullptr, 10000, false}}},
+        // clang-format off
+        {"MoveTakesTheTimeItsSpeedsSay",  // 1 unit/ms rising by 0.19 per ms
+         {{0, to10000, 0, true}, {50, nullptr, 287, true}, {100, nullptr, 1050, true},
+          {594, nullptr, 9998, true}, {595, nullptr, 10000, false}}},
         {"ShortMoveTurnsBackBeforeTopSpeed",
-         {{0, [](MotionModel& m) { m.MoveBy(0, -100); }, 0, true},
-          {36, nullptr, -99, true},
-          {37, nullptr, -100, false}}},
+         {{0, [](MotionModel& m) { m.MoveBy(0, -100); }, 0, true}, {36, nullptr, -99, true}, {37, nullptr, -100, false}}},
         {"MovePastALimitStopsOnItUntilMovedAway",
-         {{0, [](MotionModel& m) { m.MoveTo(0, 5 * kMax); }, 0, true},
-          {50095, nullptr, kMax, false, Limit::kPlus},
-          {50095, [](MotionModel& m) { m.MoveBy(0, -10); }, kMax, true},
-          {60000, nullptr, kMax - 10, false}}},
+         {{0, [](MotionModel& m) { m.MoveTo(0, 5 * kMax); }, 0, true}, {50095, nullptr, kMax, false, Limit::kPlus},
+          {50095, [](MotionModel& m) { m.MoveBy(0, -10); }, kMax, true}, {60000, nullptr, kMax - 10, false}}},
         {"JogRunsToTheLimit",
-         {{0, [](MotionModel& m) { m.Jog(0, -1); }, 0, true},
-          {60000, nullptr, kMin, false, Limit::kMinus}}},
+         {{0, [](MotionModel& m) { m.Jog(0, -1); }, 0, true}, {60000, nullptr, kMin, false, Limit::kMinus}}},
         {"StopWhileCruisingRampsDown",
-         {{0, far, 0, true},
-          {300, stop, 5050, true},
-          {399, nullptr, 6098, true},
-          {400, nullptr, 6100, false}}},
+         {{0, far, 0, true}, {300, stop, 5050, true}, {399, nullptr, 6098, true}, {400, nullptr, 6100, false}}},
         {"StopWhileSpeedingUpRampsDownFromThere",
          {{0, far, 0, true}, {50, stop, 287, true}, {100, nullptr, 575, false}}},
         {"EmergencyStopHaltsAtOnce",
          {{0, jogPlus, 0, true}, {300, [](MotionModel& m) { m.EmergencyStop(0); }, 5050, false}}},
         {"TimeScaleSpeedsEverythingUp",
-         {{0, [](MotionModel& m) { m.SetTimeScale(10); }, 0, false},
-          {0, [](MotionModel& m) { m.MoveTo(0, 10000); }, 0, true},
-          {59, nullptr, 9992, true},
-          {60, nullptr, 10000, false}}},
+         {{0, [](MotionModel& m) { m.SetTimeScale(10); }, 0, false}, {0, to10000, 0, true},
+          {59, nullptr, 9992, true}, {60, nullptr, 10000, false}}},
         {"RedefiningShiftsTheLimitsWithTheCounter",
-         {{0, [](MotionModel& m) { m.SetPosition(0, 500); }, 500, false},
-          {60000, jogPlus, 500, true},
+         {{0, [](MotionModel& m) { m.SetPosition(0, 500); }, 500, false}, {60000, jogPlus, 500, true},
           {120000, nullptr, kMax + 500, false, Limit::kPlus}}},
         {"RedefiningAMovingAxisStopsIt",
          {{0, jogPlus, 0, true}, {300, [](MotionModel& m) { m.SetPosition(0, 7); }, 7, false}}},
         {"HomeReturnsToZero",
          {{0, [](MotionModel& m) { m.SetPosition(0, 5000); }, 5000, false},
-          {0, [](MotionModel& m) { m.Home(0); }, 5000, true},
-          {345, nullptr, 0, false}}},
+          {0, [](MotionModel& m) { m.Home(0); }, 5000, true}, {345, nullptr, 0, false}}},
         {"SpeedsApplyToTheNextMove",
-         {{0,
-           [](MotionModel& m) {
-               m.SetSpeeds(0, {1000, 1000, 0});
-           },
-           0, false},
-          {0, [](MotionModel& m) { m.MoveTo(0, 500); }, 0, true},
-          {499, nullptr, 499, true},
-          {500, nullptr, 500, false}}},
+         {{0, [](MotionModel& m) { m.SetSpeeds(0, {1000, 1000, 0}); }, 0, false},
+          {0, [](MotionModel& m) { m.MoveTo(0, 500); }, 0, true}, {499, nullptr, 499, true}, {500, nullptr, 500, false}}},
+        // clang-format on
     };
     for (const auto& row : cases) {
         SCOPED_TRACE(row.name);

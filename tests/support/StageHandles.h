@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "Astrel.h"
 #include "gtest/gtest.h"
@@ -50,6 +51,21 @@ inline std::string StageName(int32_t h) {
     std::string copy = name != nullptr ? name : "<null>";
     FreeStageName(name);
     return copy;
+}
+
+using Positions = std::vector<int32_t>;
+
+// The position of `h` read back (which must succeed), for its first `axes` axes.
+inline Positions ReadPosition(int32_t h, int axes) {
+    int32_t xyz[3] = {-7, -7, -7};
+    EXPECT_EQ(GetStagePosition(h, &xyz[0], &xyz[1], &xyz[2]), 1);
+    return Positions(xyz, xyz + axes);
+}
+
+// `xyz` cut to its first `axes` axes.
+inline Positions FirstAxes(Positions xyz, int axes) {
+    xyz.resize(static_cast<size_t>(axes));
+    return xyz;
 }
 
 // Polls GetStageStatus of `h` while it reports motion (1), at most `ms`, and

@@ -46,37 +46,26 @@ TEST(Tool, SubcommandsReportWhatHappenedAndWhy) {
         const char* err = "";
         sim::Fault fault = sim::Fault::kNone;
     } runs[] = {
+        // clang-format off
         {"MakersInUtf8", {"makers"}, 0, kQtMakerUtf8},
         {"ModelsWithAxes", {"models", "qt"}, 0, "QT3    3"},
-        {"MoveAndWait",
-         {"move", "1500", "-700", "300", "--wait", "@stage"},
-         0,
-         "at rest: X 1500  Y -700  Z 300"},
+        {"MoveAndWait", {"move", "1500", "-700", "300", "--wait", "@stage"}, 0, "at rest: X 1500  Y -700  Z 300"},
         {"RelativeMove", {"move", "--relative", "100", "100", "100", "--wait", "@stage"}, 0},
         {"Position", {"position", "@stage"}, 0, "X 1600  Y -600  Z 400"},
         {"RawExchange", {"raw", "Q:A0B0C0", "@stage"}, 0, "1600,-600,400"},
         {"SetOrigin", {"set-origin", "@stage"}, 0, "position now: X 0  Y 0  Z 0"},
         {"Status", {"status", "@stage"}, 0, "status 0: at rest"},
         {"TraceOnStderr", {"status", "--trace", "@stage"}, 0, "", " -> \"Q:A0B0C0\\r\\n\""},
-        {"SilentController",
-         {"status", "@stage"},
-         4,
-         "",
-         "reading the status: GetStageStatus on /dev/pts/",
+        {"SilentController", {"status", "@stage"}, 4, "", "reading the status: GetStageStatus on /dev/pts/",
          sim::Fault::kSilent},
-        {"UnknownModel",
-         {"status", "--maker", "0", "--model", "QT9", "--device", "/dev/null"},
-         2,
-         "",
+        {"UnknownModel", {"status", "--maker", "0", "--model", "QT9", "--device", "/dev/null"}, 2, "",
          "the maker has no stage model \"QT9\" (models: QT1, QT2, QT3, MSC2)"},
-        {"MissingDevice",
-         {"status", "--maker", "qt", "--model", "QT3", "--device", "/no/tty"},
-         3,
-         "",
+        {"MissingDevice", {"status", "--maker", "qt", "--model", "QT3", "--device", "/no/tty"}, 3, "",
          "OpenComPort on /no/tty: cannot open it: no such device (COM1)"},
         {"UnknownMaker", {"status", "--maker", "acme", "--model", "QT3"}, 2, "", "unknown maker"},
         {"MissingCoordinate", {"move", "1", "2", "@stage"}, 2},
         {"HelpGivesExitCodes", {"--help"}, 0, "130  interrupted by Ctrl-C"},
+        // clang-format on
     };
     SimController controller(0, "QT3");
     for (const auto& row : runs) {

@@ -55,6 +55,7 @@ TEST(HiroxDriver, CommandTable) {
         return d.GetStageList(0, &axes, nullptr) * axes;
     };
     const Row rows[] = {
+        // clang-format off
         // One command per axis in use, X first; names match in any case.
         {"ct-7_1", Abs(5, 6, 7), {"@PTP 1 8000H 5"}, 1},
         {"TH3", Rel(10, -20, 30), {"@PTP 1 0 10", "@PTP 2 0 -20", "@PTP 3 0 30"}, 1},
@@ -75,11 +76,8 @@ TEST(HiroxDriver, CommandTable) {
         {"TH3", SpeedParams(2, 10, 20, 5), {"@SYS 3 13 20", "@SYS 3 14 10"}, 1},
         // Remote mode: "@MOD 0" always; then per axis, the next axis's "@POS" first.
         {"TH3", Remote(0), {"@MOD 0"}, 1},
-        {"CT-7_2",
-         Remote(-1),
-         {"@MOD 0", "@POS 2 OFF ?", "@POS 1 OFF ?", "@INI 1 0", "@INI 1 1", "@INI 1 2",
-          "@POS 3 OFF ?", "@POS 2 OFF ?", "@INI 2 0", "@INI 2 1", "@INI 2 2"},
-         1},
+        {"CT-7_2", Remote(-1), {"@MOD 0", "@POS 2 OFF ?", "@POS 1 OFF ?", "@INI 1 0", "@INI 1 1", "@INI 1 2",
+                                "@POS 3 OFF ?", "@POS 2 OFF ?", "@INI 2 0", "@INI 2 1", "@INI 2 2"}, 1},
         {"CT-7_1", Remote(1), {"@MOD 0"}, 0, {}, 1},
         {"TH3", init, {"@SYS 3 4 30000", "@SYS 3 6 30000"}, 1},
         {"CT-7_2", init, {}, 1},
@@ -111,15 +109,13 @@ TEST(HiroxDriver, CommandTable) {
         {"CT-7_2", [](auto& d) { return d.IsStopByLimit(2) + d.IsStopByLimit(0xFFFF); }, {}, 0},
         // Positions: written only when every axis answered; axes not in use read 0.
         {"CT-7_1", Position({-1200, 0, 0}), {q1}, 1, {{q1, Sts(1, "4H", -1200)}}},
-        {"TH3",
-         Position({7, -8, INT32_MAX}),
-         all,
-         1,
+        {"TH3", Position({7, -8, INT32_MAX}), all, 1,
          {{q1, Sts(1, "4H", 7)}, {q2, Sts(2, "4H", -8)}, {q3, Sts(3, "4H", INT32_MAX)}}},
         {"TH3", NoPosition, {q1, q2}, 0, {{q1, Sts(1, "4H", 7)}, {q2, "?#!"}}},
         // The catalogue lists "CT-7_2" with one axis; a property needs its output.
         {nullptr, axesListed, {}, 1},
         {nullptr, [](auto& d) { return d.GetFunctionProperty(1, nullptr); }, {}, 0},
+        // clang-format on
     };
     RunCommandRows(rows);
 }
@@ -137,9 +133,7 @@ TEST(HiroxDriver, TimedInput) {
         // ...but one that does not end within the time-out keeps it back.
         {{{"@STS 1 STS=4", 0}}, 6, {}, 1001},
         // Other lines trickling in end the search one time-out after the query.
-        {{{"a\r\n", 400}, {"b\r\n", 800}, {"c\r\n", 1200}, {"d\r\n", 1600}, {"e\r\n", 2000}},
-         6,
-         {q1},
+        {{{"a\r\n", 400}, {"b\r\n", 800}, {"c\r\n", 1200}, {"d\r\n", 1600}, {"e\r\n", 2000}}, 6, {q1},
          1200},
     };
     for (const auto& row : rows) {

@@ -7,75 +7,31 @@
 
 #include <cstring>
 #include <functional>
-#include <sstream>
-#include <string>
 
 #include "serial/SerialDeviceWin32Dcb.h"
 
 namespace astrel::test {
 namespace {
 
-// A DCB as a port might report it, with values no setting produces.
+// A DCB as a port might report it: every byte a value no setting produces.
 DCB Reported() {
     DCB dcb;
-    std::memset(&dcb, 0, sizeof dcb);
+    std::memset(&dcb, 0x5A, sizeof dcb);
     dcb.DCBlength = sizeof dcb;
-    dcb.BaudRate = 4321;
-    dcb.fBinary = TRUE;
-    dcb.fParity = TRUE;
-    dcb.fOutxCtsFlow = TRUE;
-    dcb.fOutxDsrFlow = TRUE;
-    dcb.fDtrControl = DTR_CONTROL_DISABLE;
-    dcb.fDsrSensitivity = TRUE;
-    dcb.fTXContinueOnXoff = TRUE;
-    dcb.fOutX = TRUE;
-    dcb.fInX = FALSE;
-    dcb.fErrorChar = TRUE;
-    dcb.fNull = TRUE;
-    dcb.fRtsControl = RTS_CONTROL_TOGGLE;
-    dcb.fAbortOnError = TRUE;
-    dcb.XonLim = 11;
-    dcb.XoffLim = 22;
-    dcb.ByteSize = 6;
-    dcb.Parity = 9;
-    dcb.StopBits = 9;
-    dcb.XonChar = 0x11;
-    dcb.XoffChar = 0x13;
-    dcb.ErrorChar = '?';
-    dcb.EofChar = 0x1A;
-    dcb.EvtChar = '!';
     return dcb;
-}
-
-// The members the settings may change, readably, for failure messages.
-std::string Describe(const DCB& d) {
-    std::ostringstream out;
-    out << "baud " << d.BaudRate << ", parity " << int{d.Parity} << " checked " << d.fParity
-        << ", stop " << int{d.StopBits} << ", bits " << int{d.ByteSize} << ", DTR " << d.fDtrControl
-        << ", RTS " << d.fRtsControl << ", CTS holds " << d.fOutxCtsFlow << ", DSR holds "
-        << d.fOutxDsrFlow << ", DSR sensitive " << d.fDsrSensitivity << ", XON out " << d.fOutX
-        << " in " << d.fInX;
-    return out.str();
 }
 
 // Settings with the given codes; -1 is outside every table.
 SerialSettings Codes(int32_t baud, int32_t parity, int32_t stop, int32_t data, int32_t flow) {
     SerialSettings s;
-    s.baudRate = baud;
-    s.parity = parity;
-    s.stopBits = stop;
-    s.dataBits = data;
+    s.baudRate = baud, s.parity = parity, s.stopBits = stop, s.dataBits = data;
     s.flowControl = flow;
     return s;
 }
 
 void Flow(DCB& d, DWORD dtr, DWORD rts, BOOL cts, BOOL dsr, BOOL xonXoff) {
-    d.fDtrControl = dtr;
-    d.fRtsControl = rts;
-    d.fOutxCtsFlow = cts;
-    d.fOutxDsrFlow = dsr;
-    d.fOutX = xonXoff;
-    d.fInX = xonXoff;
+    d.fDtrControl = dtr, d.fRtsControl = rts, d.fOutxCtsFlow = cts, d.fOutxDsrFlow = dsr;
+    d.fOutX = d.fInX = xonXoff;
 }
 
 TEST(LineSettingsWin32, EachCodeSetsItsMembersAndNothingElse) {
@@ -84,56 +40,38 @@ TEST(LineSettingsWin32, EachCodeSetsItsMembersAndNothingElse) {
         SerialSettings settings;
         std::function<void(DCB&)> changes;  // to the reported DCB
     } rows[] = {
+        // clang-format off
         {"codes below every table", Codes(-1, -1, -1, -1, -1), [](DCB&) {}},
         {"codes above every table", Codes(15, 5, 3, 2, 4), [](DCB&) {}},
         {"110 baud", Codes(0, -1, -1, -1, -1), [](DCB& d) { d.BaudRate = 110; }},
-        {"9600 baud", Codes(6, -1, -1, -1, -1), [](DCB& d) { d.BaudRate = CBR_9600; }},
         {"14400 baud", Codes(7, -1, -1, -1, -1), [](DCB& d) { d.BaudRate = CBR_14400; }},
         {"256000 baud", Codes(14, -1, -1, -1, -1), [](DCB& d) { d.BaudRate = CBR_256000; }},
-        {"no parity, not checked", Codes(-1, 0, -1, -1, -1),
-         [](DCB& d) { d.Parity = NOPARITY, d.fParity = FALSE; }},
-        {"even parity, checked", Codes(-1, 1, -1, -1, -1),
-         [](DCB& d) { d.Parity = EVENPARITY, d.fParity = TRUE; }},
-        {"odd parity", Codes(-1, 2, -1, -1, -1),
-         [](DCB& d) { d.Parity = ODDPARITY, d.fParity = TRUE; }},
-        {"mark parity", Codes(-1, 3, -1, -1, -1),
-         [](DCB& d) { d.Parity = MARKPARITY, d.fParity = TRUE; }},
-        {"space parity", Codes(-1, 4, -1, -1, -1),
-         [](DCB& d) { d.Parity = SPACEPARITY, d.fParity = TRUE; }},
-        {"one stop bit", Codes(-1, -1, 0, -1, -1), [](DCB& d) { d.StopBits = ONESTOPBIT; }},
+        {"even parity, checked", Codes(-1, 1, -1, -1, -1), [](DCB& d) { d.Parity = EVENPARITY, d.fParity = TRUE; }},
+        {"odd parity", Codes(-1, 2, -1, -1, -1), [](DCB& d) { d.Parity = ODDPARITY, d.fParity = TRUE; }},
+        {"mark parity", Codes(-1, 3, -1, -1, -1), [](DCB& d) { d.Parity = MARKPARITY, d.fParity = TRUE; }},
+        {"space parity", Codes(-1, 4, -1, -1, -1), [](DCB& d) { d.Parity = SPACEPARITY, d.fParity = TRUE; }},
         {"one and a half", Codes(-1, -1, 1, -1, -1), [](DCB& d) { d.StopBits = ONE5STOPBITS; }},
         {"two stop bits", Codes(-1, -1, 2, -1, -1), [](DCB& d) { d.StopBits = TWOSTOPBITS; }},
         {"seven data bits", Codes(-1, -1, -1, 0, -1), [](DCB& d) { d.ByteSize = 7; }},
-        {"eight data bits", Codes(-1, -1, -1, 1, -1), [](DCB& d) { d.ByteSize = 8; }},
-        {"no flow control: lines raised", Codes(-1, -1, -1, -1, 0),
-         [](DCB& d) { Flow(d, DTR_CONTROL_ENABLE, RTS_CONTROL_ENABLE, FALSE, FALSE, FALSE); }},
         {"XON/XOFF both ways", Codes(-1, -1, -1, -1, 1),
          [](DCB& d) { Flow(d, DTR_CONTROL_ENABLE, RTS_CONTROL_ENABLE, FALSE, FALSE, TRUE); }},
         {"hardware handshake: CTS and DSR", Codes(-1, -1, -1, -1, 2),
          [](DCB& d) { Flow(d, DTR_CONTROL_HANDSHAKE, RTS_CONTROL_HANDSHAKE, TRUE, TRUE, FALSE); }},
         {"RTS/CTS: DSR ignored", Codes(-1, -1, -1, -1, 3),
+         [](DCB& d) { Flow(d, DTR_CONTROL_ENABLE, RTS_CONTROL_HANDSHAKE, TRUE, FALSE, FALSE), d.fDsrSensitivity = FALSE; }},
+        {"a QT port's defaults: 9600 8N1, no flow control, lines raised", Codes(6, 0, 0, 1, 0),
          [](DCB& d) {
-             Flow(d, DTR_CONTROL_ENABLE, RTS_CONTROL_HANDSHAKE, TRUE, FALSE, FALSE);
-             d.fDsrSensitivity = FALSE;
-         }},
-        {"a QT port's defaults", Codes(6, 0, 0, 1, 0),
-         [](DCB& d) {
-             d.BaudRate = CBR_9600;
-             d.Parity = NOPARITY;
-             d.fParity = FALSE;
-             d.StopBits = ONESTOPBIT;
-             d.ByteSize = 8;
+             d.BaudRate = CBR_9600, d.Parity = NOPARITY, d.fParity = FALSE, d.StopBits = ONESTOPBIT, d.ByteSize = 8;
              Flow(d, DTR_CONTROL_ENABLE, RTS_CONTROL_ENABLE, FALSE, FALSE, FALSE);
          }},
+        // clang-format on
     };
     for (const auto& row : rows) {
-        SCOPED_TRACE(row.name);
         DCB actual = Reported();
         win32::ApplyLineSettings(actual, row.settings);
         DCB expected = Reported();
         row.changes(expected);
-        EXPECT_EQ(Describe(actual), Describe(expected));
-        EXPECT_EQ(std::memcmp(&actual, &expected, sizeof actual), 0) << "another member changed";
+        EXPECT_EQ(std::memcmp(&actual, &expected, sizeof actual), 0) << row.name;
     }
 }
 

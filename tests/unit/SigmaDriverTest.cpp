@@ -58,53 +58,29 @@ TEST(SigmaDriver, CommandTable) {
         return script;
     };
     const Row rows[] = {
+        // clang-format off
         // Moves: sign and magnitude, then the family's start command, each acknowledged.
         {nullptr, Abs(1, 2), {"A:w+P1+P2", "G"}, 1, Oks({"A:w+P1+P2", "G"})},
         {kFc1, Abs(-7, 99), {"A:1-P7", "G"}, 1, Oks({"A:1-P7", "G"})},
-        {kShot,
-         Abs(INT32_MIN, 0),
-         {"A:w-P2147483648+P0", "G:"},
-         1,
-         Oks({"A:w-P2147483648+P0", "G:"})},
+        {kShot, Abs(INT32_MIN, 0), {"A:w-P2147483648+P0", "G:"}, 1, Oks({"A:w-P2147483648+P0", "G:"})},
         {kShot, Abs(1, 2), {"A:w+P1+P2"}, 0, Oks({"A:w+P1+P2"}), 1},
-        {kShot,
-         Rel(1, 2),
-         {"M:w+P1+P2"},
-         0,
-         {{"M:w+P1+P2", "NG"}}},  // a refused target is not started
+        {kShot, Rel(1, 2), {"M:w+P1+P2"}, 0, {{"M:w+P1+P2", "NG"}}},  // a refused target is not started
         {kFc, stops, {"H:", "L:", "L:E"}, 3, Oks({"H:", "L:", "L:E"})},
         {kMark, stops, {"H:W+", "L:w", "L:E"}, 1, {{"H:W+", "OK"}, {"L:w", "NG"}}},
         {k204, stops, {"H:W", "L:w", "L:E"}, 3, Oks({"H:W", "L:w", "L:E"})},
         // Jog: a long relative move once the controller is ready; idle axes are stopped first.
-        {kShot,
-         Jog(1, -1),
-         {"Q:", "M:w+P99999999-P99999999", "G:"},
-         1,
+        {kShot, Jog(1, -1), {"Q:", "M:w+P99999999-P99999999", "G:"}, 1,
          jog(kShotReady, {"M:w+P99999999-P99999999", "G:"})},
-        {kShot,
-         Jog(0, 1),
-         {"Q:", "L:1", "L:w", "Q:", "Q:", "M:w+P0+P99999999", "G:"},
-         1,
-         {{"Q:", kShotBusy},
-          {"L:1", "OK"},
-          {"L:w", "OK"},
-          {"Q:", kShotBusy},
-          {"Q:", kShotReady},
-          {"M:w+P0+P99999999", "OK"},
-          {"G:", "OK"}}},
+        {kShot, Jog(0, 1), {"Q:", "L:1", "L:w", "Q:", "Q:", "M:w+P0+P99999999", "G:"}, 1,
+         {{"Q:", kShotBusy}, {"L:1", "OK"}, {"L:w", "OK"}, {"Q:", kShotBusy}, {"Q:", kShotReady},
+          {"M:w+P0+P99999999", "OK"}, {"G:", "OK"}}},
         {kFc, Jog(0, 0, 1), {"Q:", "L:1", "L:2"}, 1, jog(kFcReady, {"L:1", "L:2"})},
         {kFc1, Jog(0, 1), {"Q:", "L:1"}, 1, jog(kFcReady, {"L:1"})},
-        {kFc,
-         Jog(-2, 1),
-         {"Q:", "M:w-P199999998+P99999999", "G"},
-         1,
+        {kFc, Jog(-2, 1), {"Q:", "M:w-P199999998+P99999999", "G"}, 1,
          jog(kFcReady, {"M:w-P199999998+P99999999", "G"})},
         {kFc, Jog(1, 0), {"Q:", "Q:"}, 0},
         {kFc, Jog(1, 0), {"Q:", "L:2"}, 0, {{"Q:", kFcReady}, {"L:2", "NG"}}},
-        {kFc,
-         Jog(1, 0),
-         {"Q:", "L:2", "L:w", "Q:"},
-         0,
+        {kFc, Jog(1, 0), {"Q:", "L:2", "L:w", "Q:"}, 0,
          {{"Q:", kFcBusy}, {"L:2", "OK"}, {"L:w", "OK"}, {"Q:", "x,2,0,K,K,0,R"}}},
         // Origin: only the present position, acknowledged; "NG" or an empty line is a failure.
         {kShot, SetPosition(0, 0), {"R:W"}, 1, {{"R:W", "OK"}}},
@@ -113,11 +89,7 @@ TEST(SigmaDriver, CommandTable) {
         {kShot, SetPosition(0, 5), {}, 0},
         // Speeds: the FC-101G's ramp is in tenths of a ms; axes the model lacks are refused.
         {kFc, kSpeeds(1, 20), {"D:2F5000", "ACC:2 200"}, 1, Oks({"D:2F5000", "ACC:2 200"})},
-        {kFc,
-         kSpeeds(0, 20),
-         {"D:1F5000", "ACC:1 200"},
-         0,
-         {{"D:1F5000", "OK"}, {"ACC:1 200", "NG"}}},
+        {kFc, kSpeeds(0, 20), {"D:1F5000", "ACC:1 200"}, 0, {{"D:1F5000", "OK"}, {"ACC:1 200", "NG"}}},
         {kFc, kSpeeds(0, 0), {"D:1F5000"}, 1, Oks({"D:1F5000"})},
         {kShot, kSpeeds(0, 20), {"D:1S100F5000R20"}, 0, {{"D:1S100F5000R20", "NG"}}},
         {kShot, [](auto& d) { return d.SetMoveSpeeds(2, 1, 2, 3) + d.IsStopByLimit(2); }, {}, 0},
@@ -144,6 +116,7 @@ TEST(SigmaDriver, CommandTable) {
         {kMark, Range, {}, 210},
         // The status query sends "Q:" once more after a silence.
         {kShot, Status, {"Q:", "Q:"}, 1, {{"Q:", ""}, {"Q:", kShotBusy}}},
+        // clang-format on
     };
     RunCommandRows(rows);
 }
