@@ -92,38 +92,17 @@ class ComPortStage : public ::testing::TestWithParam<ComStage> {
     void TearDown() override { ReleaseAllHandles(); }
 };
 
-TEST_P(ComPortStage, MovesJogsStopsAndReportsItsPosition) {
+// Each maker's controller on its COM port, at the driver's line defaults:
+// a move runs, then rests at its target. (The contracts on Linux cover the
+// rest of each maker's language; this is the Windows port under it.)
+TEST_P(ComPortStage, MovesAndRestsAtItsTarget) {
     const Maker& maker = GetParam().maker;
     const int32_t h = StageHandle(maker.makerType, maker.model, GetParam().port, kTimeOutMs);
     ASSERT_EQ(OpenComPort(h), 1);
     ASSERT_EQ(MoveABS(h, 3000, -2000, 1000), 1);
     EXPECT_EQ(GetStageStatus(h), 1);
-    if (maker.busyQuery) {
-        int32_t running = -1;
-        EXPECT_EQ(IsStageRunningEx(h, &running), 1);
-        EXPECT_EQ(running, 1);
-    }
     EXPECT_EQ(WaitAtRest(h), 0);
-    EXPECT_EQ(IsStageRunning(h), 0);
     EXPECT_EQ(ReadPosition(h, maker.axes), FirstAxes({3000, -2000, 1000}, maker.axes));
-
-    ASSERT_EQ(MoveREL(h, -500, 500, -500), 1);
-    EXPECT_EQ(WaitAtRest(h), 0);
-    EXPECT_EQ(ReadPosition(h, maker.axes), FirstAxes({2500, -1500, 500}, maker.axes));
-
-    ASSERT_EQ(MoveJOG(h, 1, 0, 0), 1);
-    std::this_thread::sleep_for(std::chrono::milliseconds(150));
-    EXPECT_EQ(GetStageStatus(h), 1);
-    ASSERT_EQ(StopJOG(h), 1);
-    EXPECT_EQ(WaitAtRest(h), 0);
-    const Positions stopped = ReadPosition(h, maker.axes);
-    EXPECT_GT((stopped[0] - 2500) * maker.jogSign, 0);
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    EXPECT_EQ(ReadPosition(h, maker.axes), stopped);
-
-    ASSERT_EQ(MoveOriginPosition(h), 1);
-    EXPECT_EQ(WaitAtRest(h), 0);
-    EXPECT_EQ(ReadPosition(h, maker.axes), FirstAxes({0, 0, 0}, maker.axes));
 }
 
 INSTANTIATE_TEST_SUITE_P(Makers, ComPortStage, ::testing::ValuesIn(ServedStages()),

@@ -47,17 +47,6 @@ TEST(SerialPty, EachOpenFindsTheDeviceAnew) {
     ReleaseAstrel(h);
 }
 
-// A controller that hangs up ends the exchange at once with the no-reply
-// result, long before the time-out, and the port then refuses to write.
-TEST(SerialPty, AControllerHangingUpEndsTheExchangeAtOnce) {
-    SimStage stage(0, "QT3", 5000, 1);
-    stage.SetFault(sim::Fault::kHangUp);
-    const auto start = Clock::now();
-    EXPECT_EQ(GetStageStatus(stage.h), 6);
-    EXPECT_LT(MsSince(start), 1500);
-    EXPECT_EQ(SendStageData(stage.h, "Q:A0B0C0"), 0);
-}
-
 // Waiting for a slow controller blocks instead of polling: a 2 s time-out
 // costs next to no processor time.
 // scripts/measure-wait-cpu.sh runs this test and reports the line it prints.

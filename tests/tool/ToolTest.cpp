@@ -48,7 +48,7 @@ TEST(Tool, SubcommandsReportWhatHappenedAndWhy) {
     } runs[] = {
         // clang-format off
         {"MakersInUtf8", {"makers"}, 0, kQtMakerUtf8},
-        {"ModelsWithAxes", {"models", "qt"}, 0, "QT3    3"},
+        {"ModelsWithAxes", {"models", "qt"}, 0, "QT1    1\nQT2    2\nQT3    3\nMSC2   2\n"},
         {"MoveAndWait", {"move", "1500", "-700", "300", "--wait", "@stage"}, 0, "at rest: X 1500  Y -700  Z 300"},
         {"RelativeMove", {"move", "--relative", "100", "100", "100", "--wait", "@stage"}, 0},
         {"Position", {"position", "@stage"}, 0, "X 1600  Y -600  Z 400"},
