@@ -61,8 +61,8 @@ std::vector<ComStage> ServedStages() {
     for (std::string word; words >> word;) {
         for (const Maker& maker : kMakers) {
             for (int com = 1; com <= 10; ++com) {
-                const std::string listed = std::to_string(com) + ":" +
-                                           std::to_string(maker.makerType) + ":" + maker.model;
+                const std::string listed =
+                    std::to_string(com) + ":" + std::to_string(maker.makerType) + ":" + maker.model;
                 if (word == listed) stages.push_back({static_cast<uint16_t>(com - 1), maker});
             }
         }

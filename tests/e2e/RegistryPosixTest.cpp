@@ -57,18 +57,6 @@ TEST_F(Registry, OpenComPortAttachesKeepsAndReopensTheDriver) {
     EXPECT_TRUE(first.Heard().empty());
 }
 
-// A port in use cannot be opened by a second handle, even by a privileged
-// process (the tests run as root here), until the first one closes it.
-TEST_F(Registry, APortOpensForOneHandleAtATime) {
-    SimController controller(0, "QT3");
-    const int32_t first = QtHandle();
-    const int32_t second = QtHandle();
-    ASSERT_EQ(OpenComPort(first), 1);
-    EXPECT_EQ(OpenComPort(second), 0);
-    CloseComPort(first);
-    EXPECT_EQ(OpenComPort(second), 1);
-}
-
 TEST_F(Registry, ReleaseClosesTheOpenPort) {
     SimController controller(0, "QT3");
     const int32_t h = QtHandle();

@@ -18,12 +18,12 @@ TEST(CommunicationParams, MarkersTakeDriverDefaultsAndOtherValuesAreSignExtended
         CommunicationParam given;  // data bits come before stop bits here
         Settings used;
     } cases[] = {
-        {"DefaultMarkers",
-         {2, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF, -1},
-         {2, 6, 0, 0, 1, 0, 0, 5000}},
+        // clang-format off
+        {"DefaultMarkers", {2, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF, -1}, {2, 6, 0, 0, 1, 0, 0, 5000}},
         {"ZeroIsARealCode", {}, {0, 0, 0, 0, 0, 0, 0, 5000}},
         {"SignExtended", {0xFFFF, 0xFFFE, 1, 0, 2, 3, 0x8000, 7}, {-1, -2, 1, 2, 0, 3, -32768, 7}},
         {"ShortestTimeOut", {0, 0, 0, 0, 0, 0, 0, 1}, {0, 0, 0, 0, 0, 0, 0, 1}},
+        // clang-format on
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

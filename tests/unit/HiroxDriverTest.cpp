@@ -133,7 +133,9 @@ TEST(HiroxDriver, TimedInput) {
         // ...but one that does not end within the time-out keeps it back.
         {{{"@STS 1 STS=4", 0}}, 6, {}, 1001},
         // Other lines trickling in end the search one time-out after the query.
-        {{{"a\r\n", 400}, {"b\r\n", 800}, {"c\r\n", 1200}, {"d\r\n", 1600}, {"e\r\n", 2000}}, 6, {q1},
+        {{{"a\r\n", 400}, {"b\r\n", 800}, {"c\r\n", 1200}, {"d\r\n", 1600}, {"e\r\n", 2000}},
+         6,
+         {q1},
          1200},
     };
     for (const auto& row : rows) {
