@@ -8,7 +8,7 @@ import astrel
 from conftest import sim_stage
 
 # One model of each maker, and the catalogue's axis count of it.
-MODELS = [("qt", "QT3", 3), (1, "ProScan", 3), ("駿河精機", "MSC-10", 3),
+MODELS = [("qt", "QT3", 3), (1, "ProScan", 3), ("\u99ff\u6cb3\u7cbe\u6a5f", "MSC-10", 3),
           ("sigma", "SHOT-202", 2), ("HiROX", "TH3", 3), ("cp310", "CP-500", 2)]
 
 
@@ -46,6 +46,6 @@ def test_wait_until_idle_gives_each_polled_position_and_sleeps_between_polls(qt3
 def test_the_catalogue_decodes_names_and_lists_units():
     assert [m.short_name for m in astrel.makers()] == ["qt", "prior", "suruga", "sigma",
                                                         "hirox", "cp310"]
-    assert astrel.find_maker("シグマ光機").type == 3
+    assert astrel.find_maker("\u30b7\u30b0\u30de\u5149\u6a5f").type == 3
     assert astrel.models("prior") == [astrel.Model("ProScan", 3, "1-100", "1-100")]
     assert astrel.models(0)[0] == astrel.Model("QT1", 1, "pps", "msec")
