@@ -3,11 +3,12 @@
 # build-windows/ and runs the tests under Wine. The end-to-end tests drive
 # simulated controllers served on the Linux side, through COM ports of the
 # Wine prefix linked to the controllers' pseudo-terminals.
-# Arguments go to ctest (for example -V to see every test).
+# Then installs the build into a scratch prefix and checks what a Windows
+# host gets. Arguments go to ctest (for example -V to see every test).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh
-scripts/deps.sh g++-mingw-w64-x86-64 wine wine64 googletest
+scripts/deps.sh g++-mingw-w64-x86-64 wine wine64 googletest llvm clang lld
 jobs=$(nproc)
 
 # The simulated controllers run on the Linux side, served by the astrel tool.
@@ -71,3 +72,33 @@ for port in "${ports[@]}"; do
 done
 
 ctest --test-dir build-windows --output-on-failure --timeout 300 -j "$jobs" "$@"
+
+# What a Windows host gets from the install: astrel.dll without its debug
+# information, the header, the MinGW import library, and astrel.lib with one
+# short import member per export of astrel.def, which a host compiled for the
+# MSVC ABI links with an MSVC-compatible linker (lld-link) and runs.
+prefix=build-windows/install-check
+rm -rf "$prefix"
+cmake --install build-windows --prefix "$prefix" >/dev/null
+for f in bin/astrel.dll include/Astrel.h lib/libastrel.dll.a lib/astrel.lib \
+    lib/cmake/astrel/astrelConfig.cmake; do
+    [ -f "$prefix/$f" ] || { echo "the install lacks $f" >&2; exit 1; }
+done
+if x86_64-w64-mingw32-objdump -h "$prefix/bin/astrel.dll" | grep -q '\.debug_'; then
+    echo "the installed astrel.dll carries debug information" >&2
+    exit 1
+fi
+sed -n 's/^ *\([A-Za-z0-9_]*\) *@[0-9]*$/\1/p' AstrelDLL/astrel.def | sort >"$prefix/exports"
+llvm-nm --just-symbol-name "$prefix/lib/astrel.lib" | sed -n 's/^__imp_//p' | sort |
+    diff - "$prefix/exports" || { echo "astrel.lib does not import astrel.def's functions" >&2; exit 1; }
+members=$(llvm-objdump -a "$prefix/lib/astrel.lib" | grep -c 'file format COFF-import-file')
+[ "$members" -eq "$(wc -l <"$prefix/exports")" ] ||
+    { echo "astrel.lib has $members short import members" >&2; exit 1; }
+clang --target=x86_64-pc-windows-msvc -ffreestanding -Wall -Werror -I"$prefix/include" \
+    -c tests/install/msvc_host.c -o "$prefix/msvc_host.obj"
+lld-link /nologo /entry:mainCRTStartup /subsystem:console /nodefaultlib \
+    /out:"$prefix/bin/msvc_host.exe" "$prefix/msvc_host.obj" "$prefix/lib/astrel.lib"
+wine "$prefix/bin/msvc_host.exe" </dev/null ||
+    { echo "the host linked against astrel.lib failed" >&2; exit 1; }
+echo "install: astrel.dll $(stat -c %s "$prefix/bin/astrel.dll") bytes (stripped), astrel.lib" \
+    "$members imports, a host linked against it by lld-link ran"
