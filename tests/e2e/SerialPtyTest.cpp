@@ -49,7 +49,6 @@ TEST(SerialPty, EachOpenFindsTheDeviceAnew) {
 
 // Waiting for a slow controller blocks instead of polling: a 2 s time-out
 // costs next to no processor time.
-// scripts/measure-wait-cpu.sh runs this test and reports the line it prints.
 TEST(SerialPty, WaitingCostsLittleProcessorTime) {
     SimStage stage(0, "QT3", 2000, 2);  // nothing is asked, so nothing comes
     char buffer[64] = {};
