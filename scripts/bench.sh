@@ -10,7 +10,6 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh
-scripts/deps.sh util-linux
 cmake -S . -B build-release -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build-release -j "$(nproc)" --target astrel_bench
 echo "## one processor (taskset -c 0)"
