@@ -74,7 +74,8 @@ check_deb libastrel1 'libc6' "$lib/libastrel.so.1" "$lib/libastrel.so.1.0.0"
 check_deb libastrel-dev 'libastrel1 \(= ' usr/include/Astrel.h "$lib/libastrel.so" \
     "$lib/pkgconfig/astrel.pc" "$lib/cmake/astrel/astrelConfig.cmake"
 check_deb astrel 'libastrel1 \(' usr/bin/astrel
-dpkg-deb -c "$work"/deb/libastrel1_*.deb | grep -q 'usr/include' && fail "libastrel1 holds the header"
+dpkg-deb -c "$work"/deb/libastrel1_*.deb | grep -qE 'usr/include|libastrel\.so$' &&
+    fail "libastrel1 holds development files"
 dpkg-deb --fsys-tarfile "$work"/deb/libastrel-dev_*.deb | tar -xO "./$lib/pkgconfig/astrel.pc" |
     grep -qx 'prefix=/usr' || fail "the packaged astrel.pc does not name the prefix /usr"
 echo "install and packages: all checks passed"
