@@ -220,7 +220,7 @@ class TickClock : public Clock {
 
 }  // namespace
 
-std::unique_ptr<SerialDevice> MakeSystemSerialDevice() {
+std::unique_ptr<SerialDevice> MakeSystemSerialDevice(std::string_view) {
     return std::make_unique<Win32SerialDevice>();
 }
 
