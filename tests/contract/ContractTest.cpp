@@ -1,11 +1,14 @@
 // The export contracts a host relies on, run through the real library against
-// every maker's simulated controller on a pseudo-terminal. A new maker adds
-// its simulator to kMakers (Makers.h); the contracts stay as they are.
+// every maker's simulated controller on a pseudo-terminal, and for some makers
+// once more behind a simulated network serial server. A new maker adds its
+// simulator to kMakers (Makers.h); the contracts stay as they are.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -31,7 +34,23 @@ std::string Entries(First first, Next next) {
     return joined;
 }
 
-class Contract : public ::testing::TestWithParam<Maker> {
+// A maker's model, and whether its controller is reached over TCP.
+struct Case : Maker {
+    bool overTcp = false;
+};
+
+std::vector<Case> Cases(bool overTcp, std::initializer_list<const char*> names = {}) {
+    std::vector<Case> cases;
+    for (const Maker& maker : kMakers) {
+        const bool chosen = names.size() == 0 ||
+                            std::any_of(names.begin(), names.end(),
+                                        [&](auto n) { return std::string_view(n) == maker.name; });
+        if (chosen) cases.push_back({maker, overTcp});
+    }
+    return cases;
+}
+
+class Contract : public ::testing::TestWithParam<Case> {
   protected:
     static constexpr int32_t kTimeOutMs = 300;
 
@@ -47,7 +66,7 @@ class Contract : public ::testing::TestWithParam<Maker> {
         return xyz;
     }
 
-    SimStage stage{GetParam().makerType, GetParam().model, kTimeOutMs};
+    SimStage stage{GetParam().makerType, GetParam().model, kTimeOutMs, 0, GetParam().overTcp};
 };
 
 TEST_P(Contract, AMoveRunsThenRestsAtItsTarget) {
@@ -232,7 +251,11 @@ TEST_P(Contract, AGarbageReplyIsNoUsableReply) {
     EXPECT_EQ((Positions{x, y, z, running}), (Positions{11, 22, 33, 44}));
 }
 
-INSTANTIATE_TEST_SUITE_P(Makers, Contract, ::testing::ValuesIn(kMakers),
+INSTANTIATE_TEST_SUITE_P(Makers, Contract, ::testing::ValuesIn(Cases(false)),
+                         [](const auto& maker) { return std::string(maker.param.name); });
+// Behind a network serial server: one maker whose controller answers every
+// command, one that acknowledges.
+INSTANTIATE_TEST_SUITE_P(OverTcp, Contract, ::testing::ValuesIn(Cases(true, {"QT", "Prior"})),
                          [](const auto& maker) { return std::string(maker.param.name); });
 
 }  // namespace
