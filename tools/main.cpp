@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "Demo.h"
+#include "PortsCommand.h"
 #include "SimCommand.h"
 #include "StageCommands.h"
 #include "ToolError.h"
@@ -36,6 +37,7 @@ int Run(int argc, char** argv) {
     app.footer(kExitCodeHelp);
     Action action;
     AddStageCommands(app, action);
+    AddPortsCommand(app, action);
     AddSimCommand(app, action);
     AddDemoCommand(app, action);
     try {
