@@ -111,10 +111,11 @@ class TcpSerialDevice : public SerialDevice {
     bool Configure(const SerialSettings&) override { return fd_ >= 0; }
 
     bool DrainOutput(uint32_t timeoutMs) override {
-        // Until the server has acknowledged every byte written.
+        // Until the server has acknowledged every byte written; a closed
+        // connection never will.
         return WaitForOutputToLeave(SystemClock(), timeoutMs, [this]() -> int64_t {
             int queued = 0;
-            if (fd_ < 0 || ::ioctl(fd_, SIOCOUTQ, &queued) != 0) return -1;
+            if (fd_ < 0 || ::ioctl(fd_, SIOCOUTQ, &queued) != 0 || PeerClosed()) return -1;
             return std::max(queued, 0);
         });
     }
