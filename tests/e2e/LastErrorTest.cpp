@@ -93,6 +93,17 @@ TEST_F(LastError, EachFailureGivesItsCodeAndNamesCallPortAndCommand) {
              PointPort(5, "/dev/null");
              OpenComPort(QtHandle(5));
          }},
+        {"no server", ASTREL_ERROR_OPEN_FAILED,
+         "socket://127.0.0.1:1: cannot open it: connection refused",
+         [] {
+             PointPort(5, "socket://127.0.0.1:1");
+             OpenComPort(QtHandle(5));
+         }},
+        {"no server port", ASTREL_ERROR_OPEN_FAILED, "not socket://HOST:PORT",
+         [] {
+             PointPort(5, "socket://127.0.0.1:70000");
+             OpenComPort(QtHandle(5));
+         }},
         {"busy", ASTREL_ERROR_OPEN_FAILED, "busy",
          [] {
              SimStage s(0, "QT3");

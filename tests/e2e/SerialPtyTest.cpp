@@ -1,11 +1,13 @@
-// The serial transport over real pseudo-terminals, through the C interface
-// only, with a simulated QT3 controller at the other end.
+// The serial transport over real pseudo-terminals (and TCP connections to a
+// network serial server), through the C interface only, with a simulated QT3
+// controller at the other end.
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -56,6 +58,23 @@ TEST(SerialPty, AControllerHangingUpEndsTheExchangeAtOnce) {
     EXPECT_EQ(GetStageStatus(stage.h), 6);
     EXPECT_LT(MsSince(start), 1500);
     EXPECT_EQ(SendStageData(stage.h, "Q:A0B0C0"), 0);
+}
+
+// A server that drops the connection is an unplugged adapter: the exchange
+// ends at once as a hang-up, and the port does not open again while the
+// server is gone (closing first does not wait for the lost output either).
+TEST(SerialPty, ADroppedConnectionIsAHangUp) {
+    auto server = std::make_unique<SimController>(0, "QT3", 3, true);
+    const int32_t h = QtHandle(3, 5000);
+    ASSERT_EQ(OpenComPort(h), 1);
+    EXPECT_EQ(GetStageStatus(h), 0);
+    server.reset();
+    const auto start = Clock::now();
+    EXPECT_EQ(GetStageStatus(h), 6);
+    EXPECT_EQ(AstrelLastError(), ASTREL_ERROR_HANG_UP);
+    EXPECT_EQ(OpenComPort(h), 0);
+    EXPECT_LT(MsSince(start), 1500);
+    ReleaseAstrel(h);
 }
 
 // Waiting for a slow controller blocks instead of polling: a 2 s time-out

@@ -1,6 +1,6 @@
 // A sysfs tree and a /dev tree built in a temporary directory, as the kernel
 // shows serial devices: a USB adapter (ttyUSB0, with a by-id link), a USB
-// modem (ttyACM0), UARTs (ttyS0 and ttyS10) and ports without one (ttyS1),
+// modem (ttyACM0), UARTs (ttyS2 and ttyS10), a port without one (ttyS0)
 // and a console (tty0).
 #pragma once
 
@@ -17,45 +17,37 @@ struct FakeSysfs {
     static constexpr const char* kByIdName = "usb-Maker_Adapter_A1-if00-port0";
 
     FakeSysfs() {
-        namespace fs = std::filesystem;
-        fs::remove_all(root);
-        const std::string bus = "devices/pci0000:00/0000:00:14.0/usb1/";
-        Tty("ttyUSB0", bus + "1-2/1-2:1.0/ttyUSB0");
-        Usb(bus + "1-2", "0403", "6001", "Maker", "Adapter", "A1");
-        Tty("ttyACM0", bus + "1-3/1-3:1.0");
-        Usb(bus + "1-3", "2341", "0043", "", "Modem", "");
-        for (const char* name : {"ttyS0", "ttyS1", "ttyS10"}) {
+        std::filesystem::remove_all(root);
+        const std::string usb = "devices/pci0000:00/0000:00:14.0/usb1/";
+        Tty("ttyUSB0", usb + "1-2/1-2:1.0/ttyUSB0");
+        Files(usb + "1-2/", {"idVendor=0403", "idProduct=6001", "manufacturer=Maker",
+                             "product=Adapter", "serial=A1"});
+        Tty("ttyACM0", usb + "1-3/1-3:1.0");
+        Files(usb + "1-3/", {"idVendor=2341", "idProduct=0043", "product=Modem"});
+        for (const std::string name : {"ttyS0", "ttyS2", "ttyS10"}) {
             Tty(name, "devices/platform/serial8250");
-            Attribute("class/tty/" + std::string(name) + "/type",
-                      name == std::string("ttyS1") ? "0" : "4");
+            Files("class/tty/" + name + "/", {name == "ttyS0" ? "type=0" : "type=4"});
         }
         Tty("tty0", "devices/virtual/tty/tty0");
-        fs::create_directories(dev / "serial/by-id");
-        for (const char* name : {"ttyUSB0", "ttyACM0", "ttyS0"})
-            std::ofstream(dev / name).put('\n');
-        fs::create_symlink("../../ttyUSB0", dev / "serial/by-id" / kByIdName);
+        std::filesystem::create_directories(dev / "serial/by-id");
+        std::ofstream(dev / "ttyUSB0").put('\n');
+        std::filesystem::create_symlink("../../ttyUSB0", dev / "serial/by-id" / kByIdName);
     }
     ~FakeSysfs() { std::filesystem::remove_all(root); }
-    FakeSysfs(const FakeSysfs&) = delete;
-    FakeSysfs& operator=(const FakeSysfs&) = delete;
 
     // class/tty/NAME/device as a relative link to `device`, as the kernel makes it.
     void Tty(const std::string& name, const std::string& device) {
-        namespace fs = std::filesystem;
-        fs::create_directories(sys / device);
-        fs::create_directories(sys / "class/tty" / name);
-        fs::create_symlink(fs::path("../../..") / device, sys / "class/tty" / name / "device");
+        std::filesystem::create_directories(sys / device);
+        std::filesystem::create_directories(sys / "class/tty" / name);
+        std::filesystem::create_symlink(std::filesystem::path("../../..") / device,
+                                        sys / "class/tty" / name / "device");
     }
-    void Usb(const std::string& device, const char* vendor, const char* product,
-             const char* manufacturer, const char* name, const char* serial) {
-        Attribute(device + "/idVendor", vendor);
-        Attribute(device + "/idProduct", product);
-        if (*manufacturer != '\0') Attribute(device + "/manufacturer", manufacturer);
-        Attribute(device + "/product", name);
-        if (*serial != '\0') Attribute(device + "/serial", serial);
-    }
-    void Attribute(const std::string& file, const char* value) {
-        std::ofstream(sys / file) << value << '\n';
+    // Attribute files "NAME=VALUE" in the directory `at`.
+    void Files(const std::string& at, std::initializer_list<std::string> attributes) {
+        for (const std::string& a : attributes) {
+            std::ofstream(sys / (at + a.substr(0, a.find('='))))
+                << a.substr(a.find('=') + 1) << '\n';
+        }
     }
 
     const std::filesystem::path root =

@@ -169,7 +169,6 @@ TEST(Tool, SimServesOverTcpOnAFreePort) {
     ToolProcess sim({"sim", "--maker", "qt", "--model", "qt3", "--tcp", "127.0.0.1:0"});
     ASSERT_TRUE(sim.WaitForOutput("\n", 5000));
     const std::string device = sim.Out().substr(0, sim.Out().find('\n'));
-    EXPECT_THAT(device, ::testing::MatchesRegex("socket://127\\.0\\.0\\.1:[1-9][0-9]*"));
     const ToolRun move =
         RunTool(WithStage({"move", "1500", "-700", "300", "--wait", "@stage"}, device));
     EXPECT_EQ(move.exitCode, 0) << move.err;
