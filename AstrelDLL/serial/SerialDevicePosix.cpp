@@ -1,6 +1,7 @@
 // The serial seam on POSIX systems: termios in raw mode, exclusive open,
-// poll for waiting; a USB adapter asked for low-latency mode. Reads never block (O_NONBLOCK with
-// VMIN 1), so a read of 0 bytes means the device hung up and EAGAIN means nothing is waiting.
+// poll for waiting, and a USB adapter asked for low-latency mode. Reads never
+// block (O_NONBLOCK with VMIN 1), so a read of 0 bytes means the device hung
+// up and EAGAIN means nothing is waiting.
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>

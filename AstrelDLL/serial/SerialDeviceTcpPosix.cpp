@@ -81,6 +81,8 @@ class TcpSerialDevice : public SerialDevice {
         hints.ai_family = AF_UNSPEC;
         hints.ai_socktype = SOCK_STREAM;
         hints.ai_flags = AI_NUMERICSERV;
+        // A numeric address needs no lookup; a host name is looked up with
+        // the system resolver's own time limits.
         addrinfo* found = nullptr;
         if (const int error = ::getaddrinfo(host.c_str(), port.c_str(), &hints, &found);
             error != 0) {
