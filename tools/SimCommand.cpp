@@ -82,12 +82,14 @@ void Serve(const SimOptions& options) {
     // Before the serving thread starts, so that it inherits the blocked signals.
     InterruptWatch watch;
     sim::PtySimulator::Trace trace = options.trace ? sim::PtySimulator::Trace(TraceLine) : nullptr;
+    const sim::TcpEndpoint endpoint =
+        options.tcp.empty() ? sim::TcpEndpoint{} : TcpEndpointOf(options.tcp);
     std::unique_ptr<sim::PtySimulator> served;
     try {
         served = options.tcp.empty()
                      ? std::make_unique<sim::PtySimulator>(std::move(controller), std::move(trace))
                      : std::make_unique<sim::PtySimulator>(std::move(controller), std::move(trace),
-                                                           TcpEndpointOf(options.tcp));
+                                                           endpoint);
     } catch (const std::runtime_error& refused) {
         throw ToolError(Exit::kNoPort, refused.what());
     }
