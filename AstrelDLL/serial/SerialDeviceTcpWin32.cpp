@@ -19,17 +19,23 @@ namespace {
 // The longest an open waits for the server to accept the connection.
 constexpr uint32_t kConnectMs = 3000;
 
+// Starts Winsock once for the process. It is never cleaned up: a port that
+// closes while the library unloads must not call WSACleanup under the
+// loader's lock, and the system frees it with the process.
+bool WinsockStarted() {
+    static const bool started = [] {
+        WSADATA data{};
+        return ::WSAStartup(MAKEWORD(2, 2), &data) == 0;
+    }();
+    return started;
+}
+
 class Win32TcpSerialDevice : public SerialDevice {
   public:
-    Win32TcpSerialDevice() {
-        WSADATA data{};
-        started_ = ::WSAStartup(MAKEWORD(2, 2), &data) == 0;
-        event_ = started_ ? ::WSACreateEvent() : WSA_INVALID_EVENT;
-    }
+    Win32TcpSerialDevice() : event_(WinsockStarted() ? ::WSACreateEvent() : WSA_INVALID_EVENT) {}
     ~Win32TcpSerialDevice() override {
         Close();
         if (event_ != WSA_INVALID_EVENT) ::WSACloseEvent(event_);
-        if (started_) ::WSACleanup();
     }
 
     bool Open(const std::string& path) override {
@@ -188,7 +194,6 @@ class Win32TcpSerialDevice : public SerialDevice {
         return n == 0 || (n < 0 && ::WSAGetLastError() != WSAEWOULDBLOCK);
     }
 
-    bool started_ = false;
     WSAEVENT event_ = WSA_INVALID_EVENT;
     SOCKET socket_ = INVALID_SOCKET;
 };
