@@ -75,7 +75,8 @@ extern "C" {
 #pragma pack(push, 1)
 typedef struct CommunicationParam {
     /* 0..9: COM1..COM10. Windows opens \\.\COM<n>; Linux the device named by
-     * the variable ASTREL_COM<n>, else /dev/ttyS<n-1>. */
+     * the variable ASTREL_COM<n> (a device path, or socket://HOST:PORT for a
+     * network serial server), else /dev/ttyS<n-1>. */
     uint16_t Port;
     uint16_t BaudRate;
     uint16_t Parity;

@@ -63,6 +63,12 @@ done
 serve com2 --maker 0 --model QT3 --fault silent
 serve com3 --maker 0 --model QT2
 serve com10 --maker 0 --model QT3
+# A QT3 controller that answers late, behind a simulated network serial
+# server on a free port of the loopback address, for tests/e2e/ComPortWin32Test.cpp.
+tcp_stage="build-windows/tcp-stage.txt"
+rm -f "$tcp_stage"
+build/tools/astrel sim --maker 0 --model QT3 --tcp 127.0.0.1:0 --fault delayed >"$tcp_stage" 2>/dev/null &
+servers+=($!)
 for port in "${ports[@]}"; do
     for _ in $(seq 100); do
         [ -L "$dosdevices/$port" ] && break
@@ -70,6 +76,13 @@ for port in "${ports[@]}"; do
     done
     [ -L "$dosdevices/$port" ] || { echo "no simulated controller on $port" >&2; exit 1; }
 done
+
+for _ in $(seq 100); do
+    grep -q '^socket://' "$tcp_stage" && break
+    sleep 0.05
+done
+export ASTREL_TCP_STAGE=$(head -n 1 "$tcp_stage")
+[ -n "$ASTREL_TCP_STAGE" ] || { echo "no simulated network serial server" >&2; exit 1; }
 
 ctest --test-dir build-windows --output-on-failure --timeout 300 -j "$jobs" "$@"
 

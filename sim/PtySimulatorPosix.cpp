@@ -1,9 +1,11 @@
-// The pseudo-terminal runner on Linux: openpty, raw mode on both ends, poll
-// on the controller's end and an eventfd that stops the thread.
+// The runner on Linux: openpty, raw mode on both ends, poll on the
+// controller's end and an eventfd that stops the thread; or a listening TCP
+// socket whose connections take the controller's end.
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
 #include <sys/eventfd.h>
+#include <sys/socket.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -16,6 +18,7 @@
 #include <utility>
 
 #include "PtySimulator.h"
+#include "TcpListener.h"
 
 namespace astrel::sim {
 
@@ -97,6 +100,26 @@ PtySimulator::PtySimulator(std::unique_ptr<Dialect> dialect, Trace trace)
         throw std::runtime_error("cannot set up the pseudo-terminal");
     }
     slavePath_ = name;
+    Start();
+}
+
+PtySimulator::PtySimulator(std::unique_ptr<Dialect> dialect, Trace trace,
+                           const TcpEndpoint& endpoint)
+    : simulator_(std::move(dialect)),
+      trace_(std::move(trace)),
+      settings_(simulator_.GetDialect().Line()) {
+    uint16_t port = 0;
+    listen_ = ListenTcp(endpoint.host, endpoint.port, port);
+    stop_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (stop_ < 0) {
+        CloseDescriptors();
+        throw std::runtime_error("cannot set up the TCP runner");
+    }
+    slavePath_ = "socket://" + endpoint.host + ":" + std::to_string(port);
+    Start();
+}
+
+void PtySimulator::Start() {
     try {
         thread_ = std::thread(&PtySimulator::Serve, this);
     } catch (...) {
@@ -126,7 +149,7 @@ bool PtySimulator::LinkAs(const std::string& path) {
 }
 
 void PtySimulator::CloseDescriptors() {
-    for (int* fd : {&master_, &slave_, &stop_}) {
+    for (int* fd : {&master_, &slave_, &stop_, &listen_}) {
         if (*fd >= 0) ::close(*fd);
         *fd = -1;
     }
@@ -139,6 +162,12 @@ void PtySimulator::Serve() {
     SteadyClock::time_point lateLineAt{};
     char buffer[256];
     for (;;) {
+        if (master_ < 0) {
+            if (!AwaitHost()) return;
+            line.clear();
+            stream = {};
+            continue;
+        }
         int timeout = stream.repeatLine.empty() ? -1 : MsUntil(nextShortLine);
         if (!stream.lateLine.empty()) {
             const int late = MsUntil(lateLineAt);
@@ -159,10 +188,16 @@ void PtySimulator::Serve() {
             }
             continue;
         }
-        if ((fds[0].revents & POLLIN) == 0) return;  // the line failed
+        if ((fds[0].revents & POLLIN) == 0) {  // the line failed
+            if (HostGone()) continue;
+            return;
+        }
         const ssize_t count = ::read(master_, buffer, sizeof buffer);
         if (count < 0 && (errno == EAGAIN || errno == EINTR)) continue;
-        if (count <= 0) return;
+        if (count <= 0) {
+            if (HostGone()) continue;
+            return;
+        }
         stream.lateLine.clear();  // the host spoke first
         const bool check = checkLine_;
         for (const char c : std::string_view(buffer, static_cast<size_t>(count))) {
@@ -179,6 +214,23 @@ void PtySimulator::Serve() {
     }
 }
 
+bool PtySimulator::AwaitHost() {
+    if (listen_ < 0) return false;
+    pollfd fds[2] = {{listen_, POLLIN, 0}, {stop_, POLLIN, 0}};
+    const int ready = ::poll(fds, 2, -1);
+    if (ready < 0) return errno == EINTR;
+    if (fds[1].revents != 0) return false;
+    master_ = AcceptTcp(listen_);  // -1 (gone before it was taken): wait again
+    return true;
+}
+
+bool PtySimulator::HostGone() {
+    if (listen_ < 0) return false;
+    ::close(master_);
+    master_ = -1;
+    return true;
+}
+
 bool PtySimulator::Handle(const std::string& line, Response& stream) {
     if (trace_) trace_(true, line);
     {
@@ -188,6 +240,8 @@ bool PtySimulator::Handle(const std::string& line, Response& stream) {
     if (stream.hangUp) {
         ::close(master_);
         master_ = -1;
+        if (listen_ >= 0) ::close(listen_);  // a server that is gone refuses new hosts too
+        listen_ = -1;
         return false;
     }
     stream.repeatMs = std::max<uint32_t>(stream.repeatMs, 1);
@@ -195,6 +249,7 @@ bool PtySimulator::Handle(const std::string& line, Response& stream) {
 }
 
 bool PtySimulator::HostAtLineSettings(const LineSettings& settings) const {
+    if (slave_ < 0) return true;  // over TCP the server runs the line at the controller's settings
     termios t{};
     if (::tcgetattr(slave_, &t) != 0) return false;
     // The parity-enable flag does not stay on a pseudo-terminal; parity
@@ -217,16 +272,18 @@ bool PtySimulator::HostAtLineSettings(const LineSettings& settings) const {
 }
 
 bool PtySimulator::Write(std::string_view bytes, int boundMs) {
-    if (bytes.empty()) return true;
+    if (bytes.empty() || master_ < 0) return true;
     if (trace_) trace_(false, bytes);
     const auto deadline = SteadyClock::now() + std::chrono::milliseconds(boundMs);
     while (!bytes.empty()) {
-        const ssize_t count = ::write(master_, bytes.data(), bytes.size());
+        // A TCP host that has gone makes send fail (EPIPE) instead of raising SIGPIPE.
+        const ssize_t count = slave_ < 0 ? ::send(master_, bytes.data(), bytes.size(), MSG_NOSIGNAL)
+                                         : ::write(master_, bytes.data(), bytes.size());
         if (count > 0) {
             bytes.remove_prefix(static_cast<size_t>(count));
             continue;
         }
-        if (count < 0 && errno != EAGAIN && errno != EINTR) return false;
+        if (count < 0 && errno != EAGAIN && errno != EINTR) return HostGone();
         const int left = MsUntil(deadline);
         if (left == 0) return true;  // the host does not read: the rest is dropped
         pollfd fds[2] = {{master_, POLLOUT, 0}, {stop_, POLLIN, 0}};

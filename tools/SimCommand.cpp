@@ -2,9 +2,11 @@
 
 #include <sys/time.h>
 
+#include <charconv>
 #include <cstdio>
 #include <ctime>
 #include <memory>
+#include <stdexcept>
 
 #include "Dialects.h"
 #include "Interrupt.h"
@@ -20,6 +22,7 @@ namespace {
 struct SimOptions {
     ConnectionOptions stage;
     std::string link;
+    std::string tcp;  // HOST:PORT to serve on instead of a pseudo-terminal
     bool trace = false;
     uint32_t timeScale = 1;
     sim::Fault fault = sim::Fault::kNone;
@@ -50,6 +53,21 @@ void TraceLine(bool fromHost, std::string_view text) {
     std::fflush(stderr);
 }
 
+// "HOST:PORT" as an endpoint; a usage error when it is not one.
+sim::TcpEndpoint TcpEndpointOf(const std::string& text) {
+    const size_t colon = text.rfind(':');
+    sim::TcpEndpoint endpoint;
+    unsigned port = 0;
+    const char* end = text.data() + text.size();
+    if (colon == std::string::npos || colon == 0 ||
+        std::from_chars(text.data() + colon + 1, end, port).ptr != end || port > 65535) {
+        throw ToolError(Exit::kUsage, "--tcp takes HOST:PORT (PORT 0: any free port), not " + text);
+    }
+    endpoint.host = text.substr(0, colon);
+    endpoint.port = static_cast<uint16_t>(port);
+    return endpoint;
+}
+
 void Serve(const SimOptions& options) {
     const int16_t type = ResolveMaker(options.stage.maker);
     const sim::DialectInfo* dialect = SimulatorOf(type);
@@ -63,8 +81,19 @@ void Serve(const SimOptions& options) {
     }
     // Before the serving thread starts, so that it inherits the blocked signals.
     InterruptWatch watch;
-    sim::PtySimulator runner(std::move(controller),
-                             options.trace ? sim::PtySimulator::Trace(TraceLine) : nullptr);
+    sim::PtySimulator::Trace trace = options.trace ? sim::PtySimulator::Trace(TraceLine) : nullptr;
+    const sim::TcpEndpoint endpoint =
+        options.tcp.empty() ? sim::TcpEndpoint{} : TcpEndpointOf(options.tcp);
+    std::unique_ptr<sim::PtySimulator> served;
+    try {
+        served = options.tcp.empty()
+                     ? std::make_unique<sim::PtySimulator>(std::move(controller), std::move(trace))
+                     : std::make_unique<sim::PtySimulator>(std::move(controller), std::move(trace),
+                                                           endpoint);
+    } catch (const std::runtime_error& refused) {
+        throw ToolError(Exit::kNoPort, refused.what());
+    }
+    sim::PtySimulator& runner = *served;
     runner.With([&](sim::Simulator& s) {
         s.GetDialect().Motion().SetTimeScale(options.timeScale);
         s.SetFault({options.fault});
@@ -87,9 +116,15 @@ void Serve(const SimOptions& options) {
 void AddSimCommand(CLI::App& app, Action& action) {
     auto options = std::make_shared<SimOptions>();
     CLI::App* command =
-        app.add_subcommand("sim", "serve a simulated controller on a pseudo-terminal");
+        app.add_subcommand("sim", "serve a simulated controller on a pseudo-terminal or TCP port");
     AddStageChoice(*command, options->stage);
-    command->add_option("--link", options->link, "also reach the device through this symlink");
+    CLI::Option* link =
+        command->add_option("--link", options->link, "also reach the device through this symlink");
+    command
+        ->add_option("--tcp", options->tcp,
+                     "serve on this TCP address instead, as a network serial server "
+                     "(HOST:PORT; port 0: any free port)")
+        ->excludes(link);
     command->add_flag("--trace", options->trace,
                       "log each command and reply with a timestamp (on standard error)");
     command->add_option("--time-scale", options->timeScale, "simulated ms per real ms")

@@ -1,4 +1,5 @@
-// astrel sim: serves a simulated controller on a pseudo-terminal until
+// astrel sim: serves a simulated controller on a pseudo-terminal (or a TCP
+// port, as a network serial server) until
 // SIGINT or SIGTERM, for a person or a program to drive as a real one.
 #pragma once
 

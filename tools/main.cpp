@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "Demo.h"
+#include "PortsCommand.h"
 #include "SimCommand.h"
 #include "StageCommands.h"
 #include "ToolError.h"
@@ -16,7 +17,7 @@ const char* const kExitCodeHelp =
     "  0    done\n"
     "  1    demo: a session did not go as expected\n"
     "  2    bad arguments, or an unknown maker or model\n"
-    "  3    the port could not be opened (sim: the link could not be made)\n"
+    "  3    the port could not be opened (sim: the link or the TCP port could not be made)\n"
     "  4    no usable reply from the controller within the time-out\n"
     "  5    a command could not be written, or the driver or controller refused it\n"
     "  6    the stage stopped at a limit\n"
@@ -36,6 +37,7 @@ int Run(int argc, char** argv) {
     app.footer(kExitCodeHelp);
     Action action;
     AddStageCommands(app, action);
+    AddPortsCommand(app, action);
     AddSimCommand(app, action);
     AddDemoCommand(app, action);
     try {

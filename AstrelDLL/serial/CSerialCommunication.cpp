@@ -40,7 +40,7 @@ void StoreStatus(int32_t* status, int32_t value) {
 }  // namespace
 
 CSerialCommunication::CSerialCommunication()
-    : device_(astrel::MakeSystemSerialDevice()), clock_(&astrel::SystemClock()) {}
+    : device_(astrel::MakeSystemSerialDevice({})), clock_(&astrel::SystemClock()) {}
 
 CSerialCommunication::~CSerialCommunication() {
     ClosePort();
@@ -49,6 +49,7 @@ CSerialCommunication::~CSerialCommunication() {
 void CSerialCommunication::UseDevice(std::unique_ptr<astrel::SerialDevice> device) {
     ClosePort();
     device_ = std::move(device);
+    systemDevice_ = false;
 }
 
 void CSerialCommunication::UseClock(astrel::Clock& clock) {
@@ -82,6 +83,8 @@ int32_t CSerialCommunication::OpenPort() {
     }
     path_ = astrel::PortDevicePath(settings.port);
     trace_ = astrel::Trace::FromEnvironment();
+    // The path says which kind of device it is: a serial port or a network serial server.
+    if (systemDevice_) device_ = astrel::MakeSystemSerialDevice(path_);
     if (!device_->Open(path_)) {
         // The system's device notes its reason; another device gets a plain one.
         if (!astrel::FailureNoted()) astrel::NoteOpenFailed("the device refused");
@@ -98,6 +101,9 @@ int32_t CSerialCommunication::OpenPort() {
         return 0;
     }
     TraceLine("--", {}, "opened");
+    if (trace_ != nullptr) {
+        if (const std::string note = device_->OpenNote(); !note.empty()) TraceLine("--", {}, note);
+    }
     return 1;
 }
 

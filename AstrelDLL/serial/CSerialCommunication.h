@@ -114,6 +114,7 @@ class CSerialCommunication {
     }
 
     std::unique_ptr<astrel::SerialDevice> device_;
+    bool systemDevice_ = true;  // made for each open's path; false once a device is swapped in
     astrel::Clock* clock_;
     const astrel::WakeSignal* wake_ = nullptr;
     bool open_ = false;

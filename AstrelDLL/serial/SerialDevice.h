@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "serial/SerialSettings.h"
 #include "serial/WakeSignal.h"
@@ -55,6 +56,8 @@ class SerialDevice {
     // Blocks until input is waiting, the device fails, `wake` (may be null)
     // is raised, or `timeoutMs` passes.
     virtual WaitResult WaitReadable(uint32_t timeoutMs, const WakeSignal* wake) = 0;
+    // What the last Open did beyond opening, for the traffic trace (empty: nothing).
+    virtual std::string OpenNote() const { return {}; }
 };
 
 // The millisecond tick counter and the pause that the transport and the
@@ -70,8 +73,9 @@ class Clock {
     ~Clock() = default;
 };
 
-// The operating system's device for a new port object.
-std::unique_ptr<SerialDevice> MakeSystemSerialDevice();
+// The operating system's device for `path`: a serial port, or a TCP
+// connection to a network serial server for "socket://HOST:PORT".
+std::unique_ptr<SerialDevice> MakeSystemSerialDevice(std::string_view path);
 // The operating system's clock, shared by every port object.
 Clock& SystemClock();
 // The device path of port index 0..9 (COM1..COM10).

@@ -1,8 +1,8 @@
 // The serial seam on POSIX systems: termios in raw mode, exclusive open,
-// poll for waiting. Reads never block (O_NONBLOCK with VMIN 1), so a read of
-// 0 bytes means the device hung up and EAGAIN means nothing is waiting.
+// poll for waiting, and a USB adapter asked for low-latency mode. Reads never
+// block (O_NONBLOCK with VMIN 1), so a read of 0 bytes means the device hung
+// up and EAGAIN means nothing is waiting.
 #include <fcntl.h>
-#include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <termios.h>
@@ -20,6 +20,9 @@
 #include "serial/OutputDrain.h"
 #include "serial/SerialDevice.h"
 #include "serial/SerialDevicePosixLine.h"
+#include "serial/SerialDevicePosixLowLatency.h"
+#include "serial/SerialDevicePosixWait.h"
+#include "serial/SerialDeviceTcp.h"
 
 namespace astrel {
 namespace {
@@ -74,6 +77,8 @@ class PosixSerialDevice : public SerialDevice {
         }
         fd_ = fd;
         lineErrors_ = posix::LineErrorCounter(fd_);
+        // A USB adapter otherwise holds what it received for several ms.
+        lowLatency_ = posix::RequestLowLatency(fd_, path, "/sys", posix::SystemSerialFlags());
         return true;
     }
 
@@ -81,6 +86,10 @@ class PosixSerialDevice : public SerialDevice {
 
     void CloseDescriptor() {
         if (fd_ >= 0) {
+            if (lowLatency_ == posix::LowLatency::kSet) {
+                posix::RestoreLowLatency(fd_, posix::SystemSerialFlags());
+            }
+            lowLatency_ = posix::LowLatency::kNotUsb;
             ::flock(fd_, LOCK_UN);
             ::ioctl(fd_, TIOCNXCL);
             ::close(fd_);
@@ -126,42 +135,19 @@ class PosixSerialDevice : public SerialDevice {
     }
 
     int32_t Write(const uint8_t* data, uint32_t size, uint32_t timeoutMs) override {
-        const uint32_t start = SystemClock().Ticks();
-        for (;;) {
-            const ssize_t n = ::write(fd_, data, size);
-            if (n >= 0) return static_cast<int32_t>(n);
-            if (errno == EINTR) continue;
-            if (errno != EAGAIN && errno != EWOULDBLOCK) return -1;
-            const uint32_t elapsed = SystemClock().Ticks() - start;
-            if (elapsed >= timeoutMs) return 0;  // a stall: the device took nothing
-            pollfd p{fd_, POLLOUT, 0};
-            if (::poll(&p, 1, static_cast<int>(timeoutMs - elapsed)) < 0 && errno != EINTR) {
-                return -1;
-            }
-            if ((p.revents & (POLLERR | POLLHUP | POLLNVAL)) != 0) return -1;
-        }
+        return posix::WriteWithin(fd_, data, size, timeoutMs, ::write);
     }
 
     WaitResult WaitReadable(uint32_t timeoutMs, const WakeSignal* wake) override {
-        if (wake != nullptr && wake->Raised()) return WaitResult::kWoken;
-        // The wake descriptor is readable while the signal is raised; poll
-        // skips a negative descriptor, so a wait without one watches the port alone.
-        const int wakeFd = wake != nullptr && wake->Native() != WakeSignal::kNone
-                               ? static_cast<int>(wake->Native())
-                               : -1;
-        pollfd p[2] = {{fd_, POLLIN, 0}, {wakeFd, POLLIN, 0}};
-        const int ms = timeoutMs > 0x7FFFFFFFu ? 0x7FFFFFFF : static_cast<int>(timeoutMs);
-        const int r = ::poll(p, 2, ms);
-        if (r < 0) return errno == EINTR ? WaitResult::kTimedOut : WaitResult::kFailed;
-        if (r == 0) return WaitResult::kTimedOut;
-        if (p[1].revents != 0) return WaitResult::kWoken;
-        if ((p[0].revents & POLLIN) != 0) return WaitResult::kReadable;
-        return WaitResult::kFailed;  // hang-up or error with nothing left to read
+        return posix::WaitReadable(fd_, timeoutMs, wake);
     }
+
+    std::string OpenNote() const override { return posix::LowLatencyNote(lowLatency_); }
 
   private:
     int fd_ = -1;
     posix::LineErrorCounter lineErrors_;
+    posix::LowLatency lowLatency_ = posix::LowLatency::kNotUsb;
 };
 
 class MonotonicClock : public Clock {
@@ -182,7 +168,8 @@ class MonotonicClock : public Clock {
 
 }  // namespace
 
-std::unique_ptr<SerialDevice> MakeSystemSerialDevice() {
+std::unique_ptr<SerialDevice> MakeSystemSerialDevice(std::string_view path) {
+    if (IsSocketPath(path)) return MakeTcpSerialDevice();
     return std::make_unique<PosixSerialDevice>();
 }
 

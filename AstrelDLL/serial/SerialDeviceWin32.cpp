@@ -15,6 +15,7 @@
 #include "diag/LastError.h"
 #include "serial/OutputDrain.h"
 #include "serial/SerialDevice.h"
+#include "serial/SerialDeviceTcp.h"
 #include "serial/SerialDeviceWin32Dcb.h"
 
 namespace astrel {
@@ -220,7 +221,8 @@ class TickClock : public Clock {
 
 }  // namespace
 
-std::unique_ptr<SerialDevice> MakeSystemSerialDevice() {
+std::unique_ptr<SerialDevice> MakeSystemSerialDevice(std::string_view path) {
+    if (IsSocketPath(path)) return MakeTcpSerialDevice();
     return std::make_unique<Win32SerialDevice>();
 }
 
@@ -235,6 +237,12 @@ Clock& SystemClock() {
 
 std::string PortDevicePath(int32_t portIndex) {
     if (portIndex < 0 || portIndex >= kPortCount) return {};
+    // ASTREL_COM<n+1>=socket://HOST:PORT puts port index n behind a network
+    // serial server; read from the process's environment at every open.
+    const std::string variable = "ASTREL_COM" + std::to_string(portIndex + 1);
+    char value[512] = {};
+    const DWORD length = ::GetEnvironmentVariableA(variable.c_str(), value, sizeof value);
+    if (length > 0 && length < sizeof value && IsSocketPath(value)) return value;
     // "\\.\COM1" .. "\\.\COM10": the device namespace reaches COM10 and above too.
     return "\\\\.\\COM" + std::to_string(portIndex + 1);
 }

@@ -1,10 +1,12 @@
 // The export contracts a host relies on, run through the real library against
-// every maker's simulated controller on a pseudo-terminal. A new maker adds
-// its simulator to kMakers (Makers.h); the contracts stay as they are.
+// every maker's simulated controller on a pseudo-terminal, and for some makers
+// once more behind a simulated network serial server. A new maker adds its
+// simulator to kMakers (Makers.h); the contracts stay as they are.
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <cstring>
+#include <ostream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -30,7 +32,25 @@ std::string Entries(First first, Next next) {
     return joined;
 }
 
-class Contract : public ::testing::TestWithParam<Maker> {
+// A maker's model, and whether its controller is reached over TCP.
+struct Case : Maker {
+    bool overTcp = false;
+};
+
+void PrintTo(const Case& c, std::ostream* out) {
+    *out << c.name << (c.overTcp ? " over TCP" : "");
+}
+
+// Every maker's model; over TCP the first two (a controller that answers
+// every command, one that acknowledges).
+std::vector<Case> Cases(bool overTcp) {
+    std::vector<Case> cases;
+    for (const Maker& maker : kMakers) cases.push_back({maker, overTcp});
+    if (overTcp) cases.resize(2);
+    return cases;
+}
+
+class Contract : public ::testing::TestWithParam<Case> {
   protected:
     static constexpr int32_t kTimeOutMs = 300;
 
@@ -38,7 +58,7 @@ class Contract : public ::testing::TestWithParam<Maker> {
     Positions Position() { return ReadPosition(stage.h, GetParam().axes); }
     Positions Expected(Positions xyz) { return FirstAxes(std::move(xyz), GetParam().axes); }
 
-    SimStage stage{GetParam().makerType, GetParam().model, kTimeOutMs};
+    SimStage stage{GetParam().makerType, GetParam().model, kTimeOutMs, 0, GetParam().overTcp};
 };
 
 TEST_P(Contract, AMoveRunsThenRestsAtItsTarget) {
@@ -234,7 +254,9 @@ TEST_P(Contract, AGarbageReplyIsNoUsableReply) {
     if (GetParam().busyQuery) failsWithAnError(IsStageRunning, stage.h);
 }
 
-INSTANTIATE_TEST_SUITE_P(Makers, Contract, ::testing::ValuesIn(kMakers),
+INSTANTIATE_TEST_SUITE_P(Makers, Contract, ::testing::ValuesIn(Cases(false)),
+                         [](const auto& maker) { return std::string(maker.param.name); });
+INSTANTIATE_TEST_SUITE_P(OverTcp, Contract, ::testing::ValuesIn(Cases(true)),
                          [](const auto& maker) { return std::string(maker.param.name); });
 
 }  // namespace

@@ -2,7 +2,8 @@
 // controllers that scripts/test-windows.sh serves on the Linux side and links
 // to the ports: one of each maker, listed in ASTREL_COM_STAGES as
 // "port:makerType:model" words (port 1 is COM1); COM10 a QT3 controller;
-// COM2 a QT3 controller that answers nothing. Nothing is on COM8.
+// COM2 a QT3 controller that answers nothing. Nothing is on COM8; a QT3
+// controller behind a network serial server is at ASTREL_TCP_STAGE.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -84,6 +85,21 @@ TEST_F(ComPort, IndexNineOpensCom10) {
         EXPECT_EQ(GetStageStatus(h), port == 9 ? 0 : 6);
         ReleaseAstrel(h);
     }
+}
+
+// ASTREL_COM8=socket://HOST:PORT puts COM8 behind a network serial server:
+// the script serves a QT3 controller so on the Linux side, answering 500 ms
+// late, and names it in ASTREL_TCP_STAGE. Its reply ends the wait as it comes.
+TEST_F(ComPort, Com8BehindANetworkSerialServer) {
+    const char* server = std::getenv("ASTREL_TCP_STAGE");
+    if (server == nullptr) GTEST_SKIP() << "ASTREL_TCP_STAGE names no server";
+    ::SetEnvironmentVariableA("ASTREL_COM8", server);
+    const int32_t h = QtHandle(7, 3000);
+    EXPECT_EQ(OpenComPort(h), 1);
+    const auto start = SteadyClock::now();
+    EXPECT_EQ(Position(h), (Positions{0, 0, 0}));
+    EXPECT_LT(MsSince(start), 1500) << "the reply waited out the time-out";
+    ::SetEnvironmentVariableA("ASTREL_COM8", nullptr);
 }
 
 class ComPortStage : public ::testing::TestWithParam<ComStage> {

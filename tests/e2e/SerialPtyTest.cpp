@@ -1,11 +1,13 @@
-// The serial transport over real pseudo-terminals, through the C interface
-// only, with a simulated QT3 controller at the other end.
+// The serial transport over real pseudo-terminals (and TCP connections to a
+// network serial server), through the C interface only, with a simulated QT3
+// controller at the other end.
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -44,6 +46,23 @@ TEST(SerialPty, EachOpenFindsTheDeviceAnew) {
     EXPECT_TRUE(first.WaitHeard(1));
     EXPECT_EQ(first.Heard(), Lines{"L:"});
     EXPECT_EQ(second.Heard(), Lines{"E:"});
+    ReleaseAstrel(h);
+}
+
+// A server that drops the connection is an unplugged adapter: the exchange
+// ends at once as a hang-up, and the port does not open again while the
+// server is gone (closing first does not wait for the lost output either).
+TEST(SerialPty, ADroppedConnectionIsAHangUp) {
+    auto server = std::make_unique<SimController>(0, "QT3", 3, true);
+    const int32_t h = QtHandle(3, 5000);
+    ASSERT_EQ(OpenComPort(h), 1);
+    EXPECT_EQ(GetStageStatus(h), 0);
+    server.reset();
+    const auto start = Clock::now();
+    EXPECT_EQ(GetStageStatus(h), 6);
+    EXPECT_EQ(AstrelLastError(), ASTREL_ERROR_HANG_UP);
+    EXPECT_EQ(OpenComPort(h), 0);
+    EXPECT_LT(MsSince(start), 1500);
     ReleaseAstrel(h);
 }
 

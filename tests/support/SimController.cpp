@@ -29,20 +29,22 @@ int OpenDescriptorsOn(const std::string& path) {
     return count;
 }
 
-SimController::SimController(uint16_t makerType, const char* model, int portIndex) {
+SimController::SimController(uint16_t makerType, const char* model, int portIndex, bool overTcp) {
     const sim::DialectInfo* maker = sim::FindDialectByType(makerType);
     std::unique_ptr<sim::Dialect> dialect =
         maker != nullptr ? maker->create(model, clock_) : nullptr;
     if (dialect == nullptr) throw std::invalid_argument("no simulator for this model");
-    runner_ = std::make_unique<sim::PtySimulator>(std::move(dialect),
-                                                  [this](bool fromHost, std::string_view text) {
-                                                      if (!fromHost) return;
-                                                      {
-                                                          std::lock_guard lock(mutex_);
-                                                          heard_.emplace_back(text);
-                                                      }
-                                                      heardMore_.notify_all();
-                                                  });
+    sim::PtySimulator::Trace heard = [this](bool fromHost, std::string_view text) {
+        if (!fromHost) return;
+        {
+            std::lock_guard lock(mutex_);
+            heard_.emplace_back(text);
+        }
+        heardMore_.notify_all();
+    };
+    runner_ = overTcp ? std::make_unique<sim::PtySimulator>(std::move(dialect), std::move(heard),
+                                                            sim::TcpEndpoint{})
+                      : std::make_unique<sim::PtySimulator>(std::move(dialect), std::move(heard));
     PointPort(portIndex, runner_->SlavePath());
 }
 

@@ -22,10 +22,11 @@ void PointPort(int portIndex, const std::string& path);
 int OpenDescriptorsOn(const std::string& path);
 
 // A simulated controller of `model` (maker type `makerType`) on a
-// pseudo-terminal that port index `portIndex` names.
+// pseudo-terminal that port index `portIndex` names, or with `overTcp` on a
+// free TCP port of the loopback address (the port names socket://127.0.0.1:PORT).
 class SimController {
   public:
-    SimController(uint16_t makerType, const char* model, int portIndex = 0);
+    SimController(uint16_t makerType, const char* model, int portIndex = 0, bool overTcp = false);
 
     template <class F>
     decltype(auto) With(F&& f) {

@@ -9,10 +9,12 @@
 namespace astrel::test {
 
 // A handle of maker `makerType` and model `model`, opened with the driver's
-// line defaults and `timeOutMs` on a simulated controller; released at the end.
+// line defaults and `timeOutMs` on a simulated controller (over TCP with
+// `overTcp`); released at the end.
 class SimStage : public SimController {
   public:
-    SimStage(int16_t makerType, const char* model, int32_t timeOutMs = 300, int portIndex = 0);
+    SimStage(int16_t makerType, const char* model, int32_t timeOutMs = 300, int portIndex = 0,
+             bool overTcp = false);
     ~SimStage();
     SimStage(const SimStage&) = delete;
     SimStage& operator=(const SimStage&) = delete;

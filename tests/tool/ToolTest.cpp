@@ -152,6 +152,21 @@ TEST(Tool, SimServesAControllerUntilASignal) {
     }
 }
 
+// astrel sim --tcp serves as a network serial server on the port it prints,
+// to one host after another.
+TEST(Tool, SimServesOverTcpOnAFreePort) {
+    ToolProcess sim({"sim", "--maker", "qt", "--model", "qt3", "--tcp", "127.0.0.1:0"});
+    ASSERT_TRUE(sim.WaitForOutput("\n", 5000));
+    const std::string device = sim.Out().substr(0, sim.Out().find('\n'));
+    const ToolRun move =
+        RunTool(WithStage({"move", "1500", "-700", "300", "--wait", "@stage"}, device));
+    EXPECT_EQ(move.exitCode, 0) << move.err;
+    const ToolRun position = RunTool(WithStage({"position", "@stage"}, device));
+    EXPECT_THAT(position.out, HasSubstr("X 1500  Y -700  Z 300")) << position.err;
+    sim.Signal(SIGINT);
+    EXPECT_EQ(sim.Finish(5000).exitCode, 0);
+}
+
 TEST(Tool, TheDemoPassesForEveryMaker) {
     const auto start = std::chrono::steady_clock::now();
     const ToolRun run = RunTool({"demo"}, 60000);

@@ -1,0 +1,180 @@
+// The network serial server on POSIX systems: a non-blocking TCP socket,
+// poll for waiting. The bytes waiting come from FIONREAD; once the server
+// has closed the connection and nothing is left to read, the device has
+// hung up.
+#include <fcntl.h>
+#include <linux/sockios.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include "diag/LastError.h"
+#include "serial/OutputDrain.h"
+#include "serial/SerialDevicePosixWait.h"
+#include "serial/SerialDeviceTcp.h"
+
+namespace astrel {
+namespace {
+
+// The longest an open waits for the server to accept the connection.
+constexpr int kConnectMs = 3000;
+
+ssize_t SendOnce(int fd, const void* data, size_t size) {
+    // A server that closed the connection makes this fail with EPIPE, not a signal.
+    return ::send(fd, data, size, MSG_NOSIGNAL | MSG_DONTWAIT);
+}
+
+// A connected socket to `address`, or -1 with errno set.
+int ConnectWithin(const addrinfo& address, int timeoutMs) {
+    const int fd = ::socket(address.ai_family, address.ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC,
+                            address.ai_protocol);
+    if (fd < 0) return -1;
+    if (::connect(fd, address.ai_addr, address.ai_addrlen) != 0 && errno != EINPROGRESS) {
+        const int error = errno;
+        ::close(fd);
+        errno = error;
+        return -1;
+    }
+    pollfd p{fd, POLLOUT, 0};
+    int ready = 0;
+    do {
+        ready = ::poll(&p, 1, timeoutMs);
+    } while (ready < 0 && errno == EINTR);
+    int error = ready == 0 ? ETIMEDOUT : 0;
+    socklen_t length = sizeof error;
+    if (ready < 0 || (ready > 0 && ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0)) {
+        error = errno;
+    }
+    if (error != 0) {
+        ::close(fd);
+        errno = error;
+        return -1;
+    }
+    // Each command goes out at once instead of waiting to join the next.
+    const int on = 1;
+    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    ::setsockopt(fd, SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on);
+    return fd;
+}
+
+class TcpSerialDevice : public SerialDevice {
+  public:
+    ~TcpSerialDevice() override { Close(); }
+
+    bool Open(const std::string& path) override {
+        Close();
+        std::string host, port;
+        if (!SplitSocketPath(path, host, port)) {
+            NoteOpenFailed("not socket://HOST:PORT");
+            return false;
+        }
+        addrinfo hints{};
+        hints.ai_family = AF_UNSPEC;
+        hints.ai_socktype = SOCK_STREAM;
+        hints.ai_flags = AI_NUMERICSERV;
+        // A numeric address needs no lookup; a host name is looked up with
+        // the system resolver's own time limits.
+        addrinfo* found = nullptr;
+        if (const int error = ::getaddrinfo(host.c_str(), port.c_str(), &hints, &found);
+            error != 0) {
+            NoteOpenFailed(std::string("unknown host: ") + ::gai_strerror(error));
+            return false;
+        }
+        int error = 0;
+        for (const addrinfo* at = found; at != nullptr && fd_ < 0; at = at->ai_next) {
+            fd_ = ConnectWithin(*at, kConnectMs);
+            if (fd_ < 0) error = errno;
+        }
+        ::freeaddrinfo(found);
+        if (fd_ < 0) {
+            NoteOpenFailed(error == ECONNREFUSED ? "connection refused"
+                           : error == ETIMEDOUT  ? "the server did not answer the connection"
+                                                 : std::strerror(error));
+            return false;
+        }
+        return true;
+    }
+
+    void Close() override {
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = -1;
+    }
+
+    // The server runs the line at its own settings.
+    bool Configure(const SerialSettings&) override { return fd_ >= 0; }
+
+    bool DrainOutput(uint32_t timeoutMs) override {
+        // Until the server has acknowledged every byte written; a closed
+        // connection never will.
+        return WaitForOutputToLeave(SystemClock(), timeoutMs, [this]() -> int64_t {
+            int queued = 0;
+            if (fd_ < 0 || ::ioctl(fd_, SIOCOUTQ, &queued) != 0 || PeerClosed()) return -1;
+            return std::max(queued, 0);
+        });
+    }
+
+    bool Purge(bool input, bool) override {
+        // Output already handed to the connection cannot be called back.
+        if (fd_ < 0) return false;
+        uint8_t dropped[256];
+        while (input) {
+            const ssize_t n = ::recv(fd_, dropped, sizeof dropped, MSG_DONTWAIT);
+            if (n > 0) continue;
+            if (n < 0 && errno == EINTR) continue;
+            return n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK);
+        }
+        return true;
+    }
+
+    bool Query(PortState& state) override {
+        int waiting = 0;
+        if (fd_ < 0 || ::ioctl(fd_, FIONREAD, &waiting) != 0) return false;
+        state.bytesWaiting = waiting > 0 ? static_cast<uint32_t>(waiting) : 0;
+        state.lineError = false;
+        // Nothing waiting on a connection the server closed: it hung up.
+        return waiting > 0 || !PeerClosed();
+    }
+
+    int32_t Read(uint8_t* buffer, uint32_t size) override {
+        for (;;) {
+            const ssize_t n = ::recv(fd_, buffer, size, MSG_DONTWAIT);
+            if (n > 0) return static_cast<int32_t>(n);
+            if (n == 0) return -1;  // the server closed the connection
+            if (errno == EINTR) continue;
+            return errno == EAGAIN || errno == EWOULDBLOCK ? 0 : -1;
+        }
+    }
+
+    int32_t Write(const uint8_t* data, uint32_t size, uint32_t timeoutMs) override {
+        return posix::WriteWithin(fd_, data, size, timeoutMs, SendOnce);
+    }
+
+    WaitResult WaitReadable(uint32_t timeoutMs, const WakeSignal* wake) override {
+        return posix::WaitReadable(fd_, timeoutMs, wake);
+    }
+
+  private:
+    bool PeerClosed() const {
+        uint8_t byte = 0;
+        const ssize_t n = ::recv(fd_, &byte, 1, MSG_PEEK | MSG_DONTWAIT);
+        return n == 0 || (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR);
+    }
+
+    int fd_ = -1;
+};
+
+}  // namespace
+
+std::unique_ptr<SerialDevice> MakeTcpSerialDevice() {
+    return std::make_unique<TcpSerialDevice>();
+}
+
+}  // namespace astrel

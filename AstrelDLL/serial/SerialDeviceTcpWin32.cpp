@@ -1,0 +1,207 @@
+// The network serial server on Windows: a non-blocking Winsock socket whose
+// read and close events set an event object, so that a wait for input
+// watches it beside the wake signal's event. The bytes waiting come from
+// FIONREAD; once the server has closed the connection and nothing is left
+// to read, the device has hung up.
+#include <winsock2.h>
+#include <ws2tcpip.h>
+
+#include <algorithm>
+#include <climits>
+#include <string>
+
+#include "diag/LastError.h"
+#include "serial/SerialDeviceTcp.h"
+
+namespace astrel {
+namespace {
+
+// The longest an open waits for the server to accept the connection.
+constexpr uint32_t kConnectMs = 3000;
+
+// Starts Winsock once for the process. It is never cleaned up: a port that
+// closes while the library unloads must not call WSACleanup under the
+// loader's lock, and the system frees it with the process.
+bool WinsockStarted() {
+    static const bool started = [] {
+        WSADATA data{};
+        return ::WSAStartup(MAKEWORD(2, 2), &data) == 0;
+    }();
+    return started;
+}
+
+class Win32TcpSerialDevice : public SerialDevice {
+  public:
+    Win32TcpSerialDevice() : event_(WinsockStarted() ? ::WSACreateEvent() : WSA_INVALID_EVENT) {}
+    ~Win32TcpSerialDevice() override {
+        Close();
+        if (event_ != WSA_INVALID_EVENT) ::WSACloseEvent(event_);
+    }
+
+    bool Open(const std::string& path) override {
+        Close();
+        std::string host, port;
+        if (!SplitSocketPath(path, host, port)) {
+            NoteOpenFailed("not socket://HOST:PORT");
+            return false;
+        }
+        addrinfo hints{};
+        hints.ai_family = AF_UNSPEC;
+        hints.ai_socktype = SOCK_STREAM;
+        hints.ai_flags = AI_NUMERICSERV;
+        addrinfo* found = nullptr;
+        if (event_ == WSA_INVALID_EVENT ||
+            ::getaddrinfo(host.c_str(), port.c_str(), &hints, &found) != 0) {
+            NoteOpenFailed("unknown host");
+            return false;
+        }
+        int error = 0;
+        for (const addrinfo* at = found; at != nullptr && socket_ == INVALID_SOCKET;
+             at = at->ai_next) {
+            error = Connect(*at);
+        }
+        ::freeaddrinfo(found);
+        if (socket_ == INVALID_SOCKET) {
+            NoteOpenFailed(error == WSAECONNREFUSED ? "connection refused"
+                           : error == WSAETIMEDOUT  ? "the server did not answer the connection"
+                                                    : "the connection failed");
+            return false;
+        }
+        return true;
+    }
+
+    void Close() override {
+        if (socket_ != INVALID_SOCKET) ::closesocket(socket_);
+        socket_ = INVALID_SOCKET;
+    }
+
+    // The server runs the line at its own settings.
+    bool Configure(const SerialSettings&) override { return socket_ != INVALID_SOCKET; }
+
+    // Winsock does not tell what is still unsent; closing sends it all the same.
+    bool DrainOutput(uint32_t) override { return socket_ != INVALID_SOCKET; }
+
+    bool Purge(bool input, bool) override {
+        if (socket_ == INVALID_SOCKET) return false;
+        char dropped[256];
+        while (input) {
+            const int n = ::recv(socket_, dropped, sizeof dropped, 0);
+            if (n <= 0) return n < 0 && ::WSAGetLastError() == WSAEWOULDBLOCK;
+        }
+        return true;
+    }
+
+    bool Query(PortState& state) override {
+        u_long waiting = 0;
+        if (socket_ == INVALID_SOCKET || ::ioctlsocket(socket_, FIONREAD, &waiting) != 0) {
+            return false;
+        }
+        state.bytesWaiting = static_cast<uint32_t>(waiting);
+        state.lineError = false;
+        return waiting > 0 || !PeerClosed();
+    }
+
+    int32_t Read(uint8_t* buffer, uint32_t size) override {
+        const int n = ::recv(socket_, reinterpret_cast<char*>(buffer),
+                             static_cast<int>(std::min<uint32_t>(size, INT_MAX)), 0);
+        if (n > 0) return n;
+        if (n < 0 && ::WSAGetLastError() == WSAEWOULDBLOCK) return 0;
+        return -1;  // closed by the server, or failed
+    }
+
+    int32_t Write(const uint8_t* data, uint32_t size, uint32_t timeoutMs) override {
+        const uint32_t start = SystemClock().Ticks();
+        for (;;) {
+            const int n = ::send(socket_, reinterpret_cast<const char*>(data),
+                                 static_cast<int>(std::min<uint32_t>(size, INT_MAX)), 0);
+            if (n >= 0) return n;
+            if (::WSAGetLastError() != WSAEWOULDBLOCK) return -1;
+            const uint32_t elapsed = SystemClock().Ticks() - start;
+            if (elapsed >= timeoutMs) return 0;  // a stall: the connection took nothing
+            if (Select(socket_, true, timeoutMs - elapsed) < 0) return -1;
+        }
+    }
+
+    WaitResult WaitReadable(uint32_t timeoutMs, const WakeSignal* wake) override {
+        if (socket_ == INVALID_SOCKET) return WaitResult::kFailed;
+        if (wake != nullptr && wake->Raised()) return WaitResult::kWoken;
+        // Reset first, then look: input that comes after the look sets the event again.
+        ::WSAResetEvent(event_);
+        PortState state;
+        if (!Query(state)) return WaitResult::kFailed;
+        if (state.bytesWaiting > 0) return WaitResult::kReadable;
+        const HANDLE events[2] = {event_, wake != nullptr && wake->Native() != WakeSignal::kNone
+                                              ? reinterpret_cast<HANDLE>(wake->Native())
+                                              : nullptr};
+        const DWORD count = events[1] != nullptr ? 2 : 1;
+        const DWORD woke = ::WaitForMultipleObjects(count, events, FALSE,
+                                                    std::min<uint32_t>(timeoutMs, MAXDWORD - 1));
+        if (woke == WAIT_OBJECT_0) return WaitResult::kReadable;  // input or a close: Query tells
+        if (woke == WAIT_OBJECT_0 + 1) return WaitResult::kWoken;
+        return woke == WAIT_TIMEOUT ? WaitResult::kTimedOut : WaitResult::kFailed;
+    }
+
+  private:
+    // Waits until `s` may be written (or, for a connect, has failed) or `ms`
+    // pass: 1 ready, 0 not in time, -1 failed.
+    static int Select(SOCKET s, bool write, uint32_t ms) {
+        fd_set ready, failed;
+        FD_ZERO(&ready);
+        FD_ZERO(&failed);
+        FD_SET(s, &ready);
+        FD_SET(s, &failed);
+        timeval limit{static_cast<long>(ms / 1000), static_cast<long>(ms % 1000) * 1000};
+        const int n =
+            ::select(0, write ? nullptr : &ready, write ? &ready : nullptr, &failed, &limit);
+        if (n < 0 || FD_ISSET(s, &failed)) return -1;
+        return n > 0 ? 1 : 0;
+    }
+
+    // Connects to `address` within kConnectMs; 0, or the Winsock error.
+    int Connect(const addrinfo& address) {
+        const SOCKET s = ::socket(address.ai_family, address.ai_socktype, address.ai_protocol);
+        if (s == INVALID_SOCKET) return ::WSAGetLastError();
+        // Read and close events set event_; the socket becomes non-blocking.
+        int error = ::WSAEventSelect(s, event_, FD_READ | FD_CLOSE) != 0 ? ::WSAGetLastError() : 0;
+        if (error == 0 &&
+            ::connect(s, address.ai_addr, static_cast<int>(address.ai_addrlen)) != 0) {
+            error = ::WSAGetLastError();
+            if (error == WSAEWOULDBLOCK) {
+                const int ready = Select(s, true, kConnectMs);
+                int length = sizeof error;
+                error = ready == 0 ? WSAETIMEDOUT : 0;
+                if (ready < 0 && ::getsockopt(s, SOL_SOCKET, SO_ERROR,
+                                              reinterpret_cast<char*>(&error), &length) != 0) {
+                    error = ::WSAGetLastError();
+                }
+                if (ready < 0 && error == 0) error = WSAECONNREFUSED;
+            }
+        }
+        if (error != 0) {
+            ::closesocket(s);
+            return error;
+        }
+        // Each command goes out at once instead of waiting to join the next.
+        const BOOL on = TRUE;
+        ::setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on), sizeof on);
+        socket_ = s;
+        return 0;
+    }
+
+    bool PeerClosed() const {
+        char byte = 0;
+        const int n = ::recv(socket_, &byte, 1, MSG_PEEK);
+        return n == 0 || (n < 0 && ::WSAGetLastError() != WSAEWOULDBLOCK);
+    }
+
+    WSAEVENT event_ = WSA_INVALID_EVENT;
+    SOCKET socket_ = INVALID_SOCKET;
+};
+
+}  // namespace
+
+std::unique_ptr<SerialDevice> MakeTcpSerialDevice() {
+    return std::make_unique<Win32TcpSerialDevice>();
+}
+
+}  // namespace astrel

@@ -1,0 +1,83 @@
+// Low-latency mode of USB serial adapters: which devices are asked, what is
+// set and given back, against a fake sysfs tree and serial flags the test
+// plays the driver for.
+#include <gtest/gtest.h>
+#include <linux/serial.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+
+#include "FakeSerialDevice.h"
+#include "FakeSysfs.h"
+#include "serial/CSerialCommunication.h"
+#include "serial/SerialDevicePosixLowLatency.h"
+
+namespace astrel::test {
+namespace {
+
+using posix::LowLatency;
+
+TEST(LowLatency, AskedOfUsbAdaptersOnlyAndGivenBackAtClose) {
+    constexpr int kOn = ASYNC_LOW_LATENCY, kNone = -1;  // kNone: TIOCGSERIAL refused
+    const FakeSysfs tree;
+    const struct {
+        std::string device;  // under the fake /dev
+        int flags;           // what the driver reports
+        bool setRefused;
+        LowLatency outcome;
+        int asked;  // the flags asked for at open (kNone: nothing asked)
+    } rows[] = {
+        {"ttyUSB0", 0x40, false, LowLatency::kSet, 0x40 | kOn},
+        {std::string("serial/by-id/") + FakeSysfs::kByIdName, 0, false, LowLatency::kSet, kOn},
+        {"ttyACM0", 0, false, LowLatency::kSet, kOn},
+        {"ttyUSB0", kOn, false, LowLatency::kAlreadySet, kNone},
+        {"ttyUSB0", kNone, false, LowLatency::kRefused, kNone},
+        {"ttyUSB0", 0, true, LowLatency::kRefused, kOn},
+        {"ttyS0", 0, false, LowLatency::kNotUsb, kNone},
+        {"../pts/7", 0, false, LowLatency::kNotUsb, kNone},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.device + " " + std::to_string(row.flags));
+        int flags = row.flags, asked = kNone;
+        const auto get = [&](int, int& out) { return (out = flags) != kNone; };
+        const auto set = [&](int, int in) {
+            asked = in;
+            if (!row.setRefused) flags = in;
+            return !row.setRefused;
+        };
+        const posix::SerialFlags io{get, set};
+        const LowLatency outcome =
+            posix::RequestLowLatency(9, (tree.dev / row.device).string(), tree.sys.string(), io);
+        EXPECT_EQ(outcome, row.outcome);
+        EXPECT_EQ(asked, row.asked);
+        if (outcome == LowLatency::kSet) {
+            posix::RestoreLowLatency(9, io);
+            EXPECT_EQ(flags, row.flags) << "the driver's other flags and the old setting are back";
+        }
+    }
+}
+
+// What the device did at open (here, the low-latency mode) follows the
+// "opened" line of the trace, time-stamped as every line is.
+TEST(LowLatency, TheTraceNotesItAtOpen) {
+    const std::string path = ::testing::TempDir() + "astrel-open-note.log";
+    std::remove(path.c_str());
+    FakeRig rig;
+    CSerialCommunication port;
+    rig.Attach(port);
+    rig.line->openNote = posix::LowLatencyNote(LowLatency::kSet);
+    ::setenv("ASTREL_TRACE", path.c_str(), 1);
+    ASSERT_EQ(port.OpenPort(), 1);
+    ::unsetenv("ASTREL_TRACE");
+    std::ifstream in(path);
+    std::vector<std::string> notes;
+    for (std::string text; std::getline(in, text);) notes.push_back(text.substr(13));
+    EXPECT_EQ(notes, (std::vector<std::string>{
+                         "handle -1 /dev/ttyS0 -- \"\" (opened)",
+                         "handle -1 /dev/ttyS0 -- \"\" (" + rig.line->openNote + ")"}));
+}
+
+}  // namespace
+}  // namespace astrel::test
