@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "Demo.h"
+#include "PanelCommand.h"
 #include "SimCommand.h"
 #include "StageCommands.h"
 #include "ToolError.h"
@@ -38,6 +39,7 @@ int Run(int argc, char** argv) {
     AddStageCommands(app, action);
     AddSimCommand(app, action);
     AddDemoCommand(app, action);
+    AddPanelCommand(app, action);
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& help) {

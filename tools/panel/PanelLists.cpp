@@ -1,0 +1,71 @@
+#include "PanelLists.h"
+
+#include <vector>
+
+#include "Dialects.h"
+#include "Json.h"
+#include "Makers.h"
+#include "PortList.h"
+#include "Text.h"
+
+namespace astrel::tool {
+
+namespace {
+
+std::string ModelsJson(int16_t type) {
+    std::vector<std::string> models;
+    for (const ModelEntry& model : ListedModels(type)) {
+        models.push_back(JsonObject().Text("name", model.name).Number("axes", model.axes).Close());
+    }
+    // A maker the library does not list (CP-310): the models its simulator serves.
+    const sim::DialectInfo* dialect = SimulatorOf(type);
+    if (models.empty() && dialect != nullptr) {
+        for (const std::string_view name : dialect->models) {
+            models.push_back(JsonObject().Text("name", name).Number("axes", 3).Close());
+        }
+    }
+    return "[" + Join(models, ",") + "]";
+}
+
+std::string FirstOf(const std::vector<std::string>& names) {
+    return names.empty() ? std::string{} : names.front();
+}
+
+}  // namespace
+
+std::string CatalogueJson() {
+    std::vector<std::string> makers;
+    for (const MakerEntry& maker : AllMakers()) {
+        makers.push_back(JsonObject()
+                             .Number("type", maker.type)
+                             .Text("name", maker.name.empty() ? maker.shortName : maker.name)
+                             .Text("shortName", maker.shortName)
+                             .Raw("models", ModelsJson(maker.type))
+                             .Text("speedUnit", FirstOf(SpeedUnits(maker.type)))
+                             .Text("accelUnit", FirstOf(AccelerationUnits(maker.type)))
+                             .Close());
+    }
+    return "[" + Join(makers, ",") + "]";
+}
+
+std::string PortsJson(const std::string& simulated) {
+    std::vector<std::string> ports;
+    if (!simulated.empty()) {
+        ports.push_back(JsonObject()
+                            .Text("label", "simulated controller (" + simulated + ")")
+                            .Number("port", -1)
+                            .Text("device", simulated)
+                            .Close());
+    }
+    for (const PortChoice& port : PresentPorts()) {
+        if (port.device == simulated) continue;
+        ports.push_back(JsonObject()
+                            .Text("label", port.label)
+                            .Number("port", port.port)
+                            .Text("device", port.device)
+                            .Close());
+    }
+    return "[" + Join(ports, ",") + "]";
+}
+
+}  // namespace astrel::tool
