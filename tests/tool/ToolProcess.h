@@ -27,6 +27,8 @@ class ToolProcess {
     // Collects output until `text` is on its standard output or `ms` have
     // passed; true when it is there.
     bool WaitForOutput(std::string_view text, int ms);
+    // What it wrote on its standard output so far.
+    const std::string& Out() const { return run_.out; }
     void Signal(int signal);
     // Waits at most `ms` for the tool to end, then kills it.
     ToolRun Finish(int ms);
