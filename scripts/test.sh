@@ -11,6 +11,8 @@ jobs=$(nproc)
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j "$jobs"
 ctest --test-dir build --output-on-failure -j "$jobs"
+# astrel panel in headless Chromium, on the plain build only.
+scripts/test-panel.sh
 
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DASTREL_SANITIZE=ON >/dev/null
 cmake --build build-asan -j "$jobs"

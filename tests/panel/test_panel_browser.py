@@ -119,15 +119,22 @@ def test_drive_a_simulated_stage(panel, browser):
     time.sleep(0.5)
     assert position(browser)[0] == released_at
 
-    # Esc stops a long move.
-    browser.find_element(By.ID, "to-x").clear()
-    browser.find_element(By.ID, "to-x").send_keys("-900000")
+    # The Stop button, and then Esc, stop a long move.
+    for axis, value in zip("xy", (-300000, 120000)):
+        browser.find_element(By.ID, "to-" + axis).clear()
+        browser.find_element(By.ID, "to-" + axis).send_keys(str(value))
     browser.find_element(By.ID, "move-to").click()
     wait(browser, lambda: lit(browser, "moving"), 3)
     moving = rate_over(browser, 2)
     browser.save_screenshot(str(SCREENSHOT))
+    browser.find_element(By.ID, "stop").click()
+    wait(browser, lambda: not lit(browser, "moving"), 3)
+    stopped_at = position(browser)[0]
+    assert stopped_at > -200000
+    browser.find_element(By.ID, "move-to").click()
+    wait(browser, lambda: lit(browser, "moving"), 3)
     ActionChains(browser).send_keys(Keys.ESCAPE).perform()
     wait(browser, lambda: not lit(browser, "moving"), 3)
-    assert position(browser)[0] > -800000
+    assert -200000 < position(browser)[0] < stopped_at
     print(f"\nupdates received: {moving:.1f}/s moving, {at_rest:.1f}/s at rest")
     assert moving >= 7 and at_rest <= 4

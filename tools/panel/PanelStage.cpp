@@ -1,6 +1,5 @@
 #include "PanelStage.h"
 
-#include <algorithm>
 #include <utility>
 
 #include "Astrel.h"
@@ -19,19 +18,6 @@ constexpr std::chrono::milliseconds kFastAfterCommand{1000};
 // How long closing a stage waits for calls still in progress on it; a stop
 // cuts every wait for a reply short, so they end well within this.
 constexpr std::chrono::seconds kCloseWait{10};
-
-bool SameIgnoringAsciiCase(const std::string& a, const std::string& b) {
-    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
-                      [&](char x, char y) { return lower(x) == lower(y); });
-}
-
-int AxesOf(int16_t makerType, const std::string& model) {
-    for (const ModelEntry& entry : ListedModels(makerType)) {
-        if (SameIgnoringAsciiCase(entry.name, model)) return std::clamp(entry.axes, 1, 3);
-    }
-    return 3;
-}
 
 }  // namespace
 
@@ -81,7 +67,6 @@ Outcome PanelStage::Connect(const Connection& connection) {
     state.maker = MakerName(connection.makerType);
     state.model = connection.model;
     state.device = stage->Device();
-    state.axes = AxesOf(connection.makerType, connection.model);
     const std::string connected =
         "connected to the " + state.maker + " " + state.model + " on " + state.device;
     lock.lock();

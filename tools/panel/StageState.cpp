@@ -12,7 +12,6 @@ std::string StageState::Json() const {
         .Text("model", model)
         .Text("device", device)
         .Number("makerType", makerType)
-        .Number("axes", axes)
         .Number("epoch", static_cast<int64_t>(epoch));
     if (position) {
         json.Triple("position", *position);

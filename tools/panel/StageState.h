@@ -20,7 +20,6 @@ struct StageState {
     std::string maker;  // UTF-8
     std::string model;
     std::string device;
-    int axes = 3;
     // Bumped when the stage or its origin changes: the path so far no longer applies.
     uint64_t epoch = 0;
 

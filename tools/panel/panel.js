@@ -82,6 +82,14 @@ async function loadPickers() {
   fill($('port'), ports, (p) => p.label, (p) => JSON.stringify(p));
 }
 
+// The stage's axis count, from the catalogue (model names ignore case).
+function axesOf(stage) {
+  const maker = makerOf(stage.makerType);
+  const name = stage.model.toLowerCase();
+  const model = maker && maker.models.find((m) => m.name.toLowerCase() === name);
+  return model ? model.axes : 3;
+}
+
 // Shows the connected stage in the pickers, once.
 function pickConnected(stage) {
   if (pickersSet || !stage.connected || catalogue.length === 0) return;
@@ -204,11 +212,12 @@ function show(update) {
 
   const readout = document.querySelector('.readout');
   readout.classList.toggle('stale', stage.stale);
+  const axes = axesOf(stage);
   AXES.forEach((axis, i) => {
     $('pos-' + axis).textContent = stage.connected && stage.position ? stage.position[i] : '–';
   });
   document.querySelectorAll('.axis').forEach((e) => {
-    e.classList.toggle('hidden-axis', Number(e.dataset.axis) >= stage.axes);
+    e.classList.toggle('hidden-axis', Number(e.dataset.axis) >= axes);
   });
   $('light-moving').classList.toggle('on', stage.moving);
   $('light-limit').classList.toggle('on', stage.limit);
@@ -233,6 +242,8 @@ function show(update) {
   $('stop').disabled = !stage.connected;
   if (!canDrive) endJog();
 
+  $('target').textContent = stage.connected && stage.target
+    ? 'target ' + stage.target.slice(0, axes).join(', ') : '';
   addToPath(stage);
   drawPlot(stage);
 }
@@ -348,9 +359,9 @@ function speedRows() {
     row.className = 'axis';
     row.dataset.axis = i;
     row.innerHTML = '<th>' + axis.toUpperCase() + '</th>' +
-      '<td><input type="number" min="0" value="1000" data-field="start"></td>' +
-      '<td><input type="number" min="0" value="20000" data-field="max"></td>' +
-      '<td><input type="number" min="0" value="100" data-field="accel"></td>' +
+      '<td><input type="number" min="0" placeholder="start" data-field="start"></td>' +
+      '<td><input type="number" min="0" placeholder="max" data-field="max"></td>' +
+      '<td><input type="number" min="0" placeholder="accel" data-field="accel"></td>' +
       '<td><button class="drives">Set</button></td>';
     row.querySelector('button').addEventListener('click', () => {
       const value = (field) => row.querySelector('[data-field="' + field + '"]').value;
