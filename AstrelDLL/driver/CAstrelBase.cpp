@@ -20,7 +20,9 @@ int32_t CAstrelBase::GetAcclUnitList(int16_t /*index*/, char* name) {
 }
 
 int32_t CAstrelBase::IsStageRunning() {
-    return QueryMotion() == kMotionMoving ? 1 : 0;
+    const Motion motion = QueryMotion();
+    if (motion == kMotionUnknown) return Unanswered();
+    return motion == kMotionMoving ? 1 : 0;
 }
 
 int32_t CAstrelBase::IsStageRunningEx(int32_t* running) {
@@ -53,6 +55,11 @@ int32_t CAstrelBase::PurgeAndSend(const CommandLine& command) {
 
 void CAstrelBase::Refused(std::string_view answer) {
     astrel::NoteRefusal(answer);
+}
+
+int32_t CAstrelBase::Unanswered() {
+    astrel::MarkFailedResult();
+    return 0;
 }
 
 bool CAstrelBase::Query(const CommandLine& command, Reply& reply, Resend resend) {

@@ -129,6 +129,11 @@ class CAstrelBase : public CSerialCommunication {
     void SetStageName(const char* name);
     const char* StageName() const { return stageName_; }
 
+    // The result of an answer whose 0 also means "no" (not at a limit, not
+    // moving) when the controller gave no usable reply: 0, and the call
+    // counts as failed for the thread's last error.
+    static int32_t Unanswered();
+
   protected:
     // Reply lines are read into buffers of this size (255 bytes and a terminator).
     static constexpr int32_t kReplySize = 256;

@@ -17,7 +17,7 @@ int32_t TestLimit(uint16_t axis, bool answersAxis, Query query, LimitOn limitOn)
     const bool anyAxis = axis == 0xFFFF;
     if (!anyAxis && !answersAxis) return 0;
     const int32_t code = query();
-    if (code == CAstrelBase::kStatusNoReply) return 0;
+    if (code == CAstrelBase::kStatusNoReply) return CAstrelBase::Unanswered();
     if (anyAxis) return code == CAstrelBase::kStatusLimit ? 1 : 0;
     return limitOn() ? 1 : 0;
 }

@@ -150,7 +150,7 @@ CAstrelBase::Motion CAstrelCP310::QueryMotion() {
 int32_t CAstrelCP310::IsStopByLimit(uint16_t axis) {
     const bool anyAxis = axis == kAnyAxis;
     if (!anyAxis && !HasAxis(axis)) return 0;
-    if (!QueryPositions()) return 0;
+    if (!QueryPositions()) return Unanswered();
     int32_t stopped = 0;
     for (int stageAxis = 0; stageAxis < AxisCount(); ++stageAxis) {
         if ((anyAxis || stageAxis == axis) && replyLimit_[stageAxis] != 0) stopped = 1;

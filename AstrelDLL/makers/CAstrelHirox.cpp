@@ -151,7 +151,7 @@ int32_t CAstrelHirox::IsStopByLimit(uint16_t axis) {
     const auto index = static_cast<int16_t>(axis);
     if (InUse(index)) {
         AxisStatus status;
-        QueryAxisStatus(kAxisNumbers[index], status);
+        if (QueryAxisStatus(kAxisNumbers[index], status) == 0) return Unanswered();
     }
     return 0;
 }

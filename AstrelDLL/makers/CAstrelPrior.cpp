@@ -65,7 +65,7 @@ CAstrelBase::Motion CAstrelPrior::QueryMotion() {
 int32_t CAstrelPrior::IsStopByLimit(uint16_t axis) {
     if (axis != kAnyAxis && axis >= kAxes) return 0;
     uint32_t limits = 0;
-    if (!QueryHex("LMT:", Resend::kNo, limits)) return 0;
+    if (!QueryHex("LMT:", Resend::kNo, limits)) return Unanswered();
     const uint32_t mask = axis == kAnyAxis ? ~0u : kLimitBits[axis];
     return (limits & mask) != 0 ? 1 : 0;
 }

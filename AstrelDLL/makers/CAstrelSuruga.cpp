@@ -125,7 +125,7 @@ CAstrelBase::Motion CAstrelSuruga::QueryMotion() {
 
 int32_t CAstrelSuruga::IsStopByLimit(uint16_t axis) {
     if (axis != kAnyAxis && axis >= kStageAxes) return 0;
-    if (!ReadStatusBytes()) return 0;
+    if (!ReadStatusBytes()) return Unanswered();
     const auto atLimit = [](uint8_t status) { return (status & kLimitBits) != 0; };
     if (axis == kAnyAxis) {
         // Any axis on a limit, also behind an axis that is still moving.

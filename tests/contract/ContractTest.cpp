@@ -216,11 +216,22 @@ TEST_P(Contract, AGarbageReplyIsNoUsableReply) {
     stage.SetFault(sim::Fault::kGarbage);
     int32_t x = 11, y = 22, z = 33, running = 44;
     EXPECT_EQ(GetStagePosition(stage.h, &x, &y, &z), 0);
-    if (GetParam().garbageStatus) {
-        EXPECT_EQ(GetStageStatus(stage.h), 6);
-        EXPECT_EQ(IsStageRunningEx(stage.h, &running), 0);
+    EXPECT_EQ((Positions{x, y, z}), (Positions{11, 22, 33}));
+    if (!GetParam().garbageStatus) return;
+    EXPECT_EQ(GetStageStatus(stage.h), 6);
+    EXPECT_EQ(IsStageRunningEx(stage.h, &running), 0);
+    EXPECT_EQ(running, 44);
+    // Where 0 also means "no", the caller learns of the failure from the last error.
+    const auto failsWithAnError = [](int32_t (*call)(int32_t), int32_t h) {
+        GetStageStatus(-1);  // a last error of another kind, to tell the next one from
+        EXPECT_EQ(call(h), 0);
+        const int32_t code = AstrelLastError();
+        EXPECT_TRUE(code == ASTREL_ERROR_BAD_REPLY || code == ASTREL_ERROR_NO_REPLY) << code;
+    };
+    if (GetParam().limitQuery) {
+        failsWithAnError([](int32_t h) { return IsStopByLimit(h, 0xFFFF); }, stage.h);
     }
-    EXPECT_EQ((Positions{x, y, z, running}), (Positions{11, 22, 33, 44}));
+    if (GetParam().busyQuery) failsWithAnError(IsStageRunning, stage.h);
 }
 
 INSTANTIATE_TEST_SUITE_P(Makers, Contract, ::testing::ValuesIn(kMakers),

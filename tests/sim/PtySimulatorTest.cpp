@@ -57,21 +57,18 @@ TEST(PtySimulator, ServesTheHostOverAPseudoTerminal) {
         speed_t speed = B9600;  // the controller's
         bool checkLine = true;
     } cases[] = {
+        // clang-format off
         {"EmptyLinesAreSkipped", {}, "\r\nQ:A0B0C0\r\n", "42,0,0\r\n"},
         {"AnotherSpeedIsNoise", {}, "Q:0\r\n", "", -1, B19200},
         {"AnotherLineEndIsNoise", {}, "Q:0\n", "", -1},
         {"UncheckedAnyLineEndEndsALine", {}, "Q:C0A0\n", "0,42\r\n", 0, B19200, false},
         {"HalfLine", {.fault = Fault::kHalfLine}, "Q:0\r\n", "42,"},
         {"Delayed", {.fault = Fault::kDelayed, .delayMs = 200}, "Q:0\r\n", "42,0,0\r\n", 200},
-        {"LateRepliesThenTheLastLineOnceMore",
-         {.fault = Fault::kLate, .lateMs = 50},
-         "Q:0\r\n",
-         "42,0,0\r\n42,0,0\r\n",
-         50},
-        {"EndlessShortLinesUntilTheNextCommand",
-         {.fault = Fault::kEndlessShortLines, .intervalMs = 5, .shortLine = "OK"},
-         "Q:0\r\n",
-         "42,0,0\r\nOK\r\nOK\r\nOK\r\n"},
+        {"LateRepliesThenTheLastLineOnceMore", {.fault = Fault::kLate, .lateMs = 50}, "Q:0\r\n",
+         "42,0,0\r\n42,0,0\r\n", 50},
+        {"EndlessShortLinesUntilTheNextCommand", {.fault = Fault::kEndlessShortLines, .intervalMs = 5, .shortLine = "OK"},
+         "Q:0\r\n", "42,0,0\r\nOK\r\nOK\r\nOK\r\n"},
+        // clang-format on
     };
     for (const auto& row : cases) {
         SCOPED_TRACE(row.name);

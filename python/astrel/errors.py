@@ -1,0 +1,68 @@
+"""The exceptions of the package: one class per kind of failure, all under
+``AstrelError``. A failing library call raises the class its last-error code
+belongs to, with the library's own message."""
+
+from __future__ import annotations
+
+from typing import Optional
+
+
+class AstrelError(Exception):
+    """A stage operation failed.
+
+    ``code`` is the library's error code (an ``astrel.lib.ErrorCode``; None
+    when the failure was not a library call's), ``operation`` the stage
+    operation, ``port`` the device, ``maker`` and ``model`` the stage, and
+    ``reason`` the library's message on its own.
+    """
+
+    def __init__(
+        self,
+        message: str,
+        *,
+        code: Optional[int] = None,
+        operation: str = "",
+        port: str = "",
+        maker: str = "",
+        model: str = "",
+        reason: str = "",
+    ) -> None:
+        super().__init__(message)
+        self.code = code
+        self.operation = operation
+        self.port = port
+        self.maker = maker
+        self.model = model
+        self.reason = reason or message
+
+
+class NoReply(AstrelError):
+    """The controller gave no usable reply within the time-out (or the wait
+    for it was cut short by a stop from another thread)."""
+
+
+class ControllerError(AstrelError):
+    """The controller refused the command, or reports an error."""
+
+
+class AtLimit(AstrelError):
+    """The stage stopped at a travel limit."""
+
+
+class PortError(AstrelError):
+    """The port could not be opened, is not open, or failed (a write failed,
+    the line hung up)."""
+
+
+class BadArgument(AstrelError, ValueError):
+    """An argument the library or the package cannot use: an unknown maker or
+    model, an axis the model lacks, a value out of range."""
+
+
+class Timeout(AstrelError, TimeoutError):
+    """The stage was still moving when the wait's time-out ran out."""
+
+
+class NotFound(AstrelError):
+    """The library or the ``astrel`` tool was not found, or a simulator could
+    not be started."""

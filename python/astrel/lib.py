@@ -1,0 +1,205 @@
+"""Every export of libastrel, typed, as the C header ``Astrel.h`` gives it.
+
+This layer is for exact control: each function takes and returns what the C
+function does (plain integers, ``ctypes`` pointers and byte buffers), with no
+checking beyond the types. ``astrel.Stage`` is the layer scripts use.
+
+The library is loaded at the first use of an export (see
+``astrel.locate.library_path`` for where it is looked for)::
+
+    from astrel import lib
+    h = lib.Astrel()
+    lib.SetUseMakerType(h, 1)
+"""
+
+from __future__ import annotations
+
+import ctypes
+import enum
+import threading
+from ctypes import POINTER, c_char_p, c_int16, c_int32, c_uint16, c_uint32, c_void_p
+from typing import Any, Optional
+
+from .locate import load_library
+
+__all__ = [
+    "CommunicationParam",
+    "DRIVER_DEFAULT",
+    "NO_HANDLE",
+    "ANY_AXIS",
+    "ErrorCode",
+    "library",
+    "last_error",
+    "use_stage_name",
+]
+
+#: A 16-bit ``CommunicationParam`` field of this value asks for the driver's default.
+DRIVER_DEFAULT = 0xFFFF
+#: What ``Astrel()`` returns when all ten handles are taken.
+NO_HANDLE = 0xFFFFFFFF
+#: The axis argument of ``IsStopByLimit`` that asks about any axis.
+ANY_AXIS = 0xFFFF
+
+
+class CommunicationParam(ctypes.Structure):
+    """The serial parameters of one handle: 18 bytes, packed, little-endian.
+
+    A 16-bit field of ``DRIVER_DEFAULT`` asks for the driver's default;
+    ``TimeOut`` of 0 or less asks for 5000 ms. The codes are those of
+    ``Astrel.h`` (``BaudRate`` 6 is 9600, ``Delimiter`` 0 is CR LF, ...).
+    """
+
+    _pack_ = 1
+    _fields_ = [
+        ("Port", c_uint16),
+        ("BaudRate", c_uint16),
+        ("Parity", c_uint16),
+        ("DataBits", c_uint16),
+        ("StopBits", c_uint16),
+        ("FlowControl", c_uint16),
+        ("Delimiter", c_uint16),
+        ("TimeOut", c_int32),
+    ]
+
+
+assert ctypes.sizeof(CommunicationParam) == 18
+
+
+class ErrorCode(enum.IntEnum):
+    """Why the calling thread's last failing call failed (``AstrelLastError``)."""
+
+    OK = 0  #: no failure yet on this thread
+    NO_REPLY = 1  #: no reply within the time-out
+    BAD_REPLY = 2  #: a reply the driver cannot use
+    REFUSED = 3  #: the controller refused the command
+    WRITE_FAILED = 4  #: the command could not be written
+    NOT_OPEN = 5  #: the port is not open
+    OPEN_FAILED = 6  #: the device could not be opened
+    UNKNOWN_MODEL = 7  #: an unknown maker type or stage model
+    BAD_ARGUMENT = 8  #: a bad handle, null pointer or value
+    INTERRUPTED = 9  #: cut short by a stop from another thread
+    HANG_UP = 10  #: the line closed or the device failed
+
+
+_i32p = POINTER(c_int32)
+_u32p = POINTER(c_uint32)
+_param_p = POINTER(CommunicationParam)
+
+# name: (result type, argument types), in the order of Astrel.h.
+_EXPORTS: dict[str, tuple[Any, list[Any]]] = {
+    # Handles and configuration
+    "Astrel": (c_uint32, []),
+    "ReleaseAstrel": (None, [c_int32]),
+    "SetUseMakerType": (None, [c_int32, c_int16]),
+    "GetUseMakerType": (c_int16, [c_int32]),
+    "SetUseStageName": (None, [c_int32, c_char_p]),
+    # A pointer, not c_char_p: the copy must go back through FreeStageName.
+    "GetUseStageName": (c_void_p, [c_int32]),
+    "FreeStageName": (None, [c_void_p]),
+    "SetCommunicationParam": (c_int32, [c_int32, _param_p]),
+    "SetCommunicationParams": (c_int32, [c_int32] + [c_uint16] * 7),
+    "GetCommunicationParam": (c_int32, [c_int32, _param_p]),
+    "OpenComPort": (c_int32, [c_int32]),
+    "CloseComPort": (c_int32, [c_int32]),
+    "InitializeStage": (c_int32, [c_int32]),
+    "SendStageData": (c_int32, [c_int32, c_char_p]),
+    "ReceiveStageData": (c_int32, [c_int32, c_char_p, c_int32, _i32p]),
+    # Catalogue
+    "GetMakerListFirst": (c_int32, [c_char_p]),
+    "GetMakerListNext": (c_int32, [c_char_p]),
+    "GetStageListFirst": (c_int32, [c_int16, _i32p, c_char_p]),
+    "GetStageListNext": (c_int32, [_i32p, c_char_p]),
+    "GetSpeedUnitListFirst": (c_int32, [c_int16, c_char_p]),
+    "GetSpeedUnitListNext": (c_int32, [c_char_p]),
+    "GetAcclUnitListFirst": (c_int32, [c_int16, c_char_p]),
+    "GetAcclUnitListNext": (c_int32, [c_char_p]),
+    "GetDeviceFunctionProperty": (c_int32, [c_int16, c_char_p, c_int32, _u32p]),
+    "GetStageFunctionProperty": (c_int32, [c_int32, c_int32, _u32p]),
+    # Status
+    "GetStageStatus": (c_int32, [c_int32]),
+    "RemoteStage": (c_int32, [c_int32, c_int32]),
+    "IsStageRunning": (c_int32, [c_int32]),
+    "IsStageRunningEx": (c_int32, [c_int32, _i32p]),
+    "IsStopByLimit": (c_int32, [c_int32, c_uint16]),
+    "GetStagePosition": (c_int32, [c_int32, _i32p, _i32p, _i32p]),
+    # Motion
+    "SetStagePosition": (c_int32, [c_int32, c_int32, c_int32, c_int32]),
+    "SetOriginNowPos": (c_int32, [c_int32]),
+    "MoveABS": (c_int32, [c_int32, c_int32, c_int32, c_int32]),
+    "MoveREL": (c_int32, [c_int32, c_int32, c_int32, c_int32]),
+    "MoveJOG": (c_int32, [c_int32, c_int16, c_int16, c_int16]),
+    "StopMove": (c_int32, [c_int32]),
+    "StopJOG": (c_int32, [c_int32]),
+    "StopNow": (c_int32, [c_int32]),
+    "MoveOriginPosition": (c_int32, [c_int32]),
+    "SetMoveSpeeds": (c_int32, [c_int32, c_uint16, c_int32, c_int32, c_int32]),
+    "CP310SetStageDirection": (c_int32, [c_int32, c_int32, c_int32]),
+    "StgSetStageDirection": (c_int32, [c_int32, c_int32, c_int32]),
+    "SetAxisSign": (c_int32, [c_int32, c_int32, c_int16]),
+    # Maker-specific
+    "SetAxisNum": (c_int32, [c_int32, c_uint16, c_uint16, c_uint16]),
+    "SetTrigger": (c_int32, [c_int32, c_int16, c_int32]),
+    "OnceTrigger": (c_int32, [c_int32]),
+    "StopTrigger": (c_int32, [c_int32]),
+    "GetTriggerRange": (c_int32, [c_int32, _i32p, _i32p]),
+    # Why a call failed
+    "AstrelLastError": (c_int32, []),
+    "AstrelLastErrorText": (c_int32, [c_char_p, c_int32]),
+}
+
+_loaded: Optional[ctypes.CDLL] = None
+_loading = threading.Lock()
+
+
+def library() -> ctypes.CDLL:
+    """The loaded library, every export given its argument and result types."""
+    global _loaded
+    with _loading:
+        if _loaded is None:
+            dll = load_library()
+            for name, (restype, argtypes) in _EXPORTS.items():
+                function = getattr(dll, name)
+                function.restype = restype
+                function.argtypes = argtypes
+            _loaded = dll
+        return _loaded
+
+
+def __getattr__(name: str) -> Any:
+    """``lib.MoveABS`` and the like: the typed export, loading the library first."""
+    if name in _EXPORTS:
+        return getattr(library(), name)
+    raise AttributeError(f"module {__name__!r} has no attribute {name!r}")
+
+
+def __dir__() -> list[str]:
+    return sorted(list(globals()) + list(_EXPORTS))
+
+
+def last_error() -> tuple[int, str]:
+    """This thread's last error: its code (an ``ErrorCode`` where this package
+    knows it) and the library's message."""
+    dll = library()
+    code = dll.AstrelLastError()
+    size = 256
+    while True:
+        buffer = ctypes.create_string_buffer(size)
+        length = dll.AstrelLastErrorText(buffer, size)
+        if length < size:
+            break
+        size = length + 1
+    text = buffer.value.decode("ascii", errors="backslashreplace")
+    known = code in ErrorCode._value2member_map_
+    return (ErrorCode(code) if known else code), text
+
+
+def use_stage_name(handle: int) -> Optional[bytes]:
+    """The stage name stored for a handle (``GetUseStageName``), its copy released."""
+    dll = library()
+    pointer = dll.GetUseStageName(handle)
+    if not pointer:
+        return None
+    try:
+        return ctypes.string_at(pointer)
+    finally:
+        dll.FreeStageName(pointer)
