@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Builds the library and runs every test three times: a plain build (and the
-# Python package's tests and the panel's browser test on it), one with AddressSanitizer and
-# UndefinedBehaviorSanitizer, and one with ThreadSanitizer (where the threads
-# tests count most); a sanitizer's report fails the run.
+# Builds the library and runs every test three times: a plain build (and, on
+# it, the Python package's tests and the panel's browser test), one with
+# AddressSanitizer and UndefinedBehaviorSanitizer, and one with
+# ThreadSanitizer (where the threads tests count most); a sanitizer's report
+# fails the run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh
