@@ -3,6 +3,7 @@ simulated stage, connect, move to a target and see the position reach it and
 the path drawn, jog and release, stop a move with Esc. Prints the update rate
 the page receives and leaves a screenshot (ASTREL_SCREENSHOT)."""
 import os
+import signal
 import subprocess
 import time
 from pathlib import Path
@@ -40,7 +41,7 @@ def panel():
         stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
     url = tool.stdout.readline().strip()
     assert url.startswith("http://127.0.0.1:"), tool.stderr.read()
-    yield url
+    yield url, tool
     tool.terminate()
     assert tool.wait(10) == 0
 
@@ -78,7 +79,8 @@ def rate_over(browser, seconds):
 
 
 def test_drive_a_simulated_stage(panel, browser):
-    browser.get(panel)
+    url, tool = panel
+    browser.get(url)
     wait(browser, lambda: text(browser, "seat") == "you drive")
     wait(browser, lambda: "ProScan" in text(browser, "connected"))
 
@@ -119,6 +121,12 @@ def test_drive_a_simulated_stage(panel, browser):
     time.sleep(0.5)
     assert position(browser)[0] == released_at
 
+    # So does a jog on a held arrow key.
+    y = position(browser)[1]
+    ActionChains(browser).key_down(Keys.ARROW_UP).pause(0.8).key_up(Keys.ARROW_UP).perform()
+    wait(browser, lambda: not lit(browser, "moving"), 3)
+    assert position(browser)[1] != y
+
     # The Stop button, and then Esc, stop a long move.
     for axis, value in zip("xy", (-300000, 120000)):
         browser.find_element(By.ID, "to-" + axis).clear()
@@ -136,5 +144,8 @@ def test_drive_a_simulated_stage(panel, browser):
     ActionChains(browser).send_keys(Keys.ESCAPE).perform()
     wait(browser, lambda: not lit(browser, "moving"), 3)
     assert -200000 < position(browser)[0] < stopped_at
+    # The page says so when the tool goes away.
+    tool.send_signal(signal.SIGINT)
+    wait(browser, lambda: text(browser, "link") == "connection to the tool lost", 5)
     print(f"\nupdates received: {moving:.1f}/s moving, {at_rest:.1f}/s at rest")
     assert moving >= 7 and at_rest <= 4

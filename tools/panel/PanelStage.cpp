@@ -251,11 +251,15 @@ void PanelStage::Kick(std::unique_lock<std::mutex>& lock) {
 
 void PanelStage::Poll() {
     std::unique_lock lock(mutex_);
+    Clock::time_point started = Clock::now();
     while (!quit_) {
         const bool fast = state_.Moving() || state_.jogging || Clock::now() < state_.fastUntil;
-        wake_.wait_for(lock, fast ? kMovingPoll : kRestingPoll,
-                       [this] { return quit_ || kicked_; });
+        // Timed from the start of the last poll, so the time a poll takes
+        // does not slow the rate.
+        wake_.wait_until(lock, started + (fast ? kMovingPoll : kRestingPoll),
+                         [this] { return quit_ || kicked_; });
         kicked_ = false;
+        started = Clock::now();
         if (quit_) return;
         std::shared_ptr<Stage> stage = stage_;
         const uint64_t epoch = state_.epoch;
