@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "Dialects.h"
+#include "Environment.h"
 #include "Json.h"
 #include "Makers.h"
 #include "PortList.h"
@@ -57,7 +58,12 @@ std::string PortsJson(const std::string& simulated) {
                             .Text("device", simulated)
                             .Close());
     }
-    for (const PortChoice& port : PresentPorts()) {
+    std::vector<PortChoice> present;
+    {
+        const std::lock_guard environment(EnvironmentLock());
+        present = PresentPorts();
+    }
+    for (const PortChoice& port : present) {
         if (port.device == simulated) continue;
         ports.push_back(JsonObject()
                             .Text("label", port.label)

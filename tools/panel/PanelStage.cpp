@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "Astrel.h"
+#include "Environment.h"
 #include "Makers.h"
 #include "ToolError.h"
 
@@ -49,6 +50,7 @@ Outcome PanelStage::Connect(const Connection& connection) {
     lock.unlock();
     std::shared_ptr<Stage> stage;
     try {
+        const std::lock_guard environment(EnvironmentLock());
         stage.reset(new Stage(connection), [this](Stage* closing) {
             delete closing;
             {
