@@ -143,12 +143,27 @@ TEST_F(Panel, EveryRequestWithoutTheTokenIsRefused) {
     for (const auto& row : rows) {
         SCOPED_TRACE(row.method + (" " + row.target));
         auto client = Client();
-        const auto result = std::string(row.method) == "GET" ? client.Get(row.target, row.headers)
-                                                             : client.Post(row.target);
-        ASSERT_TRUE(result);
-        EXPECT_EQ(result->status, row.status);
+        int status = -1;
+        std::string body;
+        if (std::string(row.method) == "POST") {
+            const auto result = client.Post(row.target);
+            if (result) status = result->status;
+        } else {
+            // Reads no further than the first piece: an event stream never ends.
+            client.Get(
+                row.target, row.headers,
+                [&](const httplib::Response& response) {
+                    status = response.status;
+                    return true;
+                },
+                [&](const char* data, size_t size) {
+                    body.append(data, size);
+                    return row.target.find("/api/events") != 0;
+                });
+        }
+        EXPECT_EQ(status, row.status);
         if (row.status == 200) {
-            EXPECT_THAT(result->body, HasSubstr("<title>astrel panel"));
+            EXPECT_THAT(body, HasSubstr("<title>astrel panel"));
         }
     }
     EXPECT_TRUE(RestsWithin(0));
