@@ -2,7 +2,7 @@
 # Installs the Debian packages the build and the tests need, where missing.
 # Given package names, installs those instead (without their recommendations).
 set -euo pipefail
-packages=(cmake g++ make libgtest-dev libgmock-dev libcli11-dev
+packages=(cmake g++ make pkg-config libgtest-dev libgmock-dev libcli11-dev libcpp-httplib-dev
           python3-venv python3-setuptools python3-wheel python3-pytest)
 options=()
 if [ $# -gt 0 ]; then

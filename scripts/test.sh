@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Builds the library and runs every test three times: a plain build (and the
-# Python package's tests on it), one with AddressSanitizer and
-# UndefinedBehaviorSanitizer, and one with ThreadSanitizer (where the threads
-# tests count most); a sanitizer's report fails the run.
+# Builds the library and runs every test three times: a plain build (and, on
+# it, the Python package's tests and the panel's browser test), one with
+# AddressSanitizer and UndefinedBehaviorSanitizer, and one with
+# ThreadSanitizer (where the threads tests count most); a sanitizer's report
+# fails the run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh
@@ -14,6 +15,8 @@ ctest --test-dir build --output-on-failure -j "$jobs"
 # The Python package over the plain build (not the sanitized ones: a
 # sanitized library loads into python only with its runtime preloaded).
 scripts/test-python.sh
+# astrel panel in headless Chromium, on the plain build only.
+scripts/test-panel.sh
 
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DASTREL_SANITIZE=ON >/dev/null
 cmake --build build-asan -j "$jobs"

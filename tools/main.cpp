@@ -6,6 +6,7 @@
 
 #include "Demo.h"
 #include "PortsCommand.h"
+#include "PanelCommand.h"
 #include "SimCommand.h"
 #include "StageCommands.h"
 #include "ToolError.h"
@@ -40,6 +41,7 @@ int Run(int argc, char** argv) {
     AddPortsCommand(app, action);
     AddSimCommand(app, action);
     AddDemoCommand(app, action);
+    AddPanelCommand(app, action);
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& help) {

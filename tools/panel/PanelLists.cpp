@@ -1,0 +1,92 @@
+#include "PanelLists.h"
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "Dialects.h"
+#include "Environment.h"
+#include "Json.h"
+#include "Makers.h"
+#include "PortList.h"
+#include "Text.h"
+
+namespace astrel::tool {
+
+namespace {
+
+constexpr int kPortIndexes = 10;  // ASTREL_COM1 to ASTREL_COM10
+
+std::string ModelsJson(int16_t type) {
+    std::vector<std::string> models;
+    for (const ModelEntry& model : ListedModels(type)) {
+        models.push_back(JsonObject().Text("name", model.name).Number("axes", model.axes).Close());
+    }
+    // A maker the library does not list (CP-310): the models its simulator serves.
+    const sim::DialectInfo* dialect = SimulatorOf(type);
+    if (models.empty() && dialect != nullptr) {
+        for (const std::string_view name : dialect->models) {
+            models.push_back(JsonObject().Text("name", name).Number("axes", 3).Close());
+        }
+    }
+    return "[" + Join(models, ",") + "]";
+}
+
+std::string FirstOf(const std::vector<std::string>& names) {
+    return names.empty() ? std::string{} : names.front();
+}
+
+}  // namespace
+
+std::string CatalogueJson() {
+    std::vector<std::string> makers;
+    for (const MakerEntry& maker : AllMakers()) {
+        makers.push_back(JsonObject()
+                             .Number("type", maker.type)
+                             .Text("name", maker.name.empty() ? maker.shortName : maker.name)
+                             .Text("shortName", maker.shortName)
+                             .Raw("models", ModelsJson(maker.type))
+                             .Text("speedUnit", FirstOf(SpeedUnits(maker.type)))
+                             .Text("accelUnit", FirstOf(AccelerationUnits(maker.type)))
+                             .Close());
+    }
+    return "[" + Join(makers, ",") + "]";
+}
+
+std::string PortsJson(const std::string& simulated) {
+    std::vector<std::string> ports;
+    if (!simulated.empty()) {
+        ports.push_back(JsonObject()
+                            .Text("label", "simulated controller (" + simulated + ")")
+                            .Number("port", -1)
+                            .Text("device", simulated)
+                            .Close());
+    }
+    {
+        const std::lock_guard environment(EnvironmentLock());
+        for (int index = 0; index < kPortIndexes; ++index) {
+            const std::string variable = "ASTREL_COM" + std::to_string(index + 1);
+            const char* path = std::getenv(variable.c_str());
+            if (path == nullptr || *path == '\0' || path == simulated) continue;
+            ports.push_back(JsonObject()
+                                .Text("label", "COM" + std::to_string(index + 1) + " (" + variable +
+                                                   "=" + path + ")")
+                                .Number("port", index)
+                                .Text("device", path)
+                                .Close());
+        }
+    }
+    // The devices present, each by its stable name where it has one.
+    for (const PortInfo& port : ListPorts("/sys", "/dev")) {
+        const std::string device = port.byId.empty() ? port.device : port.byId;
+        const std::string about = port.product.empty() ? "" : "  " + port.product;
+        ports.push_back(JsonObject()
+                            .Text("label", device + about)
+                            .Number("port", -1)
+                            .Text("device", device)
+                            .Close());
+    }
+    return "[" + Join(ports, ",") + "]";
+}
+
+}  // namespace astrel::tool

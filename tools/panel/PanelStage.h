@@ -1,0 +1,93 @@
+// The stage behind the panel: opened and closed on request, polled on a
+// thread of its own (about ten times a second while it moves, twice a second
+// at rest) and driven by the page's commands. Every failure is kept as the
+// library's words, and a jog that the page stops holding is stopped.
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+
+#include "Stage.h"
+#include "StageState.h"
+#include "Updates.h"
+
+namespace astrel::tool {
+
+// The result of one command: ok, or why not in words.
+struct Outcome {
+    bool ok = true;
+    std::string error;
+};
+
+class PanelStage {
+  public:
+    static constexpr std::chrono::milliseconds kMovingPoll{100};
+    static constexpr std::chrono::milliseconds kRestingPoll{500};
+    // A jog stops when the page has not said it still holds it for this long.
+    static constexpr std::chrono::milliseconds kHoldFor{600};
+
+    explicit PanelStage(Updates& updates);
+    // Stops a moving stage and closes it.
+    ~PanelStage();
+    PanelStage(const PanelStage&) = delete;
+    PanelStage& operator=(const PanelStage&) = delete;
+
+    // Opens the stage, closing the one open before.
+    Outcome Connect(const Connection& connection);
+    // Stops the stage when it moves, and closes it.
+    void Disconnect();
+
+    Outcome MoveTo(const Xyz& xyz);
+    Outcome MoveBy(const Xyz& distance);
+    // Directions -1, 0 or 1 per axis; the jog lasts while Hold comes in time.
+    Outcome Jog(const Xyz& directions);
+    Outcome Hold();
+    Outcome EndJog();
+    Outcome Stop();
+    Outcome Home();
+    Outcome SetOrigin();
+    Outcome SetSpeeds(int axis, int32_t start, int32_t max, int32_t accel);
+    // Sends a stop when a stage is open, and says why on the page.
+    void StopBecause(const std::string& why);
+
+    // The stage's state as a JSON object (see StageState.h).
+    std::string StateJson() const;
+
+  private:
+    // The open stage for one call, with the epoch it belongs to.
+    std::pair<std::shared_ptr<Stage>, uint64_t> Current() const;
+    // Closes the open stage and waits until no thread uses it any more.
+    void Close(std::unique_lock<std::mutex>& lock);
+    // Sends a command with `send`; a failure becomes a message on the page.
+    Outcome Command(const std::string& step, const std::function<int32_t(int32_t)>& send);
+    void Tell(const std::string& text, bool error);
+    void Poll();
+    void PollOnce(const Stage& stage, uint64_t epoch);
+    void WatchJog();
+    // Polls at once, and fast for a while: a motion was just sent.
+    void Kick(std::unique_lock<std::mutex>& lock);
+
+    Updates& updates_;
+    std::mutex connecting_;  // one connect or disconnect at a time
+    // Guards what follows. A stage is never let go while it is held: its
+    // closing takes it.
+    mutable std::mutex mutex_;
+    std::condition_variable wake_;
+    std::shared_ptr<Stage> stage_;
+    StageState state_;
+    bool kicked_ = false;
+    bool quit_ = false;
+    // Stages opened and closed (a stage closes when its last user lets go).
+    uint64_t opened_ = 0;
+    uint64_t closed_ = 0;
+    std::thread poller_;
+    std::thread jogWatch_;
+};
+
+}  // namespace astrel::tool
