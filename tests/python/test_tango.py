@@ -31,10 +31,7 @@ def served(*stages, fault=None, time_scale=1, **properties):
         context = stack.enter_context(MultiDeviceTestContext([{
             "class": AstrelStage, "devices": devices}], process=True, daemon=True,
             host="127.0.0.1", timeout=20))
-        proxies = [context.get_device(d["name"]) for d in devices]
-        for proxy in proxies:
-            proxy.set_source(tango.DevSource.DEV)  # no value from the polling buffer
-        yield proxies
+        yield [context.get_device(d["name"]) for d in devices]
 
 
 def wait_for(check, seconds=10):

@@ -2,10 +2,11 @@
 
 from __future__ import annotations
 
+import time
 from typing import Any, Callable, NoReturn, Optional, Sequence, TypeVar
 
 from tango import (AttrQuality, AttrWriteType, DevBoolean, DevFailed, DevLong, DevState,
-                   DevString, DevVarLongArray, DevVarShortArray, Except, Util)
+                   DevString, DevVarLongArray, DevVarShortArray, DispLevel, Except, Util)
 from tango.server import Device, attribute, command, device_property
 
 from ..catalogue import Model, models
@@ -17,7 +18,7 @@ from .properties import stage_arguments
 
 T = TypeVar("T")
 
-#: How often (ms) the server reads State and Position, sending their change events.
+#: How often (ms) the server polls the stage for the change events of State and Position.
 POLL_PERIOD_MS = 250
 _ORIGIN = "AstrelStage"
 _SPEEDS_DOC = ("Start speed and maximum speed ({speed}) and acceleration time ({accel}) of "
@@ -90,8 +91,9 @@ class AstrelStage(Device):
         self._describe("Position", self._unit())
         if not Util.instance().is_svr_starting():  # Init: the model may have changed
             self._add_axis_attributes()
-        if not self.is_command_polled("State"):
-            self.poll_command("State", POLL_PERIOD_MS)
+        self._seen: dict[str, Any] = {}
+        for name in ("State", "Position"):
+            self.set_change_event(name, True, False)
 
     def delete_device(self) -> None:
         self._close()
@@ -184,8 +186,31 @@ class AstrelStage(Device):
 
     # ---- attributes -----------------------------------------------------
 
+    @attribute(dtype=DevLong, display_level=DispLevel.EXPERT, polling_period=POLL_PERIOD_MS,
+               doc="The server polls this to send the change events of State and Position: "
+                   "its value is how often it did")
+    def Watched(self, attr: Any) -> None:
+        """Reads the stage, and sends the change events of what changed. State
+        and Position are not polled themselves: a client that reads them gets
+        the stage's present state, never the value of an earlier poll."""
+        state = self.dev_state()
+        position = None
+        if self._stage is not None:
+            try:
+                position = list(self._stage.position)
+            except AstrelError as error:
+                self._error = _message("Reading Position", error)
+        for name, value in (("State", state), ("Position", position)):
+            if self._seen.get(name, "") != value:
+                self._seen[name] = value
+                if value is None:
+                    self.push_change_event(name, [], time.time(), AttrQuality.ATTR_INVALID)
+                else:
+                    self.push_change_event(name, value)
+        self._seen["polls"] = self._seen.get("polls", 0) + 1
+        attr.set_value(self._seen["polls"])
+
     @attribute(dtype=(DevLong,), max_dim_x=3, access=AttrWriteType.READ_WRITE,
-               polling_period=POLL_PERIOD_MS, abs_change="1",
                doc="The position of the model's axes (X first); writing it moves there")
     def Position(self, attr: Any) -> None:
         self._read(attr, lambda s: list(s.position))
