@@ -5,14 +5,14 @@ from __future__ import annotations
 import time
 from typing import Any, Callable, NoReturn, Optional, Sequence, TypeVar
 
-from tango import (AttrQuality, AttrWriteType, DevBoolean, DevFailed, DevLong, DevState,
-                   DevString, DevVarLongArray, DevVarShortArray, DispLevel, Except, Util)
+from tango import (AttrQuality, AttrWriteType, DevBoolean, DevLong, DevState, DevString,
+                   DevVarLongArray, DevVarShortArray, DispLevel, Except, Util)
 from tango.server import Device, attribute, command, device_property
 
 from ..catalogue import Model, models
 from ..errors import AstrelError
 from ..stage import Stage
-from ..state import AXIS_NAMES
+from .axes import AxisAttributes
 from .condition import condition
 from .properties import stage_arguments
 
@@ -21,9 +21,6 @@ T = TypeVar("T")
 #: How often (ms) the server polls the stage for the change events of State and Position.
 POLL_PERIOD_MS = 250
 _ORIGIN = "AstrelStage"
-_SPEEDS_DOC = ("Start speed and maximum speed ({speed}) and acceleration time ({accel}) of "
-               "{axis}. The controller cannot be asked for them: this reads back the last "
-               "value written through this device since the port opened (invalid before).")
 
 
 def _latin1(text: str) -> str:
@@ -46,7 +43,7 @@ def _listed(maker: Optional[str], model: Optional[str]) -> Optional[Model]:
     return listed.get((model or "").strip().casefold())
 
 
-class AstrelStage(Device):
+class AstrelStage(AxisAttributes, Device):
     """A motorised stage on a serial port, driven through libastrel.
 
     State: ON at rest, MOVING while an axis moves, ALARM stopped at a travel
@@ -227,79 +224,6 @@ class AstrelStage(Device):
     @attribute(dtype=DevBoolean, doc="Whether an axis stopped at a travel limit")
     def AtLimit(self, attr: Any) -> None:
         self._read(attr, lambda s: s.at_limit())
-
-    def initialize_dynamic_attributes(self) -> None:
-        # Called once every device of the server is made.
-        self._add_axis_attributes()
-
-    def _add_axis_attributes(self) -> None:
-        """X, Y, Z and their speeds, for the model's axes only."""
-        units = {"speed": self._model.speed_unit, "accel": self._model.accel_unit} \
-            if self._model else {}
-        for axis, letter in enumerate(name.upper() for name in AXIS_NAMES):
-            made = {
-                letter: lambda name: attribute(
-                    name=name, dtype=DevLong, access=AttrWriteType.READ_WRITE,
-                    fget=self._read_axis, fset=self._write_axis),
-                f"{letter}Speeds": lambda name: attribute(
-                    name=name, dtype=(DevLong,), max_dim_x=3, access=AttrWriteType.READ_WRITE,
-                    fget=self._read_speeds, fset=self._write_speeds),
-            }
-            for name, make in made.items():
-                present = self._has(name)
-                if axis < self._axes and not present:
-                    self.add_attribute(make(name))
-                elif axis >= self._axes and present:
-                    self.remove_attribute(name)
-            if axis < self._axes:
-                self._describe(letter, self._unit(),
-                               f"The {letter} position; writing it moves {letter} alone")
-                self._describe(f"{letter}Speeds", "", _SPEEDS_DOC.format(axis=letter, **units))
-
-    def _has(self, name: str) -> bool:
-        try:
-            self.get_device_attr().get_attr_by_name(name)
-        except DevFailed:
-            return False
-        return True
-
-    def _describe(self, name: str, unit: str, doc: Optional[str] = None) -> None:
-        """Sets this device's unit label (and description) of an attribute."""
-        attr = self.get_device_attr().get_attr_by_name(name)
-        shown = attr.get_properties()
-        shown.unit = unit
-        if doc is not None:
-            shown.description = doc
-        attr.set_properties(shown)
-
-    def _unit(self) -> str:
-        return (self.PositionUnit or "").strip()
-
-    def _axis(self, attr: Any) -> int:
-        return AXIS_NAMES.index(attr.get_name()[0].lower())
-
-    def _read_axis(self, attr: Any) -> None:
-        axis = self._axis(attr)
-        self._read(attr, lambda s: s.position[axis])
-
-    def _write_axis(self, attr: Any) -> None:
-        target = {AXIS_NAMES[self._axis(attr)]: int(attr.get_write_value())}
-        self._call(f"Writing {attr.get_name()}", lambda s: s.move_to(**target, wait=False))
-
-    def _read_speeds(self, attr: Any) -> None:
-        speeds = self._speeds.get(self._axis(attr)) if self._stage is not None else None
-        if speeds is None:
-            attr.set_quality(AttrQuality.ATTR_INVALID)
-        else:
-            attr.set_value(speeds)
-
-    def _write_speeds(self, attr: Any) -> None:
-        axis, speeds = self._axis(attr), [int(v) for v in attr.get_write_value()]
-        if len(speeds) != 3:
-            self._fail("BadArgument", f"Writing {attr.get_name()} failed: the speeds are three "
-                       "values, start speed, maximum speed and acceleration time")
-        self._call(f"Writing {attr.get_name()}", lambda s: s.set_speeds(axis, *speeds))
-        self._speeds[axis] = speeds
 
     # ---- commands -------------------------------------------------------
 
