@@ -4,7 +4,7 @@
 # (tests/python/) against the plain build in build/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/deps.sh python3-venv python3-setuptools python3-wheel python3-pytest
+scripts/deps.sh python3-venv python3-setuptools python3-wheel python3-pytest python3-tango
 python=/usr/bin/python3  # Debian's, whose packages the environment sees
 venv=build/python-venv
 [ -x "$venv/bin/pip" ] || "$python" -m venv --system-site-packages "$venv"

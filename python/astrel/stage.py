@@ -32,6 +32,9 @@ _CLASSES: dict[int, Type[AstrelError]] = {
     ErrorCode.UNKNOWN_MODEL: BadArgument,
     ErrorCode.BAD_ARGUMENT: BadArgument,
 }
+# A raw reply: the lines read at most, and the bytes of one line.
+_MAX_REPLY_LINES = 100
+_REPLY_BYTES = 256
 # The library reads the port's device variable (and the trace's) when a port
 # opens: one opening at a time sets them.
 _opening = threading.Lock()
@@ -314,6 +317,24 @@ class Stage:
         index = self._axis(axis, "set_speeds")
         self._check(lib.SetMoveSpeeds(self._live("set_speeds"), index, start, max, accel),
                     "set_speeds")
+
+    def raw(self, command: str, reply: bool = True) -> list[str]:
+        """For experts: writes ``command`` with the line end and, with
+        ``reply``, returns the lines the controller answers (none when no line
+        came within the reply time-out). The library does not know what the
+        command did: the stage's state is the controller's business."""
+        handle = self._live("raw")
+        self._check(lib.SendStageData(handle, command.encode("cp932")), "raw")
+        lines: list[str] = []
+        status = ctypes.c_int32(2)
+        while reply and status.value == 2 and len(lines) < _MAX_REPLY_LINES:
+            buffer = ctypes.create_string_buffer(_REPLY_BYTES)
+            if lib.ReceiveStageData(handle, buffer, _REPLY_BYTES, ctypes.byref(status)) != 1:
+                if status.value != 1:  # not a time-out: the port failed
+                    self._fail("raw")
+                break
+            lines.append(buffer.value.decode("cp932", errors="replace"))
+        return lines
 
     # ---- waiting --------------------------------------------------------
 
