@@ -1,9 +1,9 @@
-// The catalogue through the C interface: the maker list, the three lists
-// answered by a maker's driver and their shared cursor, and function
-// properties.
+// The catalogue through the C interface: the three lists answered by a
+// maker's driver and their shared cursor, makers without lists, null buffers
+// and function properties. (The maker list's names are checked where they
+// are read as text: by the tool and the Python package.)
 #include <cstring>
 #include <string>
-#include <vector>
 
 #include "Astrel.h"
 #include "gtest/gtest.h"
@@ -23,21 +23,6 @@ Entry Read(Call call) {
     std::strcpy(buffer, kUntouched);
     const int32_t result = call(buffer);
     return {result, buffer};
-}
-
-TEST(Catalogue, MakerListWalksFiveEntriesInCodePage932) {
-    const std::vector<std::string> makers = {"\x92\x86\x89\x9B\x90\xB8\x8B\x40", "Prior",
-                                             "\x8F\x78\x89\xCD\x90\xB8\x8B\x40",
-                                             "\x83\x56\x83\x4F\x83\x7D\x8C\xF5\x8B\x40", "HiROX"};
-    std::vector<std::string> seen = {Read(GetMakerListFirst).text};
-    for (int i = 0; i < 4; ++i) {
-        const Entry e = Read(GetMakerListNext);
-        EXPECT_EQ(e.result, 1);
-        seen.push_back(e.text);
-    }
-    EXPECT_EQ(seen, makers);
-    for (int i = 0; i < 3; ++i) EXPECT_EQ(Read(GetMakerListNext).text, kUntouched);
-    EXPECT_EQ(Read(GetMakerListFirst).text, makers[0]);  // First restarts the walk
 }
 
 TEST(Catalogue, NullBuffersGiveZeroAndANullAxisCountIsLeftOut) {

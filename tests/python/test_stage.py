@@ -46,6 +46,7 @@ def test_wait_until_idle_gives_each_polled_position_and_sleeps_between_polls(qt3
 def test_the_catalogue_decodes_names_and_lists_units():
     assert [m.short_name for m in astrel.makers()] == ["qt", "prior", "suruga", "sigma",
                                                         "hirox", "cp310"]
-    assert astrel.find_maker("\u30b7\u30b0\u30de\u5149\u6a5f").type == 3
+    assert [m.name for m in astrel.makers()][:5] == [  # the library's names, from code page 932
+        "\u4e2d\u592e\u7cbe\u6a5f", "Prior", "\u99ff\u6cb3\u7cbe\u6a5f", "\u30b7\u30b0\u30de\u5149\u6a5f", "HiROX"]
     assert astrel.models("prior") == [astrel.Model("ProScan", 3, "1-100", "1-100")]
     assert astrel.models(0)[0] == astrel.Model("QT1", 1, "pps", "msec")

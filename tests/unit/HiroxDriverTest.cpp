@@ -61,7 +61,6 @@ TEST(HiroxDriver, CommandTable) {
         {"TH3", Rel(10, -20, 30), {"@PTP 1 0 10", "@PTP 2 0 -20", "@PTP 3 0 30"}, 1},
         {"TH3", Jog(-1, 0, 1), {"@JGR 1", "@DCL 2 -1", "@JGF 3"}, 1},
         {"CT-7_2", SetPosition(0, 250, 0), {"@ORG 1 -1", "@POS 2 250"}, 1},
-        {"CT-7_2", Home, {"@ORG 1", "@ORG 2"}, 1},
         {"CT-7_2", Stops, {"@DCL 1 -1", "@DCL 2 -1", "@EMR 1", "@EMR 2"}, 2},
         // The first command not written ends the operation.
         {"TH3", Rel(1, 2, 3), {"@PTP 1 0 1"}, 0, {}, 1},

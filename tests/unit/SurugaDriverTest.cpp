@@ -40,7 +40,6 @@ TEST(SurugaDriver, CommandTable) {
         {kModel, Jog(22, -32768, 2),
          {"MODE3", "MODE3", "INCX2147483647", "INCY2147483647", "INCZ199999998", "XUYDZUG"}, 1},
         {kModel, Jog(0, 1, 1), {"MODE3"}, 0, {}, 1},
-        {kModel, Home, {"MODE3", "XYZOG"}, 1},
         {kModel, Stops, {"MODE3", "H", "MODE3", "E"}, 2},
         {kModel, SetPosition(1, -2, INT32_MIN), {"MODE3", "POSX1", "POSY-2", "POSZ-2147483648"}, 1},
         // Speeds: table 0 for X and Y, table 1 for Z; other axes send nothing.
