@@ -61,6 +61,7 @@ TEST(QtDriver, CommandTable) {
         {"QT1", Limit(1), {}, 0},
         {"QT3", Limit(3), {}, 0},
         // Motion: pieces in letter order, for the axes each model carries.
+        {"QT3", Abs(1000, -250, 0), {"AGO:A1000B-250C0"}, 1},
         {"MSC2", Abs(1, 2, 3), {"AGO:A1B2"}, 1},
         {"QT1", Abs(-5, 6, 7), {"AGO:A-5"}, 1},
         {"QT3", SetPosition(0, INT32_MIN, 0), {"R:A0B-2147483648C0"}, 1},
