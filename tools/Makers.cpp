@@ -49,6 +49,20 @@ const sim::DialectInfo* SimulatorOf(int16_t type) {
     return type < 0 ? nullptr : sim::FindDialectByType(static_cast<uint16_t>(type));
 }
 
+std::unique_ptr<sim::Dialect> SimulatedController(int16_t type, std::string& model,
+                                                  sim::SimClock& clock) {
+    const sim::DialectInfo* dialect = SimulatorOf(type);
+    if (dialect == nullptr) throw ToolError(Exit::kUsage, "no simulator for " + MakerName(type));
+    std::unique_ptr<sim::Dialect> controller = dialect->create(model, clock);
+    if (controller == nullptr) {
+        throw ToolError(Exit::kUsage, "the " + std::string(dialect->name) +
+                                          " simulator has no model \"" + model +
+                                          "\" (models: " + Join(dialect->models, ", ") + ")");
+    }
+    model = sim::FindModel(*dialect, model);
+    return controller;
+}
+
 std::vector<MakerEntry> AllMakers() {
     std::vector<MakerEntry> makers;
     Entry entry = {};

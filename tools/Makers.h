@@ -4,12 +4,15 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 namespace astrel::sim {
 struct DialectInfo;
-}
+class Dialect;
+class SimClock;
+}  // namespace astrel::sim
 
 namespace astrel::tool {
 
@@ -33,6 +36,12 @@ int16_t ResolveMaker(const std::string& text);
 
 // The simulated controllers of a maker type, or null when there are none.
 const sim::DialectInfo* SimulatorOf(int16_t type);
+
+// A simulated controller of `model` (any ASCII case; set to the simulator's
+// own spelling) of maker `type`, on `clock`. Throws a usage error when the
+// maker has no simulator or the simulator no such model (naming its models).
+std::unique_ptr<sim::Dialect> SimulatedController(int16_t type, std::string& model,
+                                                  sim::SimClock& clock);
 
 // The maker's name for messages: its listed name, else its short name, else
 // "maker type N".

@@ -70,15 +70,9 @@ sim::TcpEndpoint TcpEndpointOf(const std::string& text) {
 
 void Serve(const SimOptions& options) {
     const int16_t type = ResolveMaker(options.stage.maker);
-    const sim::DialectInfo* dialect = SimulatorOf(type);
-    if (dialect == nullptr) throw ToolError(Exit::kUsage, "no simulator for " + MakerName(type));
     sim::SteadySimClock clock;
-    std::unique_ptr<sim::Dialect> controller = dialect->create(options.stage.model, clock);
-    if (controller == nullptr) {
-        throw ToolError(Exit::kUsage, "the " + std::string(dialect->name) +
-                                          " simulator has no model \"" + options.stage.model +
-                                          "\" (models: " + Join(dialect->models, ", ") + ")");
-    }
+    std::string model = options.stage.model;
+    std::unique_ptr<sim::Dialect> controller = SimulatedController(type, model, clock);
     // Before the serving thread starts, so that it inherits the blocked signals.
     InterruptWatch watch;
     sim::PtySimulator::Trace trace = options.trace ? sim::PtySimulator::Trace(TraceLine) : nullptr;
@@ -104,7 +98,6 @@ void Serve(const SimOptions& options) {
     }
     std::printf("%s\n", runner.SlavePath().c_str());
     std::fflush(stdout);
-    const std::string model(sim::FindModel(*dialect, options.stage.model));
     std::fprintf(stderr, "serving a simulated %s %s on %s%s%s; Ctrl-C ends\n",
                  MakerName(type).c_str(), model.c_str(), runner.SlavePath().c_str(),
                  options.link.empty() ? "" : " as ", options.link.c_str());

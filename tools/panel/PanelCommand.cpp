@@ -51,17 +51,9 @@ std::pair<std::string, int> HostAndPort(const std::string& listen) {
 
 // A simulated controller of MAKER MODEL on a pseudo-terminal.
 std::unique_ptr<sim::PtySimulator> Simulate(const std::string& maker, std::string& model) {
-    const int16_t type = ResolveMaker(maker);
-    const sim::DialectInfo* dialect = SimulatorOf(type);
-    if (dialect == nullptr) throw ToolError(Exit::kUsage, "no simulator for " + MakerName(type));
     static sim::SteadySimClock clock;
-    std::unique_ptr<sim::Dialect> controller = dialect->create(model, clock);
-    if (controller == nullptr) {
-        throw ToolError(Exit::kUsage, "the " + std::string(dialect->name) +
-                                          " simulator has no model \"" + model + "\"");
-    }
-    model = sim::FindModel(*dialect, model);
-    return std::make_unique<sim::PtySimulator>(std::move(controller));
+    return std::make_unique<sim::PtySimulator>(
+        SimulatedController(ResolveMaker(maker), model, clock));
 }
 
 void Serve(PanelOptions options) {
