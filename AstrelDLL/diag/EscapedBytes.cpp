@@ -1,7 +1,10 @@
 #include "diag/EscapedBytes.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
+#include <utility>
 
 namespace astrel {
 
@@ -12,29 +15,20 @@ size_t EscapeBytes(std::string_view bytes, char* out, size_t size) {
     size_t length = 0;
     for (size_t i = 0; i < bytes.size(); ++i) {
         const auto byte = static_cast<unsigned char>(bytes[i]);
+        // Line ends, tabs, the backslash and the quote by name; other control
+        // and non-ASCII bytes in hexadecimal.
+        static constexpr std::pair<char, const char*> kNamed[] = {
+            {'\r', "\\r"}, {'\n', "\\n"}, {'\t', "\\t"}, {'\\', "\\\\"}, {'"', "\\\""}};
         char piece[5] = {};
-        switch (byte) {
-            case '\r':
-                std::memcpy(piece, "\\r", 2);
-                break;
-            case '\n':
-                std::memcpy(piece, "\\n", 2);
-                break;
-            case '\t':
-                std::memcpy(piece, "\\t", 2);
-                break;
-            case '\\':
-                std::memcpy(piece, "\\\\", 2);
-                break;
-            case '"':
-                std::memcpy(piece, "\\\"", 2);
-                break;
-            default:
-                if (byte < 0x20 || byte >= 0x7F) {
-                    std::snprintf(piece, sizeof piece, "\\x%02X", byte);
-                } else {
-                    piece[0] = static_cast<char>(byte);
-                }
+        const auto* named =
+            std::find_if(std::begin(kNamed), std::end(kNamed),
+                         [&](const auto& entry) { return entry.first == bytes[i]; });
+        if (named != std::end(kNamed)) {
+            std::strcpy(piece, named->second);
+        } else if (byte < 0x20 || byte >= 0x7F) {
+            std::snprintf(piece, sizeof piece, "\\x%02X", byte);
+        } else {
+            piece[0] = static_cast<char>(byte);
         }
         const size_t n = std::strlen(piece);
         // Room is kept for the ellipsis while more bytes follow.
