@@ -28,6 +28,7 @@ using SteadyClock = std::chrono::steady_clock;
 
 constexpr size_t kMaxLineBytes = 1024;  // a longer line is cut here
 constexpr int kWriteBoundMs = 1000;
+constexpr int kRefusedAcceptPauseMs = 100;  // before asking again for a refused connection
 
 bool MakeRaw(int fd) {
     termios settings{};
@@ -221,6 +222,13 @@ bool PtySimulator::AwaitHost() {
     if (ready < 0) return errno == EINTR;
     if (fds[1].revents != 0) return false;
     master_ = AcceptTcp(listen_);  // -1 (gone before it was taken): wait again
+    if (master_ < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != ECONNABORTED &&
+        errno != EINTR) {
+        // The system refuses the connection (out of descriptors, say) while it
+        // stays waiting: look again a little later instead of at once.
+        pollfd stop{stop_, POLLIN, 0};
+        if (::poll(&stop, 1, kRefusedAcceptPauseMs) > 0) return false;
+    }
     return true;
 }
 
