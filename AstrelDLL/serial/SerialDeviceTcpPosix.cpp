@@ -20,6 +20,7 @@
 #include "serial/OutputDrain.h"
 #include "serial/SerialDevicePosixWait.h"
 #include "serial/SerialDeviceTcp.h"
+#include "serial/SerialDeviceTcpConnect.h"
 
 namespace astrel {
 namespace {
@@ -71,36 +72,17 @@ class TcpSerialDevice : public SerialDevice {
 
     bool Open(const std::string& path) override {
         Close();
-        std::string host, port;
-        if (!SplitSocketPath(path, host, port)) {
-            NoteOpenFailed("not socket://HOST:PORT");
-            return false;
-        }
-        addrinfo hints{};
-        hints.ai_family = AF_UNSPEC;
-        hints.ai_socktype = SOCK_STREAM;
-        hints.ai_flags = AI_NUMERICSERV;
-        // A numeric address needs no lookup; a host name is looked up with
-        // the system resolver's own time limits.
-        addrinfo* found = nullptr;
-        if (const int error = ::getaddrinfo(host.c_str(), port.c_str(), &hints, &found);
-            error != 0) {
-            NoteOpenFailed(std::string("unknown host: ") + ::gai_strerror(error));
-            return false;
-        }
-        int error = 0;
-        for (const addrinfo* at = found; at != nullptr && fd_ < 0; at = at->ai_next) {
-            fd_ = ConnectWithin(*at, kConnectMs);
-            if (fd_ < 0) error = errno;
-        }
-        ::freeaddrinfo(found);
-        if (fd_ < 0) {
-            NoteOpenFailed(error == ECONNREFUSED ? "connection refused"
-                           : error == ETIMEDOUT  ? "the server did not answer the connection"
-                                                 : std::strerror(error));
-            return false;
-        }
-        return true;
+        return ConnectToServer(
+            path,
+            [this](const addrinfo& address) {
+                fd_ = ConnectWithin(address, kConnectMs);
+                return fd_ < 0 ? errno : 0;
+            },
+            [](int error) -> std::string {
+                return error == ECONNREFUSED ? "connection refused"
+                       : error == ETIMEDOUT  ? "the server did not answer the connection"
+                                             : std::strerror(error);
+            });
     }
 
     void Close() override {

@@ -12,6 +12,7 @@
 
 #include "diag/LastError.h"
 #include "serial/SerialDeviceTcp.h"
+#include "serial/SerialDeviceTcpConnect.h"
 
 namespace astrel {
 namespace {
@@ -40,34 +41,17 @@ class Win32TcpSerialDevice : public SerialDevice {
 
     bool Open(const std::string& path) override {
         Close();
-        std::string host, port;
-        if (!SplitSocketPath(path, host, port)) {
-            NoteOpenFailed("not socket://HOST:PORT");
+        if (event_ == WSA_INVALID_EVENT) {
+            NoteOpenFailed("the system's sockets (Winsock) could not be started");
             return false;
         }
-        addrinfo hints{};
-        hints.ai_family = AF_UNSPEC;
-        hints.ai_socktype = SOCK_STREAM;
-        hints.ai_flags = AI_NUMERICSERV;
-        addrinfo* found = nullptr;
-        if (event_ == WSA_INVALID_EVENT ||
-            ::getaddrinfo(host.c_str(), port.c_str(), &hints, &found) != 0) {
-            NoteOpenFailed("unknown host");
-            return false;
-        }
-        int error = 0;
-        for (const addrinfo* at = found; at != nullptr && socket_ == INVALID_SOCKET;
-             at = at->ai_next) {
-            error = Connect(*at);
-        }
-        ::freeaddrinfo(found);
-        if (socket_ == INVALID_SOCKET) {
-            NoteOpenFailed(error == WSAECONNREFUSED ? "connection refused"
-                           : error == WSAETIMEDOUT  ? "the server did not answer the connection"
-                                                    : "the connection failed");
-            return false;
-        }
-        return true;
+        return ConnectToServer(
+            path, [this](const addrinfo& address) { return Connect(address); },
+            [](int error) -> std::string {
+                return error == WSAECONNREFUSED ? "connection refused"
+                       : error == WSAETIMEDOUT  ? "the server did not answer the connection"
+                                                : "the connection failed";
+            });
     }
 
     void Close() override {
