@@ -54,27 +54,29 @@ InterruptWatch::~InterruptWatch() {
 void InterruptWatch::Watch() {
     for (;;) {
         pollfd fds[2] = {{signalFd_, POLLIN, 0}, {quitFd_, POLLIN, 0}};
-        if (::poll(fds, 2, -1) < 0) {
-            if (errno == EINTR) continue;
-            return;
-        }
-        if (fds[1].revents != 0 || fds[0].revents == 0) return;
+        const int ready = ::poll(fds, 2, -1);
+        if (ready < 0 && errno == EINTR) continue;
+        if (ready < 0 || fds[1].revents != 0 || fds[0].revents == 0) break;
         signalfd_siginfo info{};
         if (::read(signalFd_, &info, sizeof info) != sizeof info) continue;
-        int32_t stage = kNoStage;
         {
             const std::lock_guard lock(mutex_);
             if (received_ == 0) received_ = static_cast<int>(info.ssi_signo);
-            stage = stage_;
         }
         arrived_.notify_all();
         // Cuts short whatever call the tool waits in, and stops the stage.
-        if (stage != kNoStage) StopMove(stage);
+        const std::lock_guard stage(stageMutex_);
+        if (stage_ != kNoStage) StopMove(stage_);
     }
+    {
+        const std::lock_guard lock(mutex_);
+        watching_ = false;
+    }
+    arrived_.notify_all();
 }
 
 void InterruptWatch::SetStage(int32_t handle) {
-    const std::lock_guard lock(mutex_);
+    const std::lock_guard lock(stageMutex_);
     stage_ = handle;
 }
 
@@ -99,7 +101,7 @@ bool InterruptWatch::Sleep(int ms) {
 
 int InterruptWatch::WaitForSignal() {
     std::unique_lock lock(mutex_);
-    arrived_.wait(lock, [this] { return received_ != 0; });
+    arrived_.wait(lock, [this] { return received_ != 0 || !watching_; });
     return received_;
 }
 

@@ -28,7 +28,8 @@ class InterruptWatch {
     int Received();
     // Sleeps `ms` milliseconds, or less when a signal arrives; false then.
     bool Sleep(int ms);
-    // Sleeps until a signal arrives, and returns it.
+    // Sleeps until a signal arrives, and returns it; 0 when the system can
+    // no longer tell the tool of signals.
     int WaitForSignal();
 
     // While alive, a signal sends a stop to the stage of `handle`.
@@ -58,6 +59,10 @@ class InterruptWatch {
     std::mutex mutex_;
     std::condition_variable arrived_;
     int received_ = 0;
+    bool watching_ = true;  // false once the watch thread has ended
+    // Guards stage_ and is held while a stop is sent, so that a stage is not
+    // released (or its handle reused) under a stop on its way.
+    std::mutex stageMutex_;
     int32_t stage_ = kNoStage;
     std::thread watcher_;
 };
