@@ -139,10 +139,13 @@ ASTREL_API int32_t GetDeviceFunctionProperty(int16_t makerType, const char* mode
 }
 
 ASTREL_API int32_t GetStageFunctionProperty(int32_t handle, int32_t property, uint32_t* value) {
-    if (value == nullptr) return 0;
     return astrel::WithStage(
         __func__, handle, 0,
         [&](CAstrelBase& driver, CAstrelData&) {
+            if (value == nullptr) {
+                astrel::NoteBadArgument("value is null");
+                return 0;
+            }
             return driver.GetFunctionProperty(property, value);
         },
         HandleLock::Kind::kCall, astrel::Failure::kIfNoted);

@@ -160,10 +160,11 @@ bool CSerialCommunication::AwaitInput(uint32_t remainingMs) {
     return result == astrel::WaitResult::kReadable || result == astrel::WaitResult::kTimedOut;
 }
 
-bool CSerialCommunication::GoOn(uint32_t start, uint32_t timeoutMs, Next last) {
+CSerialCommunication::Wait CSerialCommunication::GoOn(uint32_t start, uint32_t timeoutMs,
+                                                      Next last) {
     const uint32_t remaining = RemainingMs(start, timeoutMs);
-    if (remaining == 0) return false;
-    return last == Next::kByte || AwaitInput(remaining);
+    if (remaining == 0) return Wait::kTimedOut;
+    return last == Next::kByte || AwaitInput(remaining) ? Wait::kGoOn : Wait::kFailed;
 }
 
 void CSerialCommunication::NoteWaitEnded(bool timedOut, uint32_t timeoutMs,
@@ -209,12 +210,14 @@ bool CSerialCommunication::WriteAll(const uint8_t* data, size_t size, int& stall
     // A write waits at most half the reply time-out for the device to take bytes.
     const uint32_t writeTimeoutMs = TimeOutMs() / 2;
     while (size > 0) {
+        if (Interrupted()) return false;  // a stop goes out instead of the rest
         if (checkLineErrors) {
             astrel::PortState state;
             if (!QueryWaiting(state) || state.lineError) return false;
         }
-        // The device takes at most 4 GiB - 1 per call; the rest goes in later calls.
-        const auto chunk = static_cast<uint32_t>(std::min<size_t>(size, UINT32_MAX));
+        // A device call takes at most 2 GiB - 1 (its count is an int32_t); the
+        // rest goes in later calls.
+        const auto chunk = static_cast<uint32_t>(std::min<size_t>(size, INT32_MAX));
         const int32_t written = device_->Write(data, chunk, writeTimeoutMs);
         if (written < 0) return false;
         if (written == 0 && ++stalls >= 2) return false;
@@ -354,17 +357,15 @@ int32_t CSerialCommunication::SendCommand(const char* text, int32_t discardFirst
         WriteAll(reinterpret_cast<const uint8_t*>(text), std::strlen(text), stalls, true) &&
         WriteAll(reinterpret_cast<const uint8_t*>(delimiter.data()), delimiter.size(), stalls,
                  true);
-    if (trace_ != nullptr) {
-        const std::string out = std::string(text) + std::string(delimiter);
-        if (written) {
-            TraceLine("->", out);
-        } else {
-            NoteWriteEnded(out);
-        }
-    } else if (!written) {
-        NoteWriteEnded({});
+    // The line as written, for the trace only.
+    const std::string out =
+        trace_ != nullptr ? std::string(text) + std::string(delimiter) : std::string();
+    if (!written) {
+        NoteWriteEnded(out);
+        return 0;
     }
-    return written ? 1 : 0;
+    TraceLine("->", out);
+    return 1;
 }
 
 int32_t CSerialCommunication::ReadLine(char* buffer, int32_t size) {
@@ -401,9 +402,8 @@ int32_t CSerialCommunication::ReadLine(char* buffer, int32_t size) {
         }
         // The whole call has one time-out from its start, so a device that
         // streams bytes without ending a line cannot hold it longer.
-        if (!GoOn(start, timeoutMs, next)) {
-            NoteWaitEnded(RemainingMs(start, timeoutMs) == 0, timeoutMs,
-                          std::string_view(buffer, length));
+        if (const Wait wait = GoOn(start, timeoutMs, next); wait != Wait::kGoOn) {
+            NoteWaitEnded(wait == Wait::kTimedOut, timeoutMs, std::string_view(buffer, length));
             return 0;
         }
     }
@@ -436,8 +436,8 @@ int32_t CSerialCommunication::DiscardInput() {
         // Complete lines are dropped and a half-received line is waited out,
         // all within one time-out from the call's start: a controller that
         // never falls quiet cannot hold the call longer.
-        if (!GoOn(start, timeoutMs, next)) {
-            NoteWaitEnded(RemainingMs(start, timeoutMs) == 0, timeoutMs);
+        if (const Wait wait = GoOn(start, timeoutMs, next); wait != Wait::kGoOn) {
+            NoteWaitEnded(wait == Wait::kTimedOut, timeoutMs);
             return 0;
         }
     }

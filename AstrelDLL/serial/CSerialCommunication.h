@@ -90,10 +90,12 @@ class CSerialCommunication {
     // Blocks until input may be waiting or `remainingMs` has passed; false
     // when the device failed or the wait was interrupted.
     bool AwaitInput(uint32_t remainingMs);
+    enum class Wait { kGoOn, kTimedOut, kFailed };
     // Whether a wait that began at `start` goes on after a Poll that gave
-    // `last`: false once the time-out has passed; when nothing was waiting,
-    // blocks until input may be waiting (false when the device failed).
-    bool GoOn(uint32_t start, uint32_t timeoutMs, Next last);
+    // `last`: kTimedOut once the time-out has passed; when nothing was
+    // waiting, blocks until input may be waiting (kFailed when the device
+    // failed or the wait was interrupted).
+    Wait GoOn(uint32_t start, uint32_t timeoutMs, Next last);
     // Writes all of `data`; false at a failure or at the second stall counted in `stalls`.
     bool WriteAll(const uint8_t* data, size_t size, int& stalls, bool checkLineErrors);
     void DropKeptInput() { keptBegin_ = keptEnd_ = 0; }

@@ -5,6 +5,14 @@
 #include <cerrno>
 
 namespace astrel::posix {
+namespace {
+
+// `ms` as poll takes it: at most INT_MAX, never the negative "wait forever".
+int PollMs(uint32_t ms) {
+    return ms > 0x7FFFFFFFu ? 0x7FFFFFFF : static_cast<int>(ms);
+}
+
+}  // namespace
 
 WaitResult WaitReadable(int fd, uint32_t timeoutMs, const WakeSignal* wake) {
     if (wake != nullptr && wake->Raised()) return WaitResult::kWoken;
@@ -14,8 +22,7 @@ WaitResult WaitReadable(int fd, uint32_t timeoutMs, const WakeSignal* wake) {
                            ? static_cast<int>(wake->Native())
                            : -1;
     pollfd p[2] = {{fd, POLLIN, 0}, {wakeFd, POLLIN, 0}};
-    const int ms = timeoutMs > 0x7FFFFFFFu ? 0x7FFFFFFF : static_cast<int>(timeoutMs);
-    const int r = ::poll(p, 2, ms);
+    const int r = ::poll(p, 2, PollMs(timeoutMs));
     if (r < 0) return errno == EINTR ? WaitResult::kTimedOut : WaitResult::kFailed;
     if (r == 0) return WaitResult::kTimedOut;
     if (p[1].revents != 0) return WaitResult::kWoken;
@@ -34,7 +41,7 @@ int32_t WriteWithin(int fd, const uint8_t* data, uint32_t size, uint32_t timeout
         const uint32_t elapsed = SystemClock().Ticks() - start;
         if (elapsed >= timeoutMs) return 0;  // a stall: the device took nothing
         pollfd p{fd, POLLOUT, 0};
-        if (::poll(&p, 1, static_cast<int>(timeoutMs - elapsed)) < 0 && errno != EINTR) {
+        if (::poll(&p, 1, PollMs(timeoutMs - elapsed)) < 0 && errno != EINTR) {
             return -1;
         }
         if ((p.revents & (POLLERR | POLLHUP | POLLNVAL)) != 0) return -1;

@@ -11,9 +11,11 @@
 namespace astrel {
 
 // `connect(address)` gives 0 once connected (the device keeps the socket),
-// else the system's error code; `reason(error)` puts that code in words.
-template <class Connect, class Reason>
-bool ConnectToServer(const std::string& path, Connect connect, Reason reason) {
+// else the system's error code: `refused` and `timedOut` are the system's
+// codes for those two, and `other(error)` puts any other code in words.
+template <class Connect>
+bool ConnectToServer(const std::string& path, Connect connect, int refused, int timedOut,
+                     const char* (*other)(int)) {
     std::string host, port;
     if (!SplitSocketPath(path, host, port)) {
         NoteOpenFailed("not socket://HOST:PORT");
@@ -35,7 +37,11 @@ bool ConnectToServer(const std::string& path, Connect connect, Reason reason) {
         error = connect(*at);
     }
     ::freeaddrinfo(found);
-    if (error != 0) NoteOpenFailed(reason(error));
+    if (error != 0) {
+        NoteOpenFailed(error == refused    ? "connection refused"
+                       : error == timedOut ? "the server did not answer the connection"
+                                           : other(error));
+    }
     return error == 0;
 }
 

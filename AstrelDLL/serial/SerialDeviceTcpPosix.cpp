@@ -78,11 +78,7 @@ class TcpSerialDevice : public SerialDevice {
                 fd_ = ConnectWithin(address, kConnectMs);
                 return fd_ < 0 ? errno : 0;
             },
-            [](int error) -> std::string {
-                return error == ECONNREFUSED ? "connection refused"
-                       : error == ETIMEDOUT  ? "the server did not answer the connection"
-                                             : std::strerror(error);
-            });
+            ECONNREFUSED, ETIMEDOUT, [](int error) -> const char* { return std::strerror(error); });
     }
 
     void Close() override {

@@ -46,12 +46,8 @@ class Win32TcpSerialDevice : public SerialDevice {
             return false;
         }
         return ConnectToServer(
-            path, [this](const addrinfo& address) { return Connect(address); },
-            [](int error) -> std::string {
-                return error == WSAECONNREFUSED ? "connection refused"
-                       : error == WSAETIMEDOUT  ? "the server did not answer the connection"
-                                                : "the connection failed";
-            });
+            path, [this](const addrinfo& address) { return Connect(address); }, WSAECONNREFUSED,
+            WSAETIMEDOUT, [](int) { return "the connection failed"; });
     }
 
     void Close() override {
