@@ -103,6 +103,19 @@ std::string MakerName(int16_t type) {
     return "maker type " + std::to_string(type);
 }
 
+std::vector<ModelEntry> KnownModels(int16_t type) {
+    std::vector<ModelEntry> models = ListedModels(type);
+    const sim::DialectInfo* dialect = SimulatorOf(type);
+    if (!models.empty() || dialect == nullptr) return models;
+    sim::ManualSimClock clock;
+    for (const std::string_view name : dialect->models) {
+        const std::unique_ptr<sim::Dialect> controller = dialect->create(name, clock);
+        const int axes = controller != nullptr ? controller->Motion().AxisCount() : 0;
+        models.push_back({std::string(name), axes});
+    }
+    return models;
+}
+
 std::vector<ModelEntry> ListedModels(int16_t type) {
     std::vector<ModelEntry> models;
     Entry entry = {};

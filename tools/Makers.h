@@ -50,6 +50,10 @@ std::string MakerName(int16_t type);
 // The models the library lists for a maker, in its order; empty when it lists none.
 std::vector<ModelEntry> ListedModels(int16_t type);
 
+// The models of a maker with their axis counts: the library's list, or for a
+// maker the library does not list, the models its simulator serves.
+std::vector<ModelEntry> KnownModels(int16_t type);
+
 // The distinct speed and acceleration unit names the library lists for a maker.
 std::vector<std::string> SpeedUnits(int16_t type);
 std::vector<std::string> AccelerationUnits(int16_t type);

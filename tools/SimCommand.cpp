@@ -55,16 +55,10 @@ void TraceLine(bool fromHost, std::string_view text) {
 
 // "HOST:PORT" as an endpoint; a usage error when it is not one.
 sim::TcpEndpoint TcpEndpointOf(const std::string& text) {
-    const size_t colon = text.rfind(':');
     sim::TcpEndpoint endpoint;
-    unsigned port = 0;
-    const char* end = text.data() + text.size();
-    if (colon == std::string::npos || colon == 0 ||
-        std::from_chars(text.data() + colon + 1, end, port).ptr != end || port > 65535) {
+    if (!SplitHostPort(text, endpoint.host, endpoint.port)) {
         throw ToolError(Exit::kUsage, "--tcp takes HOST:PORT (PORT 0: any free port), not " + text);
     }
-    endpoint.host = text.substr(0, colon);
-    endpoint.port = static_cast<uint16_t>(port);
     return endpoint;
 }
 

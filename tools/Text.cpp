@@ -3,6 +3,7 @@
 #include <iconv.h>
 
 #include <algorithm>
+#include <charconv>
 #include <cstdint>
 
 namespace astrel::tool {
@@ -70,6 +71,19 @@ size_t DisplayWidth(std::string_view utf8) {
     size_t width = 0;
     for (size_t at = 0; at < utf8.size();) width += IsWide(NextCodePoint(utf8, at)) ? 2 : 1;
     return width;
+}
+
+bool SplitHostPort(const std::string& text, std::string& host, uint16_t& port) {
+    const size_t colon = text.rfind(':');
+    unsigned number = 0;
+    const char* end = text.data() + text.size();
+    if (colon == std::string::npos || colon == 0) return false;
+    const auto [at, error] = std::from_chars(text.data() + colon + 1, end, number);
+    if (error != std::errc{} || at != end || colon + 1 == text.size() || number > 65535)
+        return false;
+    host = text.substr(0, colon);
+    port = static_cast<uint16_t>(number);
+    return true;
 }
 
 std::string Visible(std::string_view bytes) {

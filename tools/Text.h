@@ -18,6 +18,10 @@ std::string Cp932ToUtf8(std::string_view bytes);
 size_t DisplayWidth(std::string_view utf8);
 
 // CR, LF and other control bytes as \r, \n and \xNN.
+// "HOST:PORT" split into its two parts; false when it is not one (a host,
+// then a port from 0 to 65535 and nothing after it).
+bool SplitHostPort(const std::string& text, std::string& host, uint16_t& port);
+
 std::string Visible(std::string_view bytes);
 
 // "X 1200  Y -500  Z 0" for the first `axes` axes.

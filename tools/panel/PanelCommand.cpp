@@ -11,6 +11,7 @@
 #include "PanelServer.h"
 #include "PanelStage.h"
 #include "PtySimulator.h"
+#include "Text.h"
 #include "ToolError.h"
 
 namespace astrel::tool {
@@ -38,15 +39,12 @@ std::string NewToken() {
 }
 
 std::pair<std::string, int> HostAndPort(const std::string& listen) {
-    const size_t colon = listen.rfind(':');
-    try {
-        if (colon != std::string::npos && colon > 0) {
-            const int port = std::stoi(listen.substr(colon + 1));
-            if (port >= 0 && port <= 65535) return {listen.substr(0, colon), port};
-        }
-    } catch (const std::logic_error&) {
+    std::string host;
+    uint16_t port = 0;
+    if (!SplitHostPort(listen, host, port)) {
+        throw ToolError(Exit::kUsage, "--listen takes HOST:PORT, for example 127.0.0.1:8080");
     }
-    throw ToolError(Exit::kUsage, "--listen takes HOST:PORT, for example 127.0.0.1:8080");
+    return {host, port};
 }
 
 // A simulated controller of MAKER MODEL on a pseudo-terminal.

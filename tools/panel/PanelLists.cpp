@@ -19,15 +19,8 @@ constexpr int kPortIndexes = 10;  // ASTREL_COM1 to ASTREL_COM10
 
 std::string ModelsJson(int16_t type) {
     std::vector<std::string> models;
-    for (const ModelEntry& model : ListedModels(type)) {
+    for (const ModelEntry& model : KnownModels(type)) {
         models.push_back(JsonObject().Text("name", model.name).Number("axes", model.axes).Close());
-    }
-    // A maker the library does not list (CP-310): the models its simulator serves.
-    const sim::DialectInfo* dialect = SimulatorOf(type);
-    if (models.empty() && dialect != nullptr) {
-        for (const std::string_view name : dialect->models) {
-            models.push_back(JsonObject().Text("name", name).Number("axes", 3).Close());
-        }
     }
     return "[" + Join(models, ",") + "]";
 }
@@ -43,7 +36,7 @@ std::string CatalogueJson() {
     for (const MakerEntry& maker : AllMakers()) {
         makers.push_back(JsonObject()
                              .Number("type", maker.type)
-                             .Text("name", maker.name.empty() ? maker.shortName : maker.name)
+                             .Text("name", MakerName(maker.type))
                              .Text("shortName", maker.shortName)
                              .Raw("models", ModelsJson(maker.type))
                              .Text("speedUnit", FirstOf(SpeedUnits(maker.type)))

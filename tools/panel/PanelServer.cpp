@@ -62,8 +62,9 @@ Xyz Coordinates(const httplib::Request& request) {
 uint64_t SeatOf(const httplib::Request& request) {
     const std::string text = request.get_param_value("seat");
     uint64_t seat = Seats::kNobody;
-    std::from_chars(text.data(), text.data() + text.size(), seat);
-    return seat;
+    const char* end = text.data() + text.size();
+    const auto [at, error] = std::from_chars(text.data(), end, seat);
+    return error == std::errc{} && at == end ? seat : Seats::kNobody;
 }
 
 void Answer(httplib::Response& response, int status, const std::string& error) {
