@@ -111,18 +111,23 @@ Outcome PanelStage::Command(const std::string& step, const std::function<int32_t
     if (stage == nullptr) return {false, "no stage is connected"};
     const int32_t result = send(stage->Handle());
     stage.reset();
-    if (result == 1) return {};
+    if (result == 1) return {true, {}, epoch};
     const std::string why =
         step + ": " + (result == 0 ? LastError() : "the driver answered " + std::to_string(result));
     Tell(why, true);
     return {false, why};
 }
 
+bool PanelStage::Applies(const Outcome& outcome) const {
+    // A stage connected (or its origin set) meanwhile has other coordinates.
+    return outcome.ok && outcome.epoch == state_.epoch;
+}
+
 Outcome PanelStage::MoveTo(const Xyz& xyz) {
     Outcome outcome =
         Command("moving", [&](int32_t h) { return MoveABS(h, xyz[0], xyz[1], xyz[2]); });
     std::unique_lock lock(mutex_);
-    if (outcome.ok) state_.target = xyz;
+    if (Applies(outcome)) state_.target = xyz;
     Kick(lock);
     return outcome;
 }
@@ -131,7 +136,7 @@ Outcome PanelStage::MoveBy(const Xyz& distance) {
     Outcome outcome = Command(
         "moving by", [&](int32_t h) { return MoveREL(h, distance[0], distance[1], distance[2]); });
     std::unique_lock lock(mutex_);
-    if (outcome.ok && state_.position) {
+    if (Applies(outcome) && state_.position) {
         Xyz target = *state_.position;
         for (size_t axis = 0; axis < target.size(); ++axis) {
             // Wraps as the controller's counter does, without signed overflow.
@@ -149,7 +154,7 @@ Outcome PanelStage::Jog(const Xyz& directions) {
     Outcome outcome =
         Command("starting the jog", [&](int32_t h) { return MoveJOG(h, d(0), d(1), d(2)); });
     std::unique_lock lock(mutex_);
-    if (outcome.ok) {
+    if (Applies(outcome)) {
         state_.jogging = true;
         state_.target.reset();
         state_.holdUntil = Clock::now() + kHoldFor;
@@ -189,7 +194,7 @@ Outcome PanelStage::Stop() {
 Outcome PanelStage::Home() {
     Outcome outcome = Command("returning to the origin", MoveOriginPosition);
     std::unique_lock lock(mutex_);
-    if (outcome.ok) state_.target = Xyz{};
+    if (Applies(outcome)) state_.target = Xyz{};
     Kick(lock);
     return outcome;
 }
@@ -197,7 +202,7 @@ Outcome PanelStage::Home() {
 Outcome PanelStage::SetOrigin() {
     Outcome outcome = Command("setting the origin", SetOriginNowPos);
     std::unique_lock lock(mutex_);
-    if (outcome.ok) {
+    if (Applies(outcome)) {
         // The path and the target were in the old coordinates.
         ++state_.epoch;
         state_.target.reset();

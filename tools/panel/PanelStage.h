@@ -23,6 +23,7 @@ namespace astrel::tool {
 struct Outcome {
     bool ok = true;
     std::string error;
+    uint64_t epoch = 0;  // the stage's epoch the command went to
 };
 
 class PanelStage {
@@ -60,6 +61,9 @@ class PanelStage {
     std::string StateJson() const;
 
   private:
+    // Whether a command's outcome may change the state: it went well, to the
+    // stage in the state's coordinates (mutex_ held).
+    bool Applies(const Outcome& outcome) const;
     // The open stage for one call, with the epoch it belongs to.
     std::pair<std::shared_ptr<Stage>, uint64_t> Current() const;
     // Closes the open stage and waits until no thread uses it any more.
