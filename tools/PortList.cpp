@@ -97,13 +97,21 @@ std::vector<PortInfo> ListPorts(const std::string& sysRoot, const std::string& d
     return ports;
 }
 
+std::vector<PortSetting> PortSettings() {
+    std::vector<PortSetting> settings;
+    for (int n = 1; n <= kPortVariables; ++n) {
+        std::string variable = "ASTREL_COM" + std::to_string(n);
+        const char* value = std::getenv(variable.c_str());
+        if (value != nullptr && *value != '\0') settings.push_back({n - 1, variable, value});
+    }
+    return settings;
+}
+
 std::vector<std::string> PortMappings() {
     std::vector<std::string> mappings;
-    for (int n = 1; n <= kPortVariables; ++n) {
-        const std::string variable = "ASTREL_COM" + std::to_string(n);
-        const char* value = std::getenv(variable.c_str());
-        if (value == nullptr || *value == '\0') continue;
-        mappings.push_back(variable + "=" + value + " (port index " + std::to_string(n - 1) + ")");
+    for (const PortSetting& s : PortSettings()) {
+        mappings.push_back(s.variable + "=" + s.device + " (port index " + std::to_string(s.index) +
+                           ")");
     }
     return mappings;
 }

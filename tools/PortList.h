@@ -23,6 +23,14 @@ struct PortInfo {
 // each kind in number order.
 std::vector<PortInfo> ListPorts(const std::string& sysRoot, const std::string& devRoot);
 
+// A port variable set now: ASTREL_COM<index+1>=device.
+struct PortSetting {
+    int index;  // the port index it names (0: COM1)
+    std::string variable;
+    std::string device;
+};
+std::vector<PortSetting> PortSettings();
+
 // "ASTREL_COM<n>=VALUE (port index n-1)" for each port variable set now.
 std::vector<std::string> PortMappings();
 

@@ -15,8 +15,6 @@ namespace astrel::tool {
 
 namespace {
 
-constexpr int kPortIndexes = 10;  // ASTREL_COM1 to ASTREL_COM10
-
 std::string ModelsJson(int16_t type) {
     std::vector<std::string> models;
     for (const ModelEntry& model : KnownModels(type)) {
@@ -57,15 +55,13 @@ std::string PortsJson(const std::string& simulated) {
     }
     {
         const std::lock_guard environment(EnvironmentLock());
-        for (int index = 0; index < kPortIndexes; ++index) {
-            const std::string variable = "ASTREL_COM" + std::to_string(index + 1);
-            const char* path = std::getenv(variable.c_str());
-            if (path == nullptr || *path == '\0' || path == simulated) continue;
+        for (const PortSetting& s : PortSettings()) {
+            if (s.device == simulated) continue;
             ports.push_back(JsonObject()
-                                .Text("label", "COM" + std::to_string(index + 1) + " (" + variable +
-                                                   "=" + path + ")")
-                                .Number("port", index)
-                                .Text("device", path)
+                                .Text("label", "COM" + std::to_string(s.index + 1) + " (" +
+                                                   s.variable + "=" + s.device + ")")
+                                .Number("port", s.index)
+                                .Text("device", s.device)
                                 .Close());
         }
     }
