@@ -111,3 +111,10 @@ def models(maker: MakerChoice) -> list[Model]:
         speed = _units(lib.GetSpeedUnitListFirst, lib.GetSpeedUnitListNext, chosen.type, len(names))
         accel = _units(lib.GetAcclUnitListFirst, lib.GetAcclUnitListNext, chosen.type, len(names))
     return [Model(n.decode("cp932"), c, speed, accel) for n, c in zip(names, counts)]
+
+
+def find_model(maker: MakerChoice, model: str) -> Optional[Model]:
+    """The maker's model named ``model`` (ASCII case and surrounding spaces
+    ignored), or None when the maker has no such model."""
+    wanted = model.strip().casefold()
+    return next((m for m in models(maker) if m.name.casefold() == wanted), None)

@@ -10,7 +10,7 @@ from types import TracebackType
 from typing import Callable, Iterator, NoReturn, Optional, Sequence, Type, Union
 
 from . import lib
-from .catalogue import Maker, MakerChoice, find_maker, models
+from .catalogue import Maker, MakerChoice, find_maker, find_model
 from .errors import (AstrelError, AtLimit, BadArgument, ControllerError, NoReply, PortError,
                      Timeout)
 from .lib import ErrorCode
@@ -99,9 +99,9 @@ class Stage:
         self.wait_timeout = wait_timeout
         variable = f"ASTREL_COM{port + 1}"
         self.device = device or os.environ.get(variable) or f"/dev/ttyS{port}"
-        listed = {m.name.casefold(): m.axes for m in models(self.maker.type)}
+        listed = find_model(self.maker.type, model)
         #: The axes the model has (1 to 3), as the catalogue lists it.
-        self.axes: int = listed.get(model.casefold(), 3)
+        self.axes: int = listed.axes if listed is not None else 3
         param = communication_param(port, baud, parity, data_bits, stop_bits, flow, delimiter,
                                     timeout)
         if len(signs) > 3 or any(s not in (1, -1) for s in signs):

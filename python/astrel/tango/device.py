@@ -9,7 +9,7 @@ from tango import (AttrQuality, AttrWriteType, DevBoolean, DevLong, DevState, De
                    DevVarLongArray, DevVarShortArray, DispLevel, Except, Util)
 from tango.server import Device, attribute, command, device_property
 
-from ..catalogue import Model, models
+from ..catalogue import Model, find_model
 from ..errors import AstrelError
 from ..stage import Stage
 from .axes import AxisAttributes
@@ -37,10 +37,9 @@ def _message(what: str, error: AstrelError) -> str:
 def _listed(maker: Optional[str], model: Optional[str]) -> Optional[Model]:
     """The model as the catalogue lists it; None for a stage it does not know."""
     try:
-        listed = {m.name.casefold(): m for m in models((maker or "").strip())}
+        return find_model((maker or "").strip(), model or "")
     except AstrelError:
         return None
-    return listed.get((model or "").strip().casefold())
 
 
 class AstrelStage(AxisAttributes, Device):
