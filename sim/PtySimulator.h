@@ -103,8 +103,9 @@ class PtySimulator {
     std::atomic<bool> checkLine_ = true;
     int master_ = -1;
     int slave_ = -1;
-    int stop_ = -1;    // an eventfd that ends serving
-    int listen_ = -1;  // over TCP: the listening socket (master_ is the host's connection)
+    int stop_ = -1;     // an eventfd that ends serving
+    int listen_ = -1;   // over TCP: the listening socket (master_ is the host's connection)
+    bool tcp_ = false;  // served over TCP instead of a pseudo-terminal
     std::string slavePath_;
     std::string link_;
     std::thread thread_;

@@ -110,6 +110,7 @@ PtySimulator::PtySimulator(std::unique_ptr<Dialect> dialect, Trace trace,
       trace_(std::move(trace)),
       settings_(simulator_.GetDialect().Line()) {
     uint16_t port = 0;
+    tcp_ = true;
     listen_ = ListenTcp(endpoint.host, endpoint.port, port);
     stop_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     if (stop_ < 0) {
@@ -233,7 +234,7 @@ bool PtySimulator::AwaitHost() {
 }
 
 bool PtySimulator::HostGone() {
-    if (listen_ < 0) return false;
+    if (!tcp_) return false;
     ::close(master_);
     master_ = -1;
     return true;
@@ -257,7 +258,7 @@ bool PtySimulator::Handle(const std::string& line, Response& stream) {
 }
 
 bool PtySimulator::HostAtLineSettings(const LineSettings& settings) const {
-    if (slave_ < 0) return true;  // over TCP the server runs the line at the controller's settings
+    if (tcp_) return true;  // over TCP the server runs the line at the controller's settings
     termios t{};
     if (::tcgetattr(slave_, &t) != 0) return false;
     // The parity-enable flag does not stay on a pseudo-terminal; parity
@@ -285,8 +286,8 @@ bool PtySimulator::Write(std::string_view bytes, int boundMs) {
     const auto deadline = SteadyClock::now() + std::chrono::milliseconds(boundMs);
     while (!bytes.empty()) {
         // A TCP host that has gone makes send fail (EPIPE) instead of raising SIGPIPE.
-        const ssize_t count = slave_ < 0 ? ::send(master_, bytes.data(), bytes.size(), MSG_NOSIGNAL)
-                                         : ::write(master_, bytes.data(), bytes.size());
+        const ssize_t count = tcp_ ? ::send(master_, bytes.data(), bytes.size(), MSG_NOSIGNAL)
+                                   : ::write(master_, bytes.data(), bytes.size());
         if (count > 0) {
             bytes.remove_prefix(static_cast<size_t>(count));
             continue;
