@@ -13,6 +13,7 @@
 #include "diag/LastError.h"
 #include "serial/SerialDeviceTcp.h"
 #include "serial/SerialDeviceTcpConnect.h"
+#include "serial/SerialDeviceWin32Wait.h"
 
 namespace astrel {
 namespace {
@@ -110,12 +111,7 @@ class Win32TcpSerialDevice : public SerialDevice {
         PortState state;
         if (!Query(state)) return WaitResult::kFailed;
         if (state.bytesWaiting > 0) return WaitResult::kReadable;
-        const HANDLE events[2] = {event_, wake != nullptr && wake->Native() != WakeSignal::kNone
-                                              ? reinterpret_cast<HANDLE>(wake->Native())
-                                              : nullptr};
-        const DWORD count = events[1] != nullptr ? 2 : 1;
-        const DWORD woke = ::WaitForMultipleObjects(count, events, FALSE,
-                                                    std::min<uint32_t>(timeoutMs, MAXDWORD - 1));
+        const DWORD woke = win32::WaitWithWake(event_, wake, timeoutMs);
         if (woke == WAIT_OBJECT_0) return WaitResult::kReadable;  // input or a close: Query tells
         if (woke == WAIT_OBJECT_0 + 1) return WaitResult::kWoken;
         return woke == WAIT_TIMEOUT ? WaitResult::kTimedOut : WaitResult::kFailed;

@@ -17,6 +17,7 @@
 #include "serial/SerialDevice.h"
 #include "serial/SerialDeviceTcp.h"
 #include "serial/SerialDeviceWin32Dcb.h"
+#include "serial/SerialDeviceWin32Wait.h"
 
 namespace astrel {
 namespace {
@@ -141,11 +142,7 @@ class Win32SerialDevice : public SerialDevice {
         // The wait ends with it, when the wake event is set, or when the
         // time is up (some serial drivers do not keep read time-outs of
         // overlapped reads); a read still under way then is cancelled.
-        const HANDLE events[2] = {io_, wake != nullptr && wake->Native() != WakeSignal::kNone
-                                           ? reinterpret_cast<HANDLE>(wake->Native())
-                                           : nullptr};
-        const DWORD count = events[1] != nullptr ? 2 : 1;
-        const DWORD woke = ::WaitForMultipleObjects(count, events, FALSE, waitMs);
+        const DWORD woke = win32::WaitWithWake(io_, wake, waitMs);
         if (woke != WAIT_OBJECT_0) ::CancelIoEx(handle_, &transfer);
         DWORD got = 0;
         const bool read = ::GetOverlappedResult(handle_, &transfer, &got, TRUE) != 0;
