@@ -21,7 +21,7 @@ def test_every_maker_moves_homes_jogs_and_stops(maker, model, axes):
         assert stage.move_by(-500, 500) == (2500, -1500, 1000)[:axes]
         assert (stage.status, stage.is_moving, stage.at_limit()) == (astrel.Status.AT_REST,
                                                                      False, False)
-        stage.set_speeds("y", 100, 2000, 100)
+        stage.set_speeds("y", 10, 50, 10)  # within every maker's range (Prior: 1 to 100)
         assert stage.home() == (0, 0, 0)[:axes]
         stage.jog(1)
         time.sleep(0.1)
