@@ -2,13 +2,14 @@
 //  - exchange latency: each maker's status query (and raw exchanges with
 //    replies of 1 and 30 bytes) through the C interface against a pty peer,
 //    beside a bare termios write/poll/read loop that sends the same lines to
-//    an the same peer and reads the same replies; rounds alternate one run
-//    of each, and the table gives p50 and p99 of every exchange and the ratio;
-//  - the processor share of a ReceiveStageData that waits 2 s for nothing;
+//    the same peer and reads the same replies; rounds alternate one run of
+//    each, and the table gives p50 and p99 of every exchange and the ratio;
 //  - the heap bytes and descriptors of one open handle.
+// (The processor share of a long wait is measured by the test
+// SerialPty.WaitingCostsLittleProcessorTime.)
 //   astrel_bench [ROUNDS [EXCHANGES-PER-RUN [ROW]]]   (default 30 100, every row)
 // With ROW (a part of a row's name) only the matching rows are timed, and the
-// wait and the memory are not measured.
+// memory is not measured.
 #include <fcntl.h>
 #include <malloc.h>
 #include <poll.h>
@@ -21,7 +22,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -60,7 +60,7 @@ double Percentile(std::vector<double> v, double p) {
     return v.empty() ? 0 : v[static_cast<size_t>(p * static_cast<double>(v.size() - 1))];
 }
 
-// The bare loop's line: the pty opened and set raw by hand.
+// The bare loop's own descriptor on the terminal, set raw by hand.
 int OpenBare(const std::string& path) {
     const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
     termios raw{};
@@ -93,7 +93,7 @@ Times MeasureRow(const Row& row, int rounds, int perRun) {
         return row.rawReply.empty() ? dialect->Answer(line) : row.rawReply;
     };
     PtyPeer peer(answer);
-    PointPort(0, peer.Path(0));
+    PointPort(0, peer.Path());
     const int32_t h = StageHandle(row.maker, row.model, 0, 1000);
     char reply[128];
     int32_t status = 0;
@@ -108,7 +108,7 @@ Times MeasureRow(const Row& row, int rounds, int perRun) {
     for (const std::string& line : peer.TakeHeard()) {
         lines.emplace_back(line + lineEnd, peer.ReplyTo(line).size());
     }
-    const int bare = OpenBare(peer.Path(1));
+    const int bare = OpenBare(peer.Path());
     Times t;
     for (int round = 0; round < 2 * rounds; ++round) {
         const bool ofLibrary = (round % 2 == 0) == (round / 2 % 2 == 0);  // ABBA order
@@ -155,32 +155,6 @@ void MeasureLatency(int rounds, int perRun, const char* only) {
     }
 }
 
-double ThreadCpuMs() {
-    timespec ts{};
-    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return static_cast<double>(ts.tv_sec) * 1e3 + static_cast<double>(ts.tv_nsec) / 1e6;
-}
-
-void MeasureWait() {
-    int master = -1, slave = -1;
-    char path[256] = {};
-    if (::openpty(&master, &slave, path, nullptr, nullptr) != 0) std::exit(2);
-    PointPort(0, path);
-    const int32_t h = StageHandle(0, "QT3", 0, 2000);
-    char reply[64];
-    int32_t status = 0;
-    if (OpenComPort(h) != 1) std::exit(2);
-    const auto start = Clock::now();
-    const double cpuBefore = ThreadCpuMs();
-    ReceiveStageData(h, reply, sizeof reply, &status);  // nothing comes
-    const double cpu = ThreadCpuMs() - cpuBefore, wall = Micros(start) / 1e3;
-    std::printf("\nwaiting 2000 ms for no reply: wall %.0f ms, processor %.3f ms (%.4f %%)\n", wall,
-                cpu, 100 * cpu / wall);
-    ReleaseAstrel(h);
-    ::close(master);
-    ::close(slave);
-}
-
 size_t OpenDescriptors() {
     const auto fds = std::filesystem::directory_iterator("/proc/self/fd");
     return static_cast<size_t>(std::distance(begin(fds), end(fds)));
@@ -204,7 +178,7 @@ void MeasureMemory() {
     }
     const double bytes = (heap() - heapBefore) / kHandles;
     const double fds = static_cast<double>(OpenDescriptors() - fdsBefore) / kHandles;
-    std::printf("one open handle (QT3): %.0f heap bytes, %.0f descriptors\n", bytes, fds);
+    std::printf("\none open handle (QT3): %.0f heap bytes, %.0f descriptors\n", bytes, fds);
     for (int i = 0; i < kHandles; ++i) {
         ReleaseAstrel(handles[i]);
         ::close(masters[i]);
@@ -222,6 +196,5 @@ int main(int argc, char** argv) {
     const char* only = argc > 3 ? argv[3] : nullptr;
     astrel::bench::MeasureLatency(rounds, perRun, only);
     if (only != nullptr) return 0;
-    astrel::bench::MeasureWait();
     astrel::bench::MeasureMemory();
 }
