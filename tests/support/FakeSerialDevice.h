@@ -41,7 +41,6 @@ struct FakeLine {
 
     // Failure injection.
     bool failConfigure = false;
-    std::string openNote;  // what the device says it did at open
     bool failQuery = false;
     bool failRead = false;
     int lineErrors = 0;  // the next this-many queries report a line error
@@ -85,7 +84,6 @@ class FakeSerialDevice : public SerialDevice {
     int32_t Read(uint8_t* buffer, uint32_t size) override;
     int32_t Write(const uint8_t* data, uint32_t size, uint32_t timeoutMs) override;
     WaitResult WaitReadable(uint32_t timeoutMs, const WakeSignal* wake) override;
-    std::string OpenNote() const override { return line_->openNote; }
 
   private:
     std::shared_ptr<FakeLine> line_;

@@ -4,14 +4,9 @@
 #include <gtest/gtest.h>
 #include <linux/serial.h>
 
-#include <cstdio>
-#include <cstdlib>
-#include <fstream>
 #include <string>
 
-#include "FakeSerialDevice.h"
 #include "FakeSysfs.h"
-#include "serial/CSerialCommunication.h"
 #include "serial/SerialDevicePosixLowLatency.h"
 
 namespace astrel::test {
@@ -57,26 +52,6 @@ TEST(LowLatency, AskedOfUsbAdaptersOnlyAndGivenBackAtClose) {
             EXPECT_EQ(flags, row.flags) << "the driver's other flags and the old setting are back";
         }
     }
-}
-
-// What the device did at open (here, the low-latency mode) follows the
-// "opened" line of the trace, time-stamped as every line is.
-TEST(LowLatency, TheTraceNotesItAtOpen) {
-    const std::string path = ::testing::TempDir() + "astrel-open-note.log";
-    std::remove(path.c_str());
-    FakeRig rig;
-    CSerialCommunication port;
-    rig.Attach(port);
-    rig.line->openNote = posix::LowLatencyNote(LowLatency::kSet);
-    ::setenv("ASTREL_TRACE", path.c_str(), 1);
-    ASSERT_EQ(port.OpenPort(), 1);
-    ::unsetenv("ASTREL_TRACE");
-    std::ifstream in(path);
-    std::vector<std::string> notes;
-    for (std::string text; std::getline(in, text);) notes.push_back(text.substr(13));
-    EXPECT_EQ(notes, (std::vector<std::string>{
-                         "handle -1 /dev/ttyS0 -- \"\" (opened)",
-                         "handle -1 /dev/ttyS0 -- \"\" (" + rig.line->openNote + ")"}));
 }
 
 }  // namespace
