@@ -1,6 +1,6 @@
-// The runner over a real pseudo-terminal: a host opens the device (here
-// through a symbolic link), writes a status query and reads what comes back,
-// with the faults that no test through the library shows.
+// The runner over a real pseudo-terminal: a host opens the device, writes a
+// status query and reads what comes back, with the faults that no test
+// through the library shows.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
@@ -8,12 +8,10 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <mutex>
 #include <string>
 #include <vector>
 
-#include "Dialects.h"
-#include "PtySimulator.h"
+#include "SimController.h"
 
 namespace astrel::sim {
 namespace {
@@ -72,23 +70,13 @@ TEST(PtySimulator, ServesTheHostOverAPseudoTerminal) {
     };
     for (const auto& row : cases) {
         SCOPED_TRACE(row.name);
-        SteadySimClock clock;
-        std::mutex traced;
-        std::vector<std::string> fromHost;
-        PtySimulator pty(FindDialectByName("qt")->create("QT3", clock),
-                         [&](bool host, std::string_view text) {
-                             const std::lock_guard lock(traced);
-                             if (host) fromHost.emplace_back(text);
-                         });
-        pty.CheckLineSettings(row.checkLine);
-        pty.With([&](Simulator& simulator) {
+        test::SimController controller(0, "QT3");
+        controller.CheckLineSettings(row.checkLine);
+        controller.With([&](Simulator& simulator) {
             simulator.SetFault(row.fault);
             simulator.GetDialect().Motion().SetPosition(0, 42);
         });
-        const std::string link = ::testing::TempDir() + "astrel-sim-" + std::to_string(::getpid());
-        ::unlink(link.c_str());
-        ASSERT_TRUE(pty.LinkAs(link));
-        const int fd = ::open(link.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+        const int fd = ::open(controller.Path().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
         ASSERT_GE(fd, 0);
         termios settings{};
         ASSERT_EQ(::tcgetattr(fd, &settings), 0);
@@ -110,9 +98,9 @@ TEST(PtySimulator, ServesTheHostOverAPseudoTerminal) {
         EXPECT_GE(heard.firstByteMs, row.notBeforeMs);
         std::string line = written;  // each row writes one command
         std::erase_if(line, [](char c) { return c == '\r' || c == '\n'; });
-        const std::lock_guard lock(traced);
-        EXPECT_EQ(fromHost, std::string(row.reply).empty() ? std::vector<std::string>{}
-                                                           : std::vector<std::string>{line});
+        EXPECT_EQ(controller.Heard(), std::string(row.reply).empty()
+                                          ? std::vector<std::string>{}
+                                          : std::vector<std::string>{line});
     }
 }
 
