@@ -4,12 +4,12 @@
 //    beside a bare termios write/poll/read loop that sends the same lines to
 //    the same peer and reads the same replies; rounds alternate one run of
 //    each, and the table gives p50 and p99 of every exchange and the ratio;
+//  - the processor share of a ReceiveStageData that waits 2 s for nothing
+//    (measured as the test SerialPty.WaitingCostsLittleProcessorTime does);
 //  - the heap bytes and descriptors of one open handle.
-// (The processor share of a long wait is measured by the test
-// SerialPty.WaitingCostsLittleProcessorTime.)
 //   astrel_bench [ROUNDS [EXCHANGES-PER-RUN [ROW]]]   (default 30 100, every row)
 // With ROW (a part of a row's name) only the matching rows are timed, and the
-// memory is not measured.
+// wait and the memory are not measured.
 #include <fcntl.h>
 #include <malloc.h>
 #include <poll.h>
@@ -32,6 +32,7 @@
 #include "PtyPeer.h"
 #include "SimController.h"
 #include "StageHandles.h"
+#include "WaitCost.h"
 
 namespace astrel::bench {
 namespace {
@@ -155,6 +156,24 @@ void MeasureLatency(int rounds, int perRun, const char* only) {
     }
 }
 
+void MeasureWait() {
+    int master = -1, slave = -1;
+    char path[256] = {};
+    if (::openpty(&master, &slave, path, nullptr, nullptr) != 0) std::exit(2);
+    PointPort(0, path);
+    const int32_t h = StageHandle(0, "QT3", 0, 2000);
+    char reply[64];
+    int32_t status = 0;
+    if (OpenComPort(h) != 1) std::exit(2);
+    const test::WaitCost cost =
+        test::MeasureWaitCost([&] { ReceiveStageData(h, reply, sizeof reply, &status); });
+    std::printf("\nwaiting 2000 ms for no reply: wall %.0f ms, processor %.3f ms (%.4f %%)\n",
+                cost.wallMs, cost.processorMs, 100 * cost.processorMs / cost.wallMs);
+    ReleaseAstrel(h);
+    ::close(master);
+    ::close(slave);
+}
+
 size_t OpenDescriptors() {
     const auto fds = std::filesystem::directory_iterator("/proc/self/fd");
     return static_cast<size_t>(std::distance(begin(fds), end(fds)));
@@ -178,7 +197,7 @@ void MeasureMemory() {
     }
     const double bytes = (heap() - heapBefore) / kHandles;
     const double fds = static_cast<double>(OpenDescriptors() - fdsBefore) / kHandles;
-    std::printf("\none open handle (QT3): %.0f heap bytes, %.0f descriptors\n", bytes, fds);
+    std::printf("one open handle (QT3): %.0f heap bytes, %.0f descriptors\n", bytes, fds);
     for (int i = 0; i < kHandles; ++i) {
         ReleaseAstrel(handles[i]);
         ::close(masters[i]);
@@ -196,5 +215,6 @@ int main(int argc, char** argv) {
     const char* only = argc > 3 ? argv[3] : nullptr;
     astrel::bench::MeasureLatency(rounds, perRun, only);
     if (only != nullptr) return 0;
+    astrel::bench::MeasureWait();
     astrel::bench::MeasureMemory();
 }

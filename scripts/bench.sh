@@ -4,7 +4,8 @@
 # both ends do and no cross-processor wake-up hides the library's own cost,
 # and spread over every processor, as a host usually runs. Each run prints
 # the latency table (library against the bare termios loop, per maker and
-# for raw replies of 1 and 30 bytes) and the memory of one open handle. docs/PERFORMANCE.md keeps a result.
+# for raw replies of 1 and 30 bytes), the processor share of a 2 s wait and
+# the memory of one open handle. docs/PERFORMANCE.md keeps a result.
 # Usage: scripts/bench.sh [ROUNDS [EXCHANGES-PER-RUN [ROW]]]   (default 30 100)
 set -euo pipefail
 cd "$(dirname "$0")/.."
