@@ -46,33 +46,23 @@ inline auto Position(Values xyz) {
 }
 // GetStagePosition fails and leaves the outputs alone.
 inline const auto NoPosition = Position({-9, -9, -9});
-inline auto Limit(uint16_t axis) {
-    return [axis](CAstrelBase& d) { return d.IsStopByLimit(axis); };
-}
-inline auto Abs(int32_t x, int32_t y, int32_t z = 0) {
-    return [=](CAstrelBase& d) { return d.MoveABS(x, y, z); };
-}
-inline auto Rel(int32_t x, int32_t y, int32_t z = 0) {
-    return [=](CAstrelBase& d) { return d.MoveREL(x, y, z); };
-}
-inline auto Jog(int16_t x, int16_t y, int16_t z = 0) {
-    return [=](CAstrelBase& d) { return d.MoveJOG(x, y, z); };
-}
-inline auto SetPosition(int32_t x, int32_t y, int32_t z = 0) {
-    return [=](CAstrelBase& d) { return d.SetStagePosition(x, y, z); };
-}
-inline auto Speeds(int16_t axis, int32_t start, int32_t max, int32_t accel) {
-    return [=](CAstrelBase& d) { return d.SetMoveSpeeds(axis, start, max, accel); };
-}
-inline auto SpeedParams(int16_t axis, int32_t first, int32_t second, int32_t third) {
-    return [=](CAstrelBase& d) { return d.SetAxisSpeedParam(axis, first, second, third); };
-}
-inline auto Direction(int32_t axis, int32_t direction) {
-    return [=](CAstrelBase& d) { return d.SetStageDirection(axis, direction); };
-}
-inline auto Remote(int32_t mode) {
-    return [=](CAstrelBase& d) { return d.RemoteStage(mode); };
-}
+// Calls with their arguments bound, for any maker's driver: Abs(1, 2) makes d.MoveABS(1, 2, 0).
+#define ASTREL_BOUND_CALL(Name, Params, Call)          \
+    inline auto Name Params {                          \
+        return [=](CAstrelBase& d) { return d.Call; }; \
+    }
+// clang-format off
+ASTREL_BOUND_CALL(Limit, (uint16_t axis), IsStopByLimit(axis))
+ASTREL_BOUND_CALL(Abs, (int32_t x, int32_t y, int32_t z = 0), MoveABS(x, y, z))
+ASTREL_BOUND_CALL(Rel, (int32_t x, int32_t y, int32_t z = 0), MoveREL(x, y, z))
+ASTREL_BOUND_CALL(Jog, (int16_t x, int16_t y, int16_t z = 0), MoveJOG(x, y, z))
+ASTREL_BOUND_CALL(SetPosition, (int32_t x, int32_t y, int32_t z = 0), SetStagePosition(x, y, z))
+ASTREL_BOUND_CALL(Speeds, (int16_t axis, int32_t start, int32_t max, int32_t accel), SetMoveSpeeds(axis, start, max, accel))
+ASTREL_BOUND_CALL(SpeedParams, (int16_t axis, int32_t a, int32_t b, int32_t c), SetAxisSpeedParam(axis, a, b, c))
+ASTREL_BOUND_CALL(Direction, (int32_t axis, int32_t direction), SetStageDirection(axis, direction))
+ASTREL_BOUND_CALL(Remote, (int32_t mode), RemoteStage(mode))
+// clang-format on
+#undef ASTREL_BOUND_CALL
 
 template <typename Driver>
 struct DriverBench {
