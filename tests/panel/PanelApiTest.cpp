@@ -92,7 +92,7 @@ TEST_F(Panel, EveryRequestWithoutTheTokenIsRefused) {
         {false, "/", {}, 403},
         {false, "/?token=" + std::string(32, '0'), {}, 403},
         {false, "/?token=" + token_.substr(1), {}, 403},
-        {false, "/api/events", {}, 403},
+        {false, "/api/catalogue", {}, 403},
         {true, "/api/move?x=5000&y=0&z=0&seat=1", {}, 403},
         {false, "/", {{"X-Astrel-Token", token_}}, 200},
         {false, "/?token=" + token_, {}, 200},
