@@ -100,7 +100,8 @@ TEST(Tool, ASignalDuringAWaitStopsTheStage) {
 }
 
 // astrel sim serves its controller on the device it prints (and its link) or
-// on a TCP port, until a signal ends it, tracing what it hears.
+// on a TCP port, to one host after another until a signal ends it, tracing
+// what it hears.
 TEST(Tool, SimServesAControllerUntilASignal) {
     const std::string link = ::testing::TempDir() + "astrel-sim-" + std::to_string(::getpid());
     for (const bool tcp : {false, true}) {
@@ -109,8 +110,10 @@ TEST(Tool, SimServesAControllerUntilASignal) {
                          tcp ? "--tcp" : "--link", tcp ? "127.0.0.1:0" : link});
         ASSERT_TRUE(sim.WaitForOutput("\n", 5000));
         const std::string device = tcp ? sim.Out().substr(0, sim.Out().find('\n')) : link;
-        const ToolRun status = RunTool(WithStage({"status", "@stage"}, device));
-        EXPECT_EQ(status.exitCode, 0) << status.err;
+        for (const char* command : {"status", "position"}) {  // one host after another
+            const ToolRun run = RunTool(WithStage({command, "@stage"}, device));
+            EXPECT_EQ(run.exitCode, 0) << run.err;
+        }
         sim.Signal(SIGINT);
         const ToolRun served = sim.Finish(5000);
         EXPECT_EQ(served.exitCode, 0);
