@@ -3,7 +3,7 @@
 # Given package names, installs those instead (without their recommendations).
 set -euo pipefail
 packages=(cmake g++ make pkg-config libgtest-dev libgmock-dev libcli11-dev libcpp-httplib-dev
-          python3-venv python3-setuptools python3-wheel python3-pytest python3-tango)
+          curl python3-venv python3-setuptools python3-wheel python3-pytest python3-tango)
 options=()
 if [ $# -gt 0 ]; then
     packages=("$@")

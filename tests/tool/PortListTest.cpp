@@ -7,12 +7,9 @@
 namespace astrel::test {
 namespace {
 
-using tool::PortInfo;
-
 TEST(PortList, ListsUartsAndUsbDevicesInOrderWithTheirNames) {
     const FakeSysfs tree;
     const std::string dev = tree.dev.string();
-    const std::vector<PortInfo> ports = tool::ListPorts(tree.sys.string(), dev);
     using Fields = std::vector<std::string>;  // device, UART, USB id, names, serial, by-id
     const std::vector<Fields> expected = {
         {dev + "/ttyS2", "4", "", "", "", "", ""},
@@ -22,7 +19,7 @@ TEST(PortList, ListsUartsAndUsbDevicesInOrderWithTheirNames) {
         {dev + "/ttyACM0", "", "2341:0043", "", "Modem", "", ""},
     };
     std::vector<Fields> listed;
-    for (const PortInfo& p : ports) {
+    for (const tool::PortInfo& p : tool::ListPorts(tree.sys.string(), dev)) {
         listed.push_back({p.device, p.uart, p.usbId, p.manufacturer, p.product, p.serial, p.byId});
     }
     EXPECT_EQ(listed, expected);

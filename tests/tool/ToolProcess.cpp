@@ -3,13 +3,16 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <chrono>
+#include <csignal>
 #include <stdexcept>
-#include <thread>
+#include <utility>
 
 extern char** environ;
 
@@ -20,111 +23,72 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 int MsUntil(Clock::time_point deadline) {
-    const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
     return left.count() > 0 ? static_cast<int>(left.count()) : 0;
-}
-
-int ExitCodeOf(int status) {
-    if (WIFEXITED(status)) return WEXITSTATUS(status);
-    if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
-    return -1;
 }
 
 }  // namespace
 
-ToolProcess::ToolProcess(const std::vector<std::string>& args) {
-    int out[2], err[2];
-    if (::pipe2(out, O_CLOEXEC) != 0) throw std::runtime_error("no pipe");
-    if (::pipe2(err, O_CLOEXEC) != 0) {
-        ::close(out[0]);
-        ::close(out[1]);
-        throw std::runtime_error("no pipe");
-    }
-    std::vector<std::string> words{ASTREL_TOOL_PATH};
-    words.insert(words.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (std::string& word : words) argv.push_back(word.data());
+ToolProcess::Fd::~Fd() {
+    if (fd >= 0) ::close(fd);
+}
+
+ToolProcess::ToolProcess(const std::vector<std::string>& args, const char* program) {
+    // posix_spawn takes the words as char* but leaves them as they are.
+    std::vector<char*> argv{const_cast<char*>(program)};
+    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
     argv.push_back(nullptr);
+    // Standard output comes through a pipe; standard error goes to a file in
+    // memory, read when the tool has ended.
+    err_.fd = ::memfd_create("astrel-stderr", MFD_CLOEXEC);
+    int out[2];
+    if (err_.fd < 0 || ::pipe2(out, O_CLOEXEC) != 0) throw std::runtime_error("no pipe");
+    const Fd written{out[1]};
+    out_.fd = out[0];
+    ::fcntl(out_.fd, F_SETFL, O_NONBLOCK);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-    posix_spawn_file_actions_adddup2(&actions, err[1], 2);
-    const int spawned = ::posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_adddup2(&actions, written.fd, 1);
+    posix_spawn_file_actions_adddup2(&actions, err_.fd, 2);
+    const int spawned = ::posix_spawnp(&pid_, argv[0], &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
-    ::close(out[1]);
-    ::close(err[1]);
-    out_ = out[0];
-    err_ = err[0];
-    if (spawned != 0) {
-        pid_ = -1;
-        throw std::runtime_error("cannot start " + words[0]);
-    }
-}
-
-ToolProcess::~ToolProcess() {
-    if (pid_ > 0) {
-        ::kill(pid_, SIGKILL);
-        ::waitpid(pid_, nullptr, 0);
-    }
-    for (const int fd : {out_, err_}) {
-        if (fd >= 0) ::close(fd);
-    }
-}
-
-void ToolProcess::Collect(int ms) {
-    const auto deadline = Clock::now() + std::chrono::milliseconds(ms);
-    int* const streams[2] = {&out_, &err_};
-    std::string* const texts[2] = {&run_.out, &run_.err};
-    while (out_ >= 0 || err_ >= 0) {
-        pollfd fds[2] = {{out_, POLLIN, 0}, {err_, POLLIN, 0}};
-        const int ready = ::poll(fds, 2, MsUntil(deadline));
-        if (ready < 0 && errno == EINTR) continue;
-        if (ready <= 0) return;
-        for (size_t i = 0; i < 2; ++i) {
-            if (fds[i].fd < 0 || fds[i].revents == 0) continue;
-            char buffer[4096];
-            const ssize_t count = ::read(fds[i].fd, buffer, sizeof buffer);
-            if (count > 0) {
-                texts[i]->append(buffer, static_cast<size_t>(count));
-            } else {
-                ::close(fds[i].fd);
-                *streams[i] = -1;
-            }
-        }
-    }
+    if (spawned != 0) throw std::runtime_error(std::string("cannot start ") + program);
+    ended_.fd = static_cast<int>(::syscall(SYS_pidfd_open, pid_, 0));  // readable when it ends
 }
 
 bool ToolProcess::WaitForOutput(std::string_view text, int ms) {
     const auto deadline = Clock::now() + std::chrono::milliseconds(ms);
-    while (run_.out.find(text) == std::string::npos && MsUntil(deadline) > 0 &&
-           (out_ >= 0 || err_ >= 0)) {
-        Collect(std::min(MsUntil(deadline), 50));
+    const auto came = [&] { return !text.empty() && run_.out.find(text) != std::string::npos; };
+    while (!came() && MsUntil(deadline) > 0) {
+        pollfd readable{out_.fd, POLLIN, 0};
+        ::poll(&readable, 1, MsUntil(deadline));
+        char buffer[4096];
+        const ssize_t count = ::read(out_.fd, buffer, sizeof buffer);
+        if (count == 0) break;  // the tool has closed its output
+        if (count > 0) run_.out.append(buffer, static_cast<size_t>(count));
     }
-    return run_.out.find(text) != std::string::npos;
+    return came();
 }
 
-void ToolProcess::Signal(int signal) {
+void ToolProcess::Signal(int signal) const {
     if (pid_ > 0) ::kill(pid_, signal);
 }
 
 ToolRun ToolProcess::Finish(int ms) {
+    if (pid_ <= 0) return run_;
     const auto deadline = Clock::now() + std::chrono::milliseconds(ms);
-    Collect(ms);
+    WaitForOutput("", ms);
+    pollfd ended{ended_.fd, POLLIN, 0};
+    const bool exited = ::poll(&ended, 1, MsUntil(deadline)) == 1;
+    if (!exited) ::kill(pid_, SIGKILL);
     int status = 0;
-    // The streams have ended, so the tool is on its way out: look in now and then.
-    while (pid_ > 0 && ::waitpid(pid_, &status, WNOHANG) == 0) {
-        if (MsUntil(deadline) == 0) {
-            ::kill(pid_, SIGKILL);
-            ::waitpid(pid_, nullptr, 0);
-            pid_ = -1;
-            return run_;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    pid_ = -1;
-    run_.exitCode = ExitCodeOf(status);
+    ::waitpid(std::exchange(pid_, -1), &status, 0);
+    run_.exitCode = exited && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    struct stat written {};
+    ::fstat(err_.fd, &written);
+    run_.err.resize(static_cast<size_t>(written.st_size));
+    if (::pread(err_.fd, run_.err.data(), run_.err.size(), 0) < 0) run_.err.clear();
     return run_;
 }
 

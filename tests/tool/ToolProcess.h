@@ -1,6 +1,7 @@
 // The astrel tool run as a child process, as a person or a script runs it:
 // its standard output and error are collected, it can be sent signals, and
-// it is killed if it outlives the time a test gives it.
+// it is killed if it outlives the time a test gives it. Another program on the
+// PATH, a client a test talks to the tool through, runs the same way.
 #pragma once
 
 #include <sys/types.h>
@@ -12,34 +13,34 @@
 namespace astrel::test {
 
 struct ToolRun {
-    int exitCode = -1;  // the exit status, 128 + the signal that ended it, or -1 when killed
+    int exitCode = -1;  // the exit status; -1 when a signal or the time-out ended the tool
     std::string out;
     std::string err;
 };
 
 class ToolProcess {
   public:
-    explicit ToolProcess(const std::vector<std::string>& args);
-    ~ToolProcess();
+    explicit ToolProcess(const std::vector<std::string>& args,
+                         const char* program = ASTREL_TOOL_PATH);
+    ~ToolProcess() { Finish(0); }
     ToolProcess(const ToolProcess&) = delete;
     ToolProcess& operator=(const ToolProcess&) = delete;
 
-    // Collects output until `text` is on its standard output or `ms` have
-    // passed; true when it is there.
+    // Reads standard output until `text` is in it (empty: until it ends) or
+    // `ms` have passed; true when `text` came.
     bool WaitForOutput(std::string_view text, int ms);
-    // The standard output collected so far.
     const std::string& Out() const { return run_.out; }
-    void Signal(int signal);
+    void Signal(int signal) const;
     // Waits at most `ms` for the tool to end, then kills it.
     ToolRun Finish(int ms);
 
   private:
-    // Reads what the tool writes for up to `ms`, or until both streams end.
-    void Collect(int ms);
-
+    struct Fd {  // a descriptor, closed with its owner
+        int fd = -1;
+        ~Fd();
+    };
+    Fd out_, err_, ended_;
     pid_t pid_ = -1;
-    int out_ = -1;
-    int err_ = -1;
     ToolRun run_;
 };
 
