@@ -44,6 +44,12 @@ open(path, "w").write(text.replace(os.environ["FROM"], os.environ["TO"]))
     else
         failing=$(sed -n '/tests FAILED:/,$p' "$work/test.log" | grep -E '^\s+[0-9]+ - ' |
             sed -E 's/^\s*[0-9]+ - //;s/ .*//' | head -3 | paste -sd, -) || true
+        if [ -z "$failing" ]; then  # no test matched, or ctest itself failed
+            echo "NOT RUN      $what (no test failed; see $work/test.log)"
+            missed=$((missed + 1))
+            cp "$work/original" "$work/src/$file"
+            continue
+        fi
         echo "caught       $what  [$failing]"
         caught=$((caught + 1))
     fi
