@@ -1,7 +1,7 @@
-// The line settings as a Windows DCB: each code's member values, parity with
-// its check flag, the four flow-control rows, and codes outside a table that
-// leave that setting, like every member the settings do not name, as the port
-// reported it.
+// The line settings as a Windows DCB: each code's member values (a row sets
+// codes of several settings), parity with its check flag, the four
+// flow-control codes, and codes outside a table that leave that setting, like
+// every member the settings do not name, as the port reported it.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -34,10 +34,9 @@ TEST(LineSettingsWin32, EachCodeSetsItsMembersAndNothingElse) {
         // clang-format off
         {"codes outside every table", {0, -1, 5, 3, 2, 4}, [](DCB&) {}},
         {"14400 baud 7E2: even parity, checked", {0, 7, 1, 2, 0, -1}, [](DCB& d) { d.BaudRate = CBR_14400, d.ByteSize = 7, d.Parity = EVENPARITY, d.fParity = TRUE, d.StopBits = TWOSTOPBITS; }},
-        {"mark parity", {0, -1, 3, -1, -1, -1}, [](DCB& d) { d.Parity = MARKPARITY, d.fParity = TRUE; }},
-        {"XON/XOFF both ways", {0, -1, -1, -1, -1, 1}, [](DCB& d) { Flow(d, DTR_CONTROL_ENABLE, RTS_CONTROL_ENABLE, FALSE, FALSE, TRUE); }},
-        {"hardware handshake: CTS and DSR", {0, -1, -1, -1, -1, 2}, [](DCB& d) { Flow(d, DTR_CONTROL_HANDSHAKE, RTS_CONTROL_HANDSHAKE, TRUE, TRUE, FALSE); }},
-        {"RTS/CTS: DSR ignored", {0, -1, -1, -1, -1, 3}, [](DCB& d) { Flow(d, DTR_CONTROL_ENABLE, RTS_CONTROL_HANDSHAKE, TRUE, FALSE, FALSE), d.fDsrSensitivity = FALSE; }},
+        {"odd parity, 1.5 stop bits, XON/XOFF both ways", {0, -1, 2, 1, -1, 1}, [](DCB& d) { d.Parity = ODDPARITY, d.fParity = TRUE, d.StopBits = ONE5STOPBITS; Flow(d, DTR_CONTROL_ENABLE, RTS_CONTROL_ENABLE, FALSE, FALSE, TRUE); }},
+        {"mark parity, hardware handshake: CTS and DSR", {0, -1, 3, -1, -1, 2}, [](DCB& d) { d.Parity = MARKPARITY, d.fParity = TRUE; Flow(d, DTR_CONTROL_HANDSHAKE, RTS_CONTROL_HANDSHAKE, TRUE, TRUE, FALSE); }},
+        {"space parity, RTS/CTS: DSR ignored", {0, -1, 4, -1, -1, 3}, [](DCB& d) { d.Parity = SPACEPARITY, d.fParity = TRUE, d.fDsrSensitivity = FALSE; Flow(d, DTR_CONTROL_ENABLE, RTS_CONTROL_HANDSHAKE, TRUE, FALSE, FALSE); }},
         {"a QT port's defaults: 9600 8N1, no flow control, lines raised", {0, 6, 0, 0, 1, 0},
          [](DCB& d) {
              d.BaudRate = CBR_9600, d.Parity = NOPARITY, d.fParity = FALSE, d.StopBits = ONESTOPBIT, d.ByteSize = 8;
