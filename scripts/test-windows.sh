@@ -42,9 +42,10 @@ wine cmd /c exit </dev/null >/dev/null 2>&1
 
 # What the Windows tests find on each COM port: a stage of each maker (the
 # port, maker type and model listed in ASTREL_COM_STAGES for
-# tests/e2e/ComPortWin32Test.cpp), a silent controller on COM2, the ordinal
-# host's on COM3 (tests/CMakeLists.txt), another on COM10; nothing on COM8.
-export ASTREL_COM_STAGES="1:0:QT3 4:1:ProScan 5:2:MSC-10 6:3:SHOT-202 7:4:TH3 9:6:CP-310"
+# tests/e2e/ComPortWin32Test.cpp; the QT3 one on COM10, past the names COM1
+# to COM9), a silent controller on COM2, the ordinal host's on COM3
+# (tests/CMakeLists.txt); nothing on COM8.
+export ASTREL_COM_STAGES="10:0:QT3 4:1:ProScan 5:2:MSC-10 6:3:SHOT-202 7:4:TH3 9:6:CP-310"
 dosdevices="$WINEPREFIX/dosdevices"
 ports=()
 serve() {
@@ -62,7 +63,6 @@ for stage in $ASTREL_COM_STAGES; do
 done
 serve com2 --maker 0 --model QT3 --fault silent
 serve com3 --maker 0 --model QT2
-serve com10 --maker 0 --model QT3
 # A QT3 controller that answers late, behind a simulated network serial
 # server on a free port of the loopback address, for tests/e2e/ComPortWin32Test.cpp.
 tcp_stage="build-windows/tcp-stage.txt"
