@@ -1,5 +1,6 @@
 """astrel panel driven in headless Chromium; prints the update rate and saves a screenshot."""
 import os
+import signal
 import subprocess
 import time
 from pathlib import Path
@@ -7,9 +8,10 @@ from pathlib import Path
 import pytest
 from selenium import webdriver
 from selenium.webdriver.chrome.service import Service
+from selenium.webdriver.common.action_chains import ActionChains
 from selenium.webdriver.common.by import By
 from selenium.webdriver.common.keys import Keys
-from selenium.webdriver.support.ui import WebDriverWait
+from selenium.webdriver.support.ui import Select, WebDriverWait
 
 ROOT = Path(__file__).resolve().parents[2]
 TOOL = Path(os.environ.get("ASTREL_TOOL", ROOT / "build/tools/astrel"))
@@ -29,6 +31,7 @@ def browser():
         assert url.startswith("http://127.0.0.1:")
         driver = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
         driver.get(url)
+        driver.tool = tool  # the test ends it to see the page notice
         yield driver
         driver.quit()
     finally:
@@ -63,13 +66,31 @@ def rate_over(browser, seconds):
 
 
 def test_drive_a_simulated_stage(browser):
-    until(browser, lambda: text(browser, "seat") == "you drive" and text(browser, "pos-x") == "0")
-    assert "ProScan on /dev/pts/" in text(browser, "connected")
+    until(browser, lambda: text(browser, "seat") == "you drive")
+    until(browser, lambda: "ProScan" in text(browser, "connected"))
+    browser.find_element(By.ID, "disconnect").click()  # connect again through the pickers
+    until(browser, lambda: text(browser, "connected") == "not connected")
+    Select(browser.find_element(By.ID, "maker")).select_by_visible_text("Prior (prior)")
+    Select(browser.find_element(By.ID, "model")).select_by_value("ProScan")
+    Select(browser.find_element(By.ID, "port")).select_by_index(0)
+    browser.find_element(By.ID, "connect").click()
+    until(browser, lambda: "ProScan on /dev/pts/" in text(browser, "connected"))
+    until(browser, lambda: text(browser, "pos-x") == "0")
     time.sleep(1.5)  # polls stay fast for a second after a change
     at_rest = rate_over(browser, 3)
     target = ["40000", "-25000", "500"]
     move_to(browser, *target)
     until(browser, lambda: [text(browser, "pos-" + axis) for axis in "xyz"] == target, 20)
+    # A jog lasts while its button or arrow key is held, and stops when let go.
+    jog = browser.find_element(By.CSS_SELECTOR, '[data-jog="1,0,0"]')
+    ActionChains(browser).click_and_hold(jog).pause(1).release(jog).perform()
+    until(browser, lambda: not moving(browser), 3)
+    ActionChains(browser).key_down(Keys.ARROW_UP).pause(0.8).key_up(Keys.ARROW_UP).perform()
+    until(browser, lambda: not moving(browser), 3)
+    jogged = [text(browser, "pos-" + axis) for axis in "xy"]
+    assert abs(int(jogged[0]) - 40000) > 5000 and jogged[1] != target[1]
+    time.sleep(0.5)
+    assert [text(browser, "pos-" + axis) for axis in "xy"] == jogged
     move_to(browser, -300000, 120000)
     while_moving = rate_over(browser, 2)
     browser.save_screenshot(str(SCREENSHOT))
@@ -78,5 +99,7 @@ def test_drive_a_simulated_stage(browser):
     move_to(browser)
     browser.find_element(By.TAG_NAME, "body").send_keys(Keys.ESCAPE)
     until(browser, lambda: not moving(browser), 3)
+    browser.tool.send_signal(signal.SIGINT)  # the page says so when the tool goes away
+    until(browser, lambda: text(browser, "link") == "connection to the tool lost", 5)
     print(f"\nupdates received: {while_moving:.1f}/s moving, {at_rest:.1f}/s at rest")
     assert while_moving >= 5 and at_rest <= 4
