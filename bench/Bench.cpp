@@ -61,7 +61,7 @@ double Percentile(std::vector<double> v, double p) {
     return v.empty() ? 0 : v[static_cast<size_t>(p * static_cast<double>(v.size() - 1))];
 }
 
-// The bare loop's own descriptor on the terminal, set raw by hand.
+// The bare loop's line: the pty opened and set raw by hand.
 int OpenBare(const std::string& path) {
     const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
     termios raw{};
@@ -94,7 +94,7 @@ Times MeasureRow(const Row& row, int rounds, int perRun) {
         return row.rawReply.empty() ? dialect->Answer(line) : row.rawReply;
     };
     PtyPeer peer(answer);
-    PointPort(0, peer.Path());
+    PointPort(0, peer.Path(0));
     const int32_t h = StageHandle(row.maker, row.model, 0, 1000);
     char reply[128];
     int32_t status = 0;
@@ -109,7 +109,7 @@ Times MeasureRow(const Row& row, int rounds, int perRun) {
     for (const std::string& line : peer.TakeHeard()) {
         lines.emplace_back(line + lineEnd, peer.ReplyTo(line).size());
     }
-    const int bare = OpenBare(peer.Path());
+    const int bare = OpenBare(peer.Path(1));
     Times t;
     for (int round = 0; round < 2 * rounds; ++round) {
         const bool ofLibrary = (round % 2 == 0) == (round / 2 % 2 == 0);  // ABBA order
