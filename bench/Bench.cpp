@@ -23,6 +23,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <list>
 #include <memory>
 #include <string>
 #include <vector>
@@ -61,7 +62,7 @@ double Percentile(std::vector<double> v, double p) {
     return v.empty() ? 0 : v[static_cast<size_t>(p * static_cast<double>(v.size() - 1))];
 }
 
-// The bare loop's line: the pty opened and set raw by hand.
+// The bare loop's own descriptor on the terminal, set raw by hand.
 int OpenBare(const std::string& path) {
     const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
     termios raw{};
@@ -94,7 +95,7 @@ Times MeasureRow(const Row& row, int rounds, int perRun) {
         return row.rawReply.empty() ? dialect->Answer(line) : row.rawReply;
     };
     PtyPeer peer(answer);
-    PointPort(0, peer.Path(0));
+    PointPort(0, peer.Path());
     const int32_t h = StageHandle(row.maker, row.model, 0, 1000);
     char reply[128];
     int32_t status = 0;
@@ -109,7 +110,7 @@ Times MeasureRow(const Row& row, int rounds, int perRun) {
     for (const std::string& line : peer.TakeHeard()) {
         lines.emplace_back(line + lineEnd, peer.ReplyTo(line).size());
     }
-    const int bare = OpenBare(peer.Path(1));
+    const int bare = OpenBare(peer.Path());
     Times t;
     for (int round = 0; round < 2 * rounds; ++round) {
         const bool ofLibrary = (round % 2 == 0) == (round / 2 % 2 == 0);  // ABBA order
@@ -156,11 +157,22 @@ void MeasureLatency(int rounds, int perRun, const char* only) {
     }
 }
 
-void MeasureWait() {
+// A pseudo-terminal that port index `port` names, with nothing answering on it.
+struct SilentTerminal {
+    explicit SilentTerminal(int port) {
+        char path[256] = {};
+        if (::openpty(&master, &slave, path, nullptr, nullptr) != 0) std::exit(2);
+        PointPort(port, path);
+    }
+    ~SilentTerminal() {
+        ::close(master);
+        ::close(slave);
+    }
     int master = -1, slave = -1;
-    char path[256] = {};
-    if (::openpty(&master, &slave, path, nullptr, nullptr) != 0) std::exit(2);
-    PointPort(0, path);
+};
+
+void MeasureWait() {
+    const SilentTerminal terminal(0);
     const int32_t h = StageHandle(0, "QT3", 0, 2000);
     char reply[64];
     int32_t status = 0;
@@ -170,8 +182,6 @@ void MeasureWait() {
     std::printf("\nwaiting 2000 ms for no reply: wall %.0f ms, processor %.3f ms (%.4f %%)\n",
                 cost.wallMs, cost.processorMs, 100 * cost.processorMs / cost.wallMs);
     ReleaseAstrel(h);
-    ::close(master);
-    ::close(slave);
 }
 
 size_t OpenDescriptors() {
@@ -181,12 +191,8 @@ size_t OpenDescriptors() {
 
 void MeasureMemory() {
     constexpr int kHandles = 10;
-    int masters[kHandles], slaves[kHandles];
-    for (int i = 0; i < kHandles; ++i) {
-        char path[256] = {};
-        if (::openpty(&masters[i], &slaves[i], path, nullptr, nullptr) != 0) std::exit(2);
-        PointPort(i, path);
-    }
+    std::list<SilentTerminal> terminals;
+    for (int i = 0; i < kHandles; ++i) terminals.emplace_back(i);
     const auto heap = [] { return static_cast<double>(::mallinfo2().uordblks); };
     const double heapBefore = heap();
     const size_t fdsBefore = OpenDescriptors();
@@ -198,11 +204,7 @@ void MeasureMemory() {
     const double bytes = (heap() - heapBefore) / kHandles;
     const double fds = static_cast<double>(OpenDescriptors() - fdsBefore) / kHandles;
     std::printf("one open handle (QT3): %.0f heap bytes, %.0f descriptors\n", bytes, fds);
-    for (int i = 0; i < kHandles; ++i) {
-        ReleaseAstrel(handles[i]);
-        ::close(masters[i]);
-        ::close(slaves[i]);
-    }
+    for (const int32_t h : handles) ReleaseAstrel(h);
 }
 
 }  // namespace

@@ -13,15 +13,13 @@
 namespace astrel::bench {
 
 PtyPeer::PtyPeer(Answer answer) : answer_(std::move(answer)) {
-    for (Line& line : lines_) {
-        char path[256] = {};
-        termios raw{};
-        ::cfmakeraw(&raw);
-        if (::openpty(&line.master, &line.slave, path, &raw, nullptr) != 0) {
-            throw std::runtime_error("openpty failed");
-        }
-        line.path = path;
+    char path[256] = {};
+    termios raw{};
+    ::cfmakeraw(&raw);
+    if (::openpty(&master_, &slave_, path, &raw, nullptr) != 0) {
+        throw std::runtime_error("openpty failed");
     }
+    path_ = path;
     stop_ = ::eventfd(0, EFD_CLOEXEC);
     thread_ = std::thread([this] { Serve(); });
 }
@@ -31,10 +29,8 @@ PtyPeer::~PtyPeer() {
     if (::write(stop_, &one, sizeof one) != sizeof one) std::terminate();
     thread_.join();
     ::close(stop_);
-    for (Line& line : lines_) {
-        ::close(line.slave);
-        ::close(line.master);
-    }
+    ::close(slave_);
+    ::close(master_);
 }
 
 std::vector<std::string> PtyPeer::TakeHeard() {
@@ -50,34 +46,29 @@ std::string PtyPeer::ReplyTo(const std::string& line) {
 }
 
 void PtyPeer::Serve() {
-    pollfd fds[kLines + 1] = {
-        {lines_[0].master, POLLIN, 0}, {lines_[1].master, POLLIN, 0}, {stop_, POLLIN, 0}};
-    for (;;) {
-        const int ready = ::poll(fds, kLines + 1, 1000);
-        if (ready < 0 || fds[kLines].revents != 0) return;
-        for (int i = 0; i < kLines; ++i) {
-            if (fds[i].revents != 0 && !Take(lines_[i])) return;
-        }
+    pollfd fds[] = {{master_, POLLIN, 0}, {stop_, POLLIN, 0}};
+    while (::poll(fds, 2, 1000) >= 0 && fds[1].revents == 0) {
+        if (fds[0].revents != 0 && !Take()) return;
     }
 }
 
-bool PtyPeer::Take(Line& line) {
+bool PtyPeer::Take() {
     char buffer[512];
-    const ssize_t n = ::read(line.master, buffer, sizeof buffer);
+    const ssize_t n = ::read(master_, buffer, sizeof buffer);
     if (n <= 0) return false;
     for (ssize_t i = 0; i < n; ++i) {
         if (buffer[i] != '\r' && buffer[i] != '\n') {
-            line.partial += buffer[i];
+            partial_ += buffer[i];
             continue;
         }
-        if (line.partial.empty()) continue;
-        const std::string reply = ReplyTo(line.partial);
+        if (partial_.empty()) continue;
+        const std::string reply = ReplyTo(partial_);
         {
             std::lock_guard lock(mutex_);
-            heard_.push_back(line.partial);
+            heard_.push_back(partial_);
         }
-        if (!reply.empty() && ::write(line.master, reply.data(), reply.size()) < 0) return false;
-        line.partial.clear();
+        if (!reply.empty() && ::write(master_, reply.data(), reply.size()) < 0) return false;
+        partial_.clear();
     }
     return true;
 }

@@ -1,8 +1,8 @@
-// The controller's end of two pseudo-terminals for the bench: one thread
-// that answers each command line (cut at CR or LF) on either with the bytes
-// `answer` gave for that line the first time, so that the peer costs each
-// exchange as little as it can, and the same on both lines: the library's
-// exchanges on one and the bare loop's on the other meet the same thread.
+// The controller's end of a pseudo-terminal for the bench: one thread that
+// answers each command line (cut at CR or LF) with the bytes `answer` gave
+// for that line the first time, so that the peer costs each exchange as
+// little as it can. The library and the bare loop open the same terminal in
+// turn, so both meet the same thread.
 #pragma once
 
 #include <functional>
@@ -23,29 +23,25 @@ class PtyPeer {
     PtyPeer(const PtyPeer&) = delete;
     PtyPeer& operator=(const PtyPeer&) = delete;
 
-    static constexpr int kLines = 2;
-    const std::string& Path(int line) const { return lines_[line].path; }
-    // The lines heard on either terminal since the last call.
+    const std::string& Path() const { return path_; }
+    // The lines heard since the last call.
     std::vector<std::string> TakeHeard();
     // The bytes the peer answers `line` with.
     std::string ReplyTo(const std::string& line);
 
   private:
-    struct Line {
-        int master = -1;
-        int slave = -1;  // kept open, so the line never hangs up between clients
-        std::string path;
-        std::string partial;  // a command line being received
-    };
     void Serve();
-    // Takes the bytes waiting on `line`; false when it failed.
-    bool Take(Line& line);
+    // Takes the bytes waiting on the terminal; false when it failed.
+    bool Take();
 
     Answer answer_;
     std::mutex mutex_;
     std::map<std::string, std::string> replies_;
     std::vector<std::string> heard_;
-    Line lines_[kLines];
+    int master_ = -1;
+    int slave_ = -1;  // kept open, so the line never hangs up between clients
+    std::string path_;
+    std::string partial_;  // a command line being received
     int stop_ = -1;
     std::thread thread_;
 };
