@@ -3,7 +3,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <functional>
 #include <string>
 #include <thread>
@@ -38,16 +37,6 @@ std::function<void()> OpenOn(const char* device) {
         PointPort(5, device);
         OpenComPort(QtHandle(5));
     };
-}
-
-// A silent controller's query, cut short by a stop from another thread.
-void InterruptedQuery(int32_t h) {
-    std::thread stop([h] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        StopMove(h);
-    });
-    GetStageStatus(h);
-    stop.join();
 }
 
 TEST_F(LastError, EachFailureGivesItsCodeAndNamesCallPortAndCommand) {
@@ -87,8 +76,6 @@ TEST_F(LastError, EachFailureGivesItsCodeAndNamesCallPortAndCommand) {
          [] { GetStageStatus(99); }},
         {ASTREL_ERROR_BAD_ARGUMENT, "IsStageRunningEx on /dev/pts/.*",
          On(kNone, [](int32_t h) { IsStageRunningEx(h, nullptr); })},
-        {ASTREL_ERROR_INTERRUPTED, ".*interrupted by a stop from another thread.*",
-         On(kSilent, InterruptedQuery, 5000)},
         // clang-format on
     };
     for (const auto& row : rows) {

@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <string>
 #include <thread>
 
 #include "Astrel.h"
@@ -21,7 +22,8 @@ struct StopLatency {
 // Starts GetStageStatus on `h` in a thread, sends StopMove from this one once
 // `settle` has returned (the query is waiting by then), and calls `heard`
 // (which returns once the controller has the stop) before the query is joined.
-// The stop must succeed, and the query end at once with no usable reply (6).
+// The stop must succeed, and the query end at once with no usable reply (6),
+// its last error saying that a stop interrupted it.
 template <typename Settle, typename Heard>
 StopLatency MeasureStop(int32_t h, Settle settle, Heard heard) {
     using Clock = std::chrono::steady_clock;
@@ -32,6 +34,11 @@ StopLatency MeasureStop(int32_t h, Settle settle, Heard heard) {
     const auto queryStart = Clock::now();
     std::thread query([&] {
         EXPECT_EQ(GetStageStatus(h), 6);
+        char text[256] = {};
+        AstrelLastErrorText(text, sizeof text);
+        EXPECT_EQ(AstrelLastError(), ASTREL_ERROR_INTERRUPTED) << text;
+        EXPECT_NE(std::string(text).find("interrupted by a stop from another thread"),
+                  std::string::npos);
         result.queryMs = ms(Clock::now() - queryStart);
     });
     settle();

@@ -119,36 +119,16 @@ TEST(HiroxDriver, CommandTable) {
     RunCommandRows(rows);
 }
 
-// Input that arrives over time before and after a status query.
-TEST(HiroxDriver, TimedInput) {
-    const struct {
-        std::vector<std::pair<std::string, uint32_t>> input;  // bytes and when they arrive
-        int32_t status;
-        Lines lines;
-        uint32_t maxElapsedMs;
-    } rows[] = {
-        // A half line is waited out before the query goes out...
-        {{{"@STS 1 STS=4", 0}, {"0000004H\r\n", 800}}, 1, {q1}, 800},
-        // ...but one that does not end within the time-out keeps it back.
-        {{{"@STS 1 STS=4", 0}}, 6, {}, 1001},
-        // Other lines trickling in end the search one time-out after the query.
-        {{{"a\r\n", 400}, {"b\r\n", 800}, {"c\r\n", 1200}, {"d\r\n", 1600}, {"e\r\n", 2000}},
-         6,
-         {q1},
-         1200},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(&row - rows);
-        DriverBench<CAstrelHirox> b("CT-7_1");
-        b.driver.settings.timeOut = 1000;
-        for (const auto& [bytes, at] : row.input) b.rig.line->Queue(bytes, at);
-        // The controller answers the query in the rows that expect an answer.
-        if (row.status != 6) b.script = {{q1, Sts(1, "40000004H")}};
-        const uint32_t start = b.rig.clock.now_;
-        EXPECT_EQ(b.driver.GetStageStatus(), row.status);
-        EXPECT_LE(b.rig.clock.now_ - start, row.maxElapsedMs);
-        EXPECT_EQ(b.Written(), row.lines);
-    }
+// Other lines trickling in end the search for the status line one time-out
+// after the query, however many come.
+TEST(HiroxDriver, TricklingLinesEndTheSearchOneTimeOutAfterTheQuery) {
+    DriverBench<CAstrelHirox> b("CT-7_1");
+    b.driver.settings.timeOut = 1000;
+    for (uint32_t at = 400; at <= 2000; at += 400) b.rig.line->Queue("other\r\n", at);
+    const uint32_t start = b.rig.clock.now_;
+    EXPECT_EQ(b.driver.GetStageStatus(), 6);
+    EXPECT_LE(b.rig.clock.now_ - start, 1200u);
+    EXPECT_EQ(b.Written(), Lines{q1});
 }
 
 // The status line grammar, line by line, for axis 1 unless a row says otherwise.
@@ -171,24 +151,18 @@ TEST(HiroxDriver, StatusLineTable) {
         {"@STS 1 sts=4H STS=8H INP=0H OUT=0H POS=5 ENC=5 SPD=0", true, 8, 5},
         // The first two words.
         {"@STS 2 STS=4H INP=0H OUT=0H POS=5 ENC=5 SPD=0", false, 0, 0},
-        {"@STS1 STS=4H INP=0H OUT=0H POS=5 ENC=5 SPD=0", false, 0, 0},
-        {"@sts 1 STS=4H INP=0H OUT=0H POS=5 ENC=5 SPD=0", false, 0, 0},
         {"@STS -1 STS=4H INP=0H OUT=0H POS=5 ENC=5 SPD=0", false, 0, 0, 0xFFFFFFFF},
-        {"@STS x STS=4H INP=0H OUT=0H POS=5 ENC=5 SPD=0", false, 0, 0},
         // Keys: each once, none missing.
         {ok + " STS=4H", false, 0, 0},
         {"@STS 1 STS=4H INP=0H OUT=0H POS=5 SPD=0", false, 0, 0},
         {std::string(withNul, sizeof withNul - 1), false, 0, 0},
         // Hexadecimal values.
         {"@STS 1 STS=4 INP=0H OUT=0H POS=5 ENC=5 SPD=0", false, 0, 0},
-        {"@STS 1 STS=4H; INP=0H OUT=0H POS=5 ENC=5 SPD=0", false, 0, 0},
-        {"@STS 1 STS=H INP=0H OUT=0H POS=5 ENC=5 SPD=0", false, 0, 0},
         {"@STS 1 STS=-4H INP=0H OUT=0H POS=5 ENC=5 SPD=0", false, 0, 0},
         {"@STS 1 STS=100000000H INP=0H OUT=0H POS=5 ENC=5 SPD=0", false, 0, 0},
         // Decimal values.
         {"@STS 1 STS=4H INP=0H OUT=0H POS=2147483648 ENC=5 SPD=0", false, 0, 0},
         {"@STS 1 STS=4H INP=0H OUT=0H POS=5 ENC=1.5 SPD=0", false, 0, 0},
-        {"@STS 1 STS=4H INP=0H OUT=0H POS=- ENC=5 SPD=0", false, 0, 0},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.line);

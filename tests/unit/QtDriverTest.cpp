@@ -26,6 +26,12 @@ auto Select(const char* name) {
     };
 }
 
+// Assigns X, Y and Z to axis numbers (10 when it is accepted), then moves to
+// 1, 2, 3: the line shows which axis carries which value.
+auto Assign(uint16_t x, uint16_t y, uint16_t z) {
+    return [=](CAstrelQT& d) { return d.SetAxisNum(x, y, z) * 10 + d.MoveABS(1, 2, 3); };
+}
+
 TEST(QtDriver, CommandTable) {
     const Lines q3 = {kQ3}, q3twice = {kQ3, kQ3}, q2 = {"Q:A0B0"}, dirRead = {"P:18R"};
     const Script rest3 = {{kQ3, "0,0,0"}}, rest2 = {{"Q:A0B0", "0,0"}};
@@ -97,6 +103,14 @@ TEST(QtDriver, CommandTable) {
         {"QT3", Direction(1, 1), dirRead, 0, {{"P:18R", "x,1,0"}}},
         {"QT1", Direction(1, -1), {}, 0},
         {"QT3", Direction(3, -1), {}, 0},
+        // Axis assignment: an axis unassigned (0xFFFF keeps it), a number taken
+        // twice refused; a model needs every axis it carries assigned.
+        {"QT3", Assign(2, kNone, 0), {"AGO:A3C1"}, 11},
+        {"QT3", Assign(1, 1, kNone), {"AGO:A1B2C3"}, 1},
+        {"QT3", Assign(kNone, kNone, kNone), {"AGO:A1B2C3"}, 1},
+        {"QT1", Assign(kNone, kNone, kNone), {"AGO:A1"}, 11},
+        {"MSC2", Assign(kNone, 0, kNone), {"AGO:A2B1"}, 11},
+        {"MSC2", Assign(kNone, 1, 0), {"AGO:B2C1"}, 11},  // X and Y only, where they now are
         // A command that is not taken ends the operation; what was sent stays sent.
         {"QT3", Jog(0, 0, 1), {"L:A"}, 0, {}, 1},
         {"QT3", SpeedParams(0, 1, 2, 3), {"P:08A1"}, 0, {}, 1},
@@ -143,28 +157,6 @@ TEST(QtDriver, StatusReplyTable) {
         EXPECT_EQ(
             (Values{b.driver.AxisPosition(0), b.driver.AxisPosition(1), b.driver.AxisPosition(2)}),
             kept);
-    }
-}
-
-TEST(QtDriver, SetAxisNumTable) {
-    const struct {
-        const char* model;
-        uint16_t x, y, z;
-        int32_t result;
-        int16_t nx, ny, nz;  // numbers afterwards
-    } rows[] = {
-        {"QT3", 2, kNone, 0, 1, 2, -1, 0},        {"QT3", 1, 1, kNone, 0, 0, 1, 2},
-        {"QT3", kNone, kNone, kNone, 0, 0, 1, 2}, {"QT3", 4, 1, 2, 0, 0, 1, 2},
-        {"QT1", kNone, kNone, kNone, 1, 0, 1, 2}, {"QT1", 0, 0, 0, 1, 0, 0, 0},
-        {"MSC2", kNone, 0, kNone, 1, 1, 0, 2},    {"MSC2", kNone, 1, 0, 1, 2, 1, 0},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(&row - rows);
-        Bench b(row.model);
-        EXPECT_EQ(b.driver.SetAxisNum(row.x, row.y, row.z), row.result);
-        EXPECT_EQ(b.driver.AxisNumber(CAstrelQT::kX), row.nx);
-        EXPECT_EQ(b.driver.AxisNumber(CAstrelQT::kY), row.ny);
-        EXPECT_EQ(b.driver.AxisNumber(CAstrelQT::kZ), row.nz);
     }
 }
 
