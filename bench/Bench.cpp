@@ -4,11 +4,12 @@
 //    beside a bare termios write/poll/read loop that sends the same lines to
 //    the same peer and reads the same replies; rounds alternate one run of
 //    each, and the table gives p50 and p99 of every exchange and the ratio;
+//  - the processor share of a ReceiveStageData that waits 2 s for nothing
+//    (measured as the test SerialPty.WaitingCostsLittleProcessorTime does);
 //  - the heap bytes and descriptors of one open handle.
 //   astrel_bench [ROUNDS [EXCHANGES-PER-RUN [ROW]]]   (default 30 100, every row)
 // With ROW (a part of a row's name) only the matching rows are timed, and the
-// memory is not measured. (What a long wait costs the processor, the test
-// SerialPty.WaitingCostsLittleProcessorTime measures and prints.)
+// wait and the memory are not measured.
 #include <fcntl.h>
 #include <malloc.h>
 #include <poll.h>
@@ -32,6 +33,7 @@
 #include "PtyPeer.h"
 #include "SimController.h"
 #include "StageHandles.h"
+#include "WaitCost.h"
 
 namespace astrel::bench {
 namespace {
@@ -169,6 +171,19 @@ struct SilentTerminal {
     int master = -1, slave = -1;
 };
 
+void MeasureWait() {
+    const SilentTerminal terminal(0);
+    const int32_t h = StageHandle(0, "QT3", 0, 2000);
+    char reply[64];
+    int32_t status = 0;
+    if (OpenComPort(h) != 1) std::exit(2);
+    const test::WaitCost cost =
+        test::MeasureWaitCost([&] { ReceiveStageData(h, reply, sizeof reply, &status); });
+    std::printf("\nwaiting 2000 ms for no reply: wall %.0f ms, processor %.3f ms (%.4f %%)\n",
+                cost.wallMs, cost.processorMs, 100 * cost.processorMs / cost.wallMs);
+    ReleaseAstrel(h);
+}
+
 size_t OpenDescriptors() {
     const auto fds = std::filesystem::directory_iterator("/proc/self/fd");
     return static_cast<size_t>(std::distance(begin(fds), end(fds)));
@@ -202,5 +217,6 @@ int main(int argc, char** argv) {
     const char* only = argc > 3 ? argv[3] : nullptr;
     astrel::bench::MeasureLatency(rounds, perRun, only);
     if (only != nullptr) return 0;
+    astrel::bench::MeasureWait();
     astrel::bench::MeasureMemory();
 }

@@ -2,7 +2,6 @@
 // network serial server), through the C interface only, with a simulated QT3
 // controller at the other end.
 #include <gtest/gtest.h>
-#include <time.h>
 
 #include <chrono>
 #include <cstdint>
@@ -14,6 +13,7 @@
 #include "Astrel.h"
 #include "SimStage.h"
 #include "StageHandles.h"
+#include "WaitCost.h"
 
 namespace astrel::test {
 namespace {
@@ -23,13 +23,6 @@ using Lines = std::vector<std::string>;
 
 int64_t MsSince(Clock::time_point start) {
     return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
-}
-
-// The processor time this thread has used, in milliseconds.
-double ThreadProcessorMs() {
-    timespec ts{};
-    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return static_cast<double>(ts.tv_sec) * 1e3 + static_cast<double>(ts.tv_nsec) / 1e6;
 }
 
 // The device is looked up at every open, so a port can be re-pointed.
@@ -71,16 +64,13 @@ TEST(SerialPty, WaitingCostsLittleProcessorTime) {
     SimStage stage(0, "QT3", 2000, 2);  // nothing is asked, so nothing comes
     char buffer[64] = {};
     int32_t status = -1;
-    const auto start = Clock::now();
-    const double processorBefore = ThreadProcessorMs();
-    EXPECT_EQ(ReceiveStageData(stage.h, buffer, sizeof buffer, &status), 0);
-    const double processorMs = ThreadProcessorMs() - processorBefore;
-    const int64_t wallMs = MsSince(start);
+    const WaitCost cost = MeasureWaitCost(
+        [&] { EXPECT_EQ(ReceiveStageData(stage.h, buffer, sizeof buffer, &status), 0); });
     EXPECT_EQ(status, 1);  // timed out
-    std::printf("ReceiveStageData waiting 2000 ms for no reply: wall %lld ms, processor %.3f ms\n",
-                static_cast<long long>(wallMs), processorMs);
-    EXPECT_GE(wallMs, 2000);
-    EXPECT_LT(processorMs, 100.0);
+    std::printf("ReceiveStageData waiting 2000 ms for no reply: wall %.0f ms, processor %.3f ms\n",
+                cost.wallMs, cost.processorMs);
+    EXPECT_GE(cost.wallMs, 2000.0);
+    EXPECT_LT(cost.processorMs, 100.0);
 }
 
 // A stop written just before the port is closed still reaches the controller.
