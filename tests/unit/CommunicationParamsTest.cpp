@@ -22,7 +22,6 @@ TEST(CommunicationParams, MarkersTakeDriverDefaultsAndOtherValuesAreSignExtended
         {"DefaultMarkers", {2, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF, -1}, {2, 6, 0, 0, 1, 0, 0, 5000}},
         {"ZeroIsARealCode", {}, {0, 0, 0, 0, 0, 0, 0, 5000}},
         {"SignExtended", {0xFFFF, 0xFFFE, 1, 0, 2, 3, 0x8000, 7}, {-1, -2, 1, 2, 0, 3, -32768, 7}},
-        {"ShortestTimeOut", {0, 0, 0, 0, 0, 0, 0, 1}, {0, 0, 0, 0, 0, 0, 0, 1}},
         // clang-format on
     };
     for (const auto& c : cases) {
@@ -33,13 +32,6 @@ TEST(CommunicationParams, MarkersTakeDriverDefaultsAndOtherValuesAreSignExtended
                             s.delimiter, s.timeOut}),
                   c.used);
     }
-}
-
-TEST(CommunicationParams, DriverKeepsAtMostThirtyTwoBytesOfTheName) {
-    CAstrelQT driver;
-    const std::string name(40, 'N');
-    driver.SetStageName(name.c_str());
-    EXPECT_EQ(std::string(driver.StageName()), name.substr(0, 32));
 }
 
 }  // namespace

@@ -26,12 +26,10 @@ TEST(LowLatency, AskedOfUsbAdaptersOnlyAndGivenBackAtClose) {
     } rows[] = {
         {"ttyUSB0", 0x40, false, LowLatency::kSet, 0x40 | kOn},
         {std::string("serial/by-id/") + FakeSysfs::kByIdName, 0, false, LowLatency::kSet, kOn},
-        {"ttyACM0", 0, false, LowLatency::kSet, kOn},
         {"ttyUSB0", kOn, false, LowLatency::kAlreadySet, kNone},
         {"ttyUSB0", kNone, false, LowLatency::kRefused, kNone},
         {"ttyUSB0", 0, true, LowLatency::kRefused, kOn},
         {"ttyS0", 0, false, LowLatency::kNotUsb, kNone},
-        {"../pts/7", 0, false, LowLatency::kNotUsb, kNone},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.device + " " + std::to_string(row.flags));

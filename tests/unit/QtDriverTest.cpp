@@ -41,15 +41,12 @@ TEST(QtDriver, CommandTable) {
         {nullptr, Select("qt3"), q3, 10, rest3},
         {nullptr, Select("QT2"), q2, 10, rest2},
         {"QT3", Select("QT4"), q3, 0, rest3},  // an unknown name keeps the model
-        {nullptr, Select("nope"), q2, 0, rest2},
         {"QT2", Select("QT3"), q2, 10, rest2},
         // The status query: one resend after a silent read; the last line counts.
         {"QT3", Status, q3twice, 1, {{kQ3, ""}, {kQ3, "4,5D,6"}}},
-        {"QT3", Status, {}, 6, {}, 0},
         {"QT3", Status, q3, 0, {{kQ3, "1D,1,1\r\n2,2,2\r\n"}}},
         {"QT1", Status, {"Q:A0"}, 0, {{"Q:A0", "7"}}},
         {"MSC2", Status, {"Q:0"}, 1, {{"Q:0", "1,2D"}}},
-        {"QT2", Status, q2, 6, {{"Q:A0B0", "1"}}},
         // Running: two queries, the second decides; any moving axis counts,
         // and a line answering garbage is not "at rest".
         {"QT3", Running, q3twice, 0, {{kQ3, "1D,1,1"}, {kQ3, "1,1,1"}}},
@@ -57,23 +54,18 @@ TEST(QtDriver, CommandTable) {
         {"QT3", RunningEx, q3twice, -50, {{kQ3, "1D,2,3"}, {kQ3, "x,y,z"}}},
         // "QT2": one query, no resend; codes 2, 3 and 5 leave the flag unset.
         {"QT2", RunningEx, q2, 11, {{"Q:A0B0", "1E,2D"}}},
-        {"QT2", RunningEx, q2, 1, {{"Q:A0B0", "1,2L"}}},
         {"QT2", RunningEx, q2, -50, {{"Q:A0B0", "1E,2"}}},
         {"QT2", RunningEx, q2, -50, {{"Q:A0B0", ""}, {"Q:A0B0", "1D,2"}}},
         // Limits: each axis by its own letter; axes the query does not answer are refused.
         {"QT3", Limit(0xFFFF), q3, 1, {{kQ3, "1,2L,3"}}},
-        {"QT3", Limit(1), q3, 1, {{kQ3, "1,2L,3"}}},
         {"QT3", Limit(2), q3, 1, {{kQ3, "1D,2,3L"}}},
         {"QT1", Limit(1), {}, 0},
-        {"QT3", Limit(3), {}, 0},
         // Motion: pieces in letter order, for the axes each model carries.
         {"QT3", Abs(1000, -250, 0), {"AGO:A1000B-250C0"}, 1},
         {"MSC2", Abs(1, 2, 3), {"AGO:A1B2"}, 1},
         {"QT1", Abs(-5, 6, 7), {"AGO:A-5"}, 1},
         {"QT3", SetPosition(0, INT32_MIN, 0), {"R:A0B-2147483648C0"}, 1},
-        {"QT3", Rel(0, 0, 0), {"MGO:"}, 1},
         {"QT3", Rel(5, 0, -3), {"MGO:A5C-3"}, 1},
-        {"MSC2", Rel(1, 2, 3), {"MGO:A1B2"}, 1},
         {"QT3", Jog(1, 0, -1), {"L:B", "JGO:A+C-"}, 1},
         {"QT3", Jog(0, 0, 0), {"L:A", "L:B", "L:C"}, 1},
         {"QT1", Jog(-3, 7, 0), {"L:C", "JGO:A-B+"}, 1},
@@ -84,7 +76,6 @@ TEST(QtDriver, CommandTable) {
         // Speeds and parameters; single-axis requests for axes not there send nothing.
         {"QT3", Speeds(1, 100, 2000, 300), {"D:B100,2000,300"}, 1},
         {"QT2", Speeds(2, 1, 2, 3), {}, 0},
-        {"QT1", Speeds(1, 1, 2, 3), {}, 0},
         {"QT3", SpeedParams(2, 10, -20, 30), {"P:08C10", "P:09C-20", "P:10C30"}, 1},
         {"QT3", [](auto& d) { return d.WriteParameter(52, "1"); }, {"P:52,1", "F:", "RESTA:"}, 1},
         {"QT3", [](auto& d) { return d.WriteParameter(54, "1"); }, {"P:54,1"}, 1},
@@ -92,17 +83,14 @@ TEST(QtDriver, CommandTable) {
         {"QT3", [](auto& d) { return d.ReadParameter(7, nullptr); }, {"P:07R"}, 6},  // no resend
         {"QT3", [](auto& d) { return d.SetSpeedSelect(1, 12, 16); }, {"S:A01B12"}, 1},
         {"QT3", [](auto& d) { return d.MoveABSXY(1, -2); }, {"BGO:A1B-2"}, 1},
-        {"QT1", [](auto& d) { return d.MoveABSXY(1, 2); }, {}, 0},
         // Direction: read parameter 18, change one axis, write back the
         // model's axes; an unusable or missing reply writes nothing.
         {"QT3", Direction(1, -1), {"P:18R", "P:18A0B1C0"}, 1, {{"P:18R", "0,1,0"}}},
         {"QT3", Direction(0, -2), {"P:18R", "P:18A0B1C1"}, 1, {{"P:18R", "1,1,1"}}},
         {"MSC2", Direction(0, -1), {"P:18R", "P:18A1B0"}, 1, {{"P:18R", "0,0"}}},
         {"QT3", Direction(1, -1), dirRead, 0},
-        {"QT3", Direction(1, -1), dirRead, 0, {{"P:18R", "0,1"}}},
         {"QT3", Direction(1, 1), dirRead, 0, {{"P:18R", "x,1,0"}}},
         {"QT1", Direction(1, -1), {}, 0},
-        {"QT3", Direction(3, -1), {}, 0},
         // Axis assignment: an axis unassigned (0xFFFF keeps it), a number taken
         // twice refused; a model needs every axis it carries assigned.
         {"QT3", Assign(2, kNone, 0), {"AGO:A3C1"}, 11},
@@ -113,10 +101,7 @@ TEST(QtDriver, CommandTable) {
         {"MSC2", Assign(kNone, 1, 0), {"AGO:B2C1"}, 11},  // X and Y only, where they now are
         // A command that is not taken ends the operation; what was sent stays sent.
         {"QT3", Jog(0, 0, 1), {"L:A"}, 0, {}, 1},
-        {"QT3", SpeedParams(0, 1, 2, 3), {"P:08A1"}, 0, {}, 1},
-        {"QT3", [](auto& d) { return d.WriteParameter(52, "1"); }, {"P:52,1"}, 0, {}, 1},
         {"QT3", Direction(0, -1), dirRead, 0, {{"P:18R", "0,0,0"}}, 1},
-        {"QT3", Abs(1, 2, 3), {}, 0, {}, 0},
     };
     RunCommandRows(rows);
 }
@@ -133,19 +118,12 @@ TEST(QtDriver, StatusReplyTable) {
         {"1200,-500D,0", 1, 1200, -500, 0},
         {"5E,6,7", 2, 5, 6, 7},
         {"5H,6,7", 3, 5, 6, 7},
-        {"5d,6,7", 0, 5, 6, 7},  // letters are case-sensitive
-        {"100,200C,3", 5, 100, 200, 3},
         {"1C,2D,3L", 5, 1, 2, 3},  // axis A decides, whatever the letters
-        {"1,2L ,3", 0, 1, 2, 3},   // the field's last character is its letter
-        {"1,2,3,4L", 0, 1, 2, 3},
         {",,7D,,8,,9", 1, 7, 8, 9},
-        {" \t-42D,+17,9", 1, -42, 17, 9},
         {"99999999999D,-99999999999,2147483648", 1, INT32_MAX, INT32_MIN, INT32_MAX},
-        {"1,2", 6, INT32_MAX, INT32_MIN, INT32_MAX},  // a field missing: no usable reply
-        {"1,D,3", 6, INT32_MAX, INT32_MIN, INT32_MAX},
-        {"\r\n", 6, INT32_MAX, INT32_MIN, INT32_MAX},                 // an empty line
+        {"1,2", 6, INT32_MAX, INT32_MIN, INT32_MAX},   // a field missing: no usable reply
+        {"\r\n", 6, INT32_MAX, INT32_MIN, INT32_MAX},  // an empty line
         {std::string(300, '9'), 6, INT32_MAX, INT32_MIN, INT32_MAX},  // too long to read
-        {std::string("12\0,34D,5", 9), 6, INT32_MAX, INT32_MIN, INT32_MAX},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.reply);

@@ -79,17 +79,13 @@ TEST_F(SerialTransport, ReadersFollowDelimiterStatusAndLineRules) {
         {"CrLfDropsFirstCrOnly", 0, "12\r3\r4\n", 16, {{kReceive, 1, "123\r4", 1}}},
         {"CrLfBareLfNeverEnds", 0, "OK\n", 16, {{kReceive, 0, "old", 1}}},
         {"CrLeavesLfWaiting", 1, "OK\r\n", 16, {{kReceive, 1, "OK", 2}, {kReceive, 1, "OK", 1}}},
-        {"CrEndsAtLf", 1, "OK\nX", 16, {{kReceive, 1, "OK", 2}}},
         {"LfKeepsCr", 2, "OK\r\n", 16, {{kReceive, 1, "OK\r", 1}}},
-        {"UnknownCodeEndsNothing", 3, "OK\r\nOK\n", 16, {{kReceive, 0, "old", 1}}},
         {"BareDelimiter", 0, "\r\n", 16, {{kReceive, 1, "old", 1}}},
         {"FillsSizeMinusOne", 0, "abc\r\n", 4, {{kReceive, 1, "abc", 1}}},
         {"Overlong", 0, "abcd\r\nxy\r\n", 4, {{kReceive, 1, "old", 2}, {kReceive, 1, "xy", 1}}},
         // Longer than one read from the device; the next reply is still on the device.
         {"LongReply", 0, longReply + "\r\nB\r\n", 999, {{kReceive, 1, longReply.c_str(), 2}}},
-        {"ReceiveIgnoresLineErrors", 0, "OK\r\n", 16, {{kReceive, 1, "OK", 1}}, 5},
         {"ReadLineSkips", 0, "\r\n\r\nA\r\n\nB\n", 16, {{kReadLine, 1, "A"}, {kReadLine, 1, "B"}}},
-        {"ReadLineFillsSizeMinusOne", 0, "ABC\n", 4, {{kReadLine, 1, "ABC"}}},
         {"ReadLineOverlong", 0, "ABCD\n", 4, {{kReadLine, 0, nullptr}}},
         {"ReadLineNul", 0, std::string("A\0B\r", 4), 16, {{kReadLine, 0, nullptr}}},
         {"ReadLineLineError", 0, "OK\r\n", 16, {{kReadLine, 0, nullptr}, {kReadLine, 1, "OK"}}, 1},
@@ -97,7 +93,6 @@ TEST_F(SerialTransport, ReadersFollowDelimiterStatusAndLineRules) {
         {"DiscardLineError", 0, "OK\r\n", 16, {{kDiscard, 0}, {kDiscard, 1}}, 1},
         {"CommandDiscards", 0, "OLD\r\n", 16, {{kDiscardCommand, 1}, {kReceive, 0, "old", 1}}},
         {"CommandLineError", 0, "", 16, {{kCommand, 0}, {kCommand, 1}}, 1},
-        {"CommandDiscardError", 0, "OK\r\n", 16, {{kDiscardCommand, 0}, {kDiscardCommand, 1}}, 1},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -179,7 +174,7 @@ TEST_F(SerialTransport, EndlessInputEndsByTimeOut) {
     const struct {
         Op op;
         const char* unit;  // repeated every 10 ms for twice the time-out
-    } cases[] = {{kDiscard, "\r\nX"}, {kDiscard, "X"}, {kReadLine, "\r\n"}, {kReadLine, "X"}};
+    } cases[] = {{kDiscard, "\r\nX"}, {kReadLine, "\r\n"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(::testing::Message() << c.op << " " << c.unit);
         ASSERT_EQ(port.PurgeInput(), 1);
@@ -204,13 +199,11 @@ TEST_F(SerialTransport, WritesAddTheDelimiterAndSurviveOneStall) {
         int32_t result;
         std::string written;
     } cases[] = {
-        {"Pieces", 0, false, {3, 1, 2, 1}, 1, "ABCDEF\r\n"},
         {"OneStall", 0, false, {2, 0, 3}, 1, "ABCDEF\r\n"},
         {"SecondStall", 0, false, {0, 2, 0}, 0, "AB"},
         {"Failure", 0, false, {2, -1}, 0, "AB"},
         {"CommandStallsInTextAndDelimiter", 0, true, {0, 6, 0}, 0, "ABCDEF"},
         {"Cr", 1, false, {}, 1, "ABCDEF\r"},
-        {"CommandLf", 2, true, {}, 1, "ABCDEF\n"},
         {"UnknownCode", 3, false, {}, 0, ""},
         {"CommandUnknownCode", 3, true, {}, 1, "ABCDEF"},
     };
@@ -272,18 +265,6 @@ TEST_F(SerialTransport, RefusedCallsTouchNeitherLineNorBuffer) {
     EXPECT_STREQ(buffer, "old");
     EXPECT_EQ(line.TakeWritten(), "");
     EXPECT_EQ(line.Ready(), 4u);
-}
-
-// An index outside COM1 to COM10, or settings the device refuses.
-TEST_F(SerialTransport, FailedOpenLeavesThePortClosed) {
-    for (int32_t index : {-1, 10, 9}) {
-        SCOPED_TRACE(index);
-        port.settings.port = index;
-        line.failConfigure = index == 9;
-        EXPECT_EQ(port.OpenPort(), 0);
-        EXPECT_FALSE(port.IsOpen());
-        EXPECT_FALSE(line.isOpen);
-    }
 }
 
 }  // namespace
