@@ -1,6 +1,6 @@
 // The catalogue through the C interface: the three lists answered by a
-// maker's driver and their shared cursor, makers without lists, null buffers
-// and function properties. (The maker list's names are checked where they
+// maker's driver and their shared cursor, makers without lists and null
+// buffers. (The maker list's names are checked where they
 // are read as text: by the tool and the Python package.)
 #include <cstring>
 #include <string>
@@ -53,24 +53,14 @@ TEST(Catalogue, MakersWithoutListsAnswerZero) {
     for (const int16_t maker : {5, 7, -1, 1000}) {  // 6 (CP-310): the contracts
         SCOPED_TRACE(maker);
         int32_t axes = 42;
-        char name[64];
-        std::strcpy(name, kUntouched);
-        EXPECT_EQ(GetStageListFirst(maker, &axes, name), 0);
-        EXPECT_EQ(GetSpeedUnitListFirst(maker, name), 0);
-        EXPECT_EQ(GetAcclUnitListFirst(maker, name), 0);
-        EXPECT_EQ(GetStageListNext(&axes, name), 0);
-        EXPECT_STREQ(name, kUntouched);
+        const Entry listed = Read([&](char* name) {
+            return GetStageListFirst(maker, &axes, name) + GetSpeedUnitListFirst(maker, name) +
+                   GetAcclUnitListFirst(maker, name) + GetStageListNext(&axes, name);
+        });
+        EXPECT_EQ(listed.result, 0);
+        EXPECT_EQ(listed.text, kUntouched);
         EXPECT_EQ(axes, 42);
     }
-}
-
-TEST(Catalogue, FunctionPropertiesOfModelsAndStages) {
-    uint32_t value = 77;
-    EXPECT_EQ(GetDeviceFunctionProperty(0, "QT3", 0, &value), 0);  // QT answers no property
-    EXPECT_EQ(GetDeviceFunctionProperty(0, "QT9", 0, &value), 0);
-    EXPECT_EQ(GetDeviceFunctionProperty(5, "QT3", 0, &value), 0);
-    EXPECT_EQ(GetDeviceFunctionProperty(0, nullptr, 0, &value), 0);
-    EXPECT_EQ(value, 77u);
 }
 
 }  // namespace

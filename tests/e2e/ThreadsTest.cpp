@@ -3,9 +3,11 @@
 // a stop from another thread does not wait behind a call in progress.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <thread>
@@ -29,9 +31,8 @@ void SleepMs(int ms) {
 // The first of kMakers' models of each maker type.
 std::vector<Maker> OnePerMaker() {
     std::vector<Maker> makers;
-    for (const Maker& m : kMakers) {
-        if (makers.empty() || makers.back().makerType != m.makerType) makers.push_back(m);
-    }
+    std::unique_copy(std::begin(kMakers), std::end(kMakers), std::back_inserter(makers),
+                     [](const Maker& a, const Maker& b) { return a.makerType == b.makerType; });
     return makers;
 }
 

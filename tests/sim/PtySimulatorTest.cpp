@@ -53,13 +53,11 @@ TEST(PtySimulator, ServesTheHostOverAPseudoTerminal) {
         const char* reply;
         int64_t notBeforeMs = 0;
         speed_t speed = B9600;  // the controller's
-        bool checkLine = true;
     } cases[] = {
         // clang-format off
         {"EmptyLinesAreSkipped", {}, "\r\nQ:A0B0C0\r\n", "42,0,0\r\n"},
         {"AnotherSpeedIsNoise", {}, "Q:0\r\n", "", -1, B19200},
         {"AnotherLineEndIsNoise", {}, "Q:0\n", "", -1},
-        {"UncheckedAnyLineEndEndsALine", {}, "Q:C0A0\n", "0,42\r\n", 0, B19200, false},
         {"HalfLine", {.fault = Fault::kHalfLine}, "Q:0\r\n", "42,"},
         {"Delayed", {.fault = Fault::kDelayed, .delayMs = 200}, "Q:0\r\n", "42,0,0\r\n", 200},
         {"LateRepliesThenTheLastLineOnceMore", {.fault = Fault::kLate, .lateMs = 50}, "Q:0\r\n",
@@ -71,7 +69,6 @@ TEST(PtySimulator, ServesTheHostOverAPseudoTerminal) {
     for (const auto& row : cases) {
         SCOPED_TRACE(row.name);
         test::SimController controller(0, "QT3");
-        controller.CheckLineSettings(row.checkLine);
         controller.With([&](Simulator& simulator) {
             simulator.SetFault(row.fault);
             simulator.GetDialect().Motion().SetPosition(0, 42);

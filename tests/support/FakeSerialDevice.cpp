@@ -1,6 +1,7 @@
 #include "FakeSerialDevice.h"
 
 #include <algorithm>
+#include <sstream>
 #include <stdexcept>
 
 namespace astrel::test {
@@ -25,15 +26,12 @@ std::string FakeLine::TakeWritten() {
 }
 
 std::vector<std::string> FakeLine::TakeLines() {
+    std::string text = TakeWritten();
+    std::replace(text.begin(), text.end(), '\r', '\n');
+    std::istringstream in(text);
     std::vector<std::string> lines;
-    std::string current;
-    for (char c : TakeWritten() + "\n") {
-        if (c != '\r' && c != '\n') {
-            current += c;
-        } else if (!current.empty()) {
-            lines.push_back(current);
-            current.clear();
-        }
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty()) lines.push_back(line);
     }
     return lines;
 }

@@ -37,10 +37,8 @@ struct FakeLine {
     // Input not yet read: each byte with the tick from which it is readable.
     std::deque<std::pair<uint32_t, uint8_t>> input;
     std::string written;  // every byte written, in order
-    bool isOpen = false;
 
     // Failure injection.
-    bool failConfigure = false;
     bool failQuery = false;
     bool failRead = false;
     int lineErrors = 0;  // the next this-many queries report a line error
@@ -74,9 +72,9 @@ class FakeSerialDevice : public SerialDevice {
   public:
     explicit FakeSerialDevice(std::shared_ptr<FakeLine> line) : line_(std::move(line)) {}
 
-    bool Open(const std::string& /*path*/) override { return line_->isOpen = true; }
-    void Close() override { line_->isOpen = false; }
-    bool Configure(const SerialSettings& /*settings*/) override { return !line_->failConfigure; }
+    bool Open(const std::string& /*path*/) override { return true; }
+    void Close() override {}
+    bool Configure(const SerialSettings& /*settings*/) override { return true; }
     // Written bytes are taken at once: nothing is ever queued.
     bool DrainOutput(uint32_t /*timeoutMs*/) override { return true; }
     bool Purge(bool input, bool output) override;

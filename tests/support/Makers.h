@@ -25,6 +25,7 @@ struct Maker {
     int jogSign = 1;          // the side (+1 plus, -1 minus) a jog of +1 runs to
     int32_t freshStatus = 0;  // GetStageStatus before the first motion since power-on
     int32_t listedAxes = 0;   // the catalogue's axis count of the model when not `axes`
+    bool overTcp = false;     // reached through a network serial server (the contracts)
 };
 
 inline void PrintTo(const Maker& maker, std::ostream* out) {

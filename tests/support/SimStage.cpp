@@ -18,8 +18,4 @@ SimStage::~SimStage() {
     ReleaseAstrel(h);
 }
 
-int32_t SimStage::WaitAtRest(int ms) {
-    return astrel::test::WaitAtRest(h, ms);
-}
-
 }  // namespace astrel::test

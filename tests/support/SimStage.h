@@ -19,10 +19,6 @@ class SimStage : public SimController {
     SimStage(const SimStage&) = delete;
     SimStage& operator=(const SimStage&) = delete;
 
-    // Polls GetStageStatus while it reports motion (1), at most `ms`, and
-    // returns the last status: 0 at rest, 1 still moving, or another code.
-    int32_t WaitAtRest(int ms = 5000);
-
     int32_t h;
 };
 
