@@ -54,6 +54,9 @@ class Contract : public ::testing::TestWithParam<Maker> {
 
 TEST_P(Contract, AMoveRunsThenRestsAtItsTarget) {
     EXPECT_EQ(GetStageStatus(stage.h), GetParam().freshStatus);
+    if (GetParam().busyQuery) {
+        EXPECT_EQ(IsStageRunning(stage.h), 0);  // a CP-310 is idle ("I") until it first moves
+    }
     ASSERT_EQ(MoveABS(stage.h, 3000, -2000, 1000), 1);
     EXPECT_EQ(GetStageStatus(stage.h), 1);
     if (GetParam().busyQuery) {
