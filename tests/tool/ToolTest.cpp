@@ -62,7 +62,6 @@ TEST(Tool, SubcommandsReportWhatHappenedAndWhy) {
         {"MissingDevice", {"status", "--maker", "qt", "--model", "QT3", "--device", "/no/tty"}, 3, "",
          "OpenComPort on /no/tty: cannot open it: no such device (COM1)"},
         {"UnknownMaker", {"status", "--maker", "acme", "--model", "QT3"}, 2, "", "unknown maker"},
-        {"MissingCoordinate", {"move", "1", "2", "@stage"}, 2},
         {"HelpGivesExitCodes", {"--help"}, 0, "130  interrupted by Ctrl-C"},
         // clang-format on
     };

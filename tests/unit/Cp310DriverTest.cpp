@@ -32,7 +32,6 @@ const Lines kQ = {"Q:"}, kBusy = {"!:"}, q2 = {"Q2:"};
 TEST(Cp310Driver, CommandTable) {
     const Row rows[] = {
         {"CP-310", Select("cp-500"), {}, 11},
-        {"CP-500", Select("CP-300"), {}, 1},  // an unknown name keeps the model
         // Moves: sign and magnitude per axis of the model, then "G:".
         {"CP-500", Abs(1000, -2000, 5), {"A:W+P1000-P2000", "G:"}, 1},
         {"CP-310", Rel(INT32_MIN, INT32_MAX, -1), {"M:W-P2147483648+P2147483647-P1", "G:"}, 1},

@@ -28,6 +28,7 @@ TEST(PriorDriver, CommandTable) {
         {kModel, Status, statusTwice, 1, {{"$:", ""}, {"$:", "4"}}},
         // An empty or non-hexadecimal reply is no usable reply, never "at rest".
         {kModel, Status, status, 6, {{"$:", "\r"}}},
+        {kModel, Status, status, 6, {{"$:", "1Z"}}},
         // Running: two status queries, the second decides; a failed one cannot say.
         {kModel, RunningEx, statusTwice, 11, {{"$:", "0"}, {"$:", "2"}}},
         {kModel, RunningEx, statusTwice, 1, {{"$:", "3"}, {"$:", "0"}}},

@@ -85,6 +85,7 @@ TEST_F(SerialTransport, ReadersFollowDelimiterStatusAndLineRules) {
         {"Overlong", 0, "abcd\r\nxy\r\n", 4, {{kReceive, 1, "old", 2}, {kReceive, 1, "xy", 1}}},
         // Longer than one read from the device; the next reply is still on the device.
         {"LongReply", 0, longReply + "\r\nB\r\n", 999, {{kReceive, 1, longReply.c_str(), 2}}},
+        {"ReceiveIgnoresLineErrors", 0, "OK\r\n", 16, {{kReceive, 1, "OK", 1}}, 5},
         {"ReadLineSkips", 0, "\r\n\r\nA\r\n\nB\n", 16, {{kReadLine, 1, "A"}, {kReadLine, 1, "B"}}},
         {"ReadLineOverlong", 0, "ABCD\n", 4, {{kReadLine, 0, nullptr}}},
         {"ReadLineNul", 0, std::string("A\0B\r", 4), 16, {{kReadLine, 0, nullptr}}},
