@@ -246,8 +246,9 @@ enum AstrelErrorCode {
     ASTREL_ERROR_OPEN_FAILED = 6,   /* the device could not be opened (path and reason) */
     ASTREL_ERROR_UNKNOWN_MODEL = 7, /* an unknown maker type or stage model */
     ASTREL_ERROR_BAD_ARGUMENT = 8,  /* a bad handle, null pointer or value (named) */
-    ASTREL_ERROR_INTERRUPTED = 9,   /* cut short by a stop from another thread */
-    ASTREL_ERROR_HANG_UP = 10       /* the line closed or the device failed */
+    ASTREL_ERROR_INTERRUPTED = 9,   /* cut short by another thread's stop, close or release */
+    ASTREL_ERROR_HANG_UP = 10,      /* the line closed or the device failed */
+    ASTREL_ERROR_NO_MEMORY = 11     /* the library could not allocate memory */
 };
 /* The code of this thread's last failure (an AstrelErrorCode); 0 when none. */
 ASTREL_API int32_t AstrelLastError(void);

@@ -98,7 +98,7 @@ void NoteNoReply(uint32_t timeoutMs) {
 }
 
 void NoteInterrupted() {
-    Note(ASTREL_ERROR_INTERRUPTED, "interrupted by a stop from another thread%s",
+    Note(ASTREL_ERROR_INTERRUPTED, "interrupted by another thread's stop, close or release%s",
          notes.wrote ? ToSent() : "");
 }
 
@@ -141,6 +141,10 @@ void NoteUnusableReply(std::string_view reply) {
     char quoted[kQuoteSize];
     EscapeBytes(reply, quoted, sizeof quoted);
     Note(ASTREL_ERROR_BAD_REPLY, "unusable reply \"%s\"%s", quoted, ToSent());
+}
+
+void NoteOutOfMemory() {
+    Note(ASTREL_ERROR_NO_MEMORY, "%s", "out of memory");
 }
 
 int32_t LastErrorCode() {

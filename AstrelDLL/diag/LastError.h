@@ -45,6 +45,7 @@ void NoteUnknownModel(std::string_view what);
 void NoteBadArgument(std::string_view what);
 void NoteRefusal(std::string_view answer);
 void NoteUnusableReply(std::string_view reply);
+void NoteOutOfMemory();
 
 // This thread's last error code (0: none yet) and message.
 int32_t LastErrorCode();

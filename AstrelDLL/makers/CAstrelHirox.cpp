@@ -78,6 +78,10 @@ int32_t CAstrelHirox::SendLine(const CommandLine& command) {
     return command.Ok() && SendCommand(command.Text(), 1) != 0 ? 1 : 0;
 }
 
+int32_t CAstrelHirox::SendStopLine(const CommandLine& command) {
+    return command.Ok() && SendStopCommand(command.Text()) != 0 ? 1 : 0;
+}
+
 int32_t CAstrelHirox::SendLines(std::initializer_list<CommandLine> commands) {
     for (const CommandLine& command : commands) {
         if (SendLine(command) == 0) return 0;
@@ -192,7 +196,7 @@ int32_t CAstrelHirox::MoveJOG(int16_t x, int16_t y, int16_t z) {
     return PerAxis([&](int axis, uint32_t n) {
         if (directions[axis] < 0) return SendLine(CommandLine("@JGR %u", n));
         if (directions[axis] > 0) return SendLine(CommandLine("@JGF %u", n));
-        return SendLine(CommandLine("@DCL %u -1", n));  // a held axis decelerates to a stop
+        return SendStopLine(CommandLine("@DCL %u -1", n));  // a held axis decelerates to a stop
     });
 }
 
@@ -200,12 +204,14 @@ int32_t CAstrelHirox::MoveOriginPosition() {
     return PerAxis([this](int, uint32_t n) { return SendLine(CommandLine("@ORG %u", n)); });
 }
 
+// A stop drops what is waiting at once instead of draining it, and no line
+// error or half line holds it back.
 int32_t CAstrelHirox::StopMove() {
-    return PerAxis([this](int, uint32_t n) { return SendLine(CommandLine("@DCL %u -1", n)); });
+    return PerAxis([this](int, uint32_t n) { return SendStopLine(CommandLine("@DCL %u -1", n)); });
 }
 
 int32_t CAstrelHirox::StopNow() {
-    return PerAxis([this](int, uint32_t n) { return SendLine(CommandLine("@EMR %u", n)); });
+    return PerAxis([this](int, uint32_t n) { return SendStopLine(CommandLine("@EMR %u", n)); });
 }
 
 int32_t CAstrelHirox::SetStagePosition(int32_t x, int32_t y, int32_t z) {

@@ -64,6 +64,8 @@ class CAstrelHirox : public CAstrelBase {
     int AxesInUse() const;
     // Writes `command` after draining the input: 1 written, 0 not.
     int32_t SendLine(const CommandLine& command);
+    // Writes a stop's `command` whatever the input holds: 1 written, 0 not.
+    int32_t SendStopLine(const CommandLine& command);
     // Writes the commands in order until one is not written: 1 all written, else 0.
     int32_t SendLines(std::initializer_list<CommandLine> commands);
     // Calls `send(axisIndex, controllerNumber)` for each axis in use, X

@@ -171,7 +171,7 @@ void CSerialCommunication::NoteWaitEnded(bool timedOut, uint32_t timeoutMs,
                                          std::string_view partial) {
     if (Interrupted()) {
         astrel::NoteInterrupted();
-        TraceLine("<-", partial, "wait interrupted by a stop");
+        TraceLine("<-", partial, "wait interrupted by another thread");
     } else if (timedOut) {
         astrel::NoteNoReply(timeoutMs);
         if (trace_ != nullptr) {
@@ -181,16 +181,6 @@ void CSerialCommunication::NoteWaitEnded(bool timedOut, uint32_t timeoutMs,
     } else {
         astrel::NoteHangUp();
         TraceLine("<-", partial, "the line closed or failed");
-    }
-}
-
-void CSerialCommunication::NoteWriteEnded(std::string_view out) {
-    if (Interrupted()) {
-        astrel::NoteInterrupted();
-        TraceLine("->", out, "write interrupted by a stop");
-    } else {
-        astrel::NoteWriteFailed();
-        TraceLine("->", out, "write failed");
     }
 }
 
@@ -206,7 +196,7 @@ void CSerialCommunication::TracePurge() {
 }
 
 bool CSerialCommunication::WriteAll(const uint8_t* data, size_t size, int& stalls,
-                                    bool checkLineErrors) {
+                                    bool checkLineErrors, size_t& written) {
     // A write waits at most half the reply time-out for the device to take bytes.
     const uint32_t writeTimeoutMs = TimeOutMs() / 2;
     while (size > 0) {
@@ -218,14 +208,34 @@ bool CSerialCommunication::WriteAll(const uint8_t* data, size_t size, int& stall
         // A device call takes at most 2 GiB - 1 (its count is an int32_t); the
         // rest goes in later calls.
         const auto chunk = static_cast<uint32_t>(std::min<size_t>(size, INT32_MAX));
-        const int32_t written = device_->Write(data, chunk, writeTimeoutMs);
-        if (written < 0) return false;
-        if (written == 0 && ++stalls >= 2) return false;
-        const auto taken = std::min(static_cast<uint32_t>(written), chunk);
+        const int32_t n = device_->Write(data, chunk, writeTimeoutMs);
+        if (n < 0) return false;
+        if (n == 0 && ++stalls >= 2) return false;
+        const auto taken = std::min(static_cast<uint32_t>(n), chunk);
         data += taken;
         size -= taken;
+        written += taken;
     }
     return true;
+}
+
+int32_t CSerialCommunication::WriteEnded(const char* text, std::string_view out, bool whole,
+                                         size_t written) {
+    // A command cut short before any of it went out is not quoted as sent.
+    const bool interrupted = Interrupted();
+    if (written > 0 || !interrupted) astrel::NoteSent(text);
+    if (whole) {
+        TraceLine("->", out);
+        return 1;
+    }
+    if (interrupted) {
+        astrel::NoteInterrupted();
+        TraceLine("->", out, "write interrupted by another thread");
+    } else {
+        astrel::NoteWriteFailed();
+        TraceLine("->", out, "write failed");
+    }
+    return 0;
 }
 
 int32_t CSerialCommunication::SendData(const char* text) {
@@ -239,13 +249,12 @@ int32_t CSerialCommunication::SendData(const char* text) {
         std::string out(text);
         out += delimiter;
         int stalls = 0;
-        if (WriteAll(reinterpret_cast<const uint8_t*>(out.data()), out.size(), stalls, false)) {
-            TraceLine("->", out);
-            return 1;
-        }
-        NoteWriteEnded(out);
-        return 0;
+        size_t written = 0;
+        const bool whole = WriteAll(reinterpret_cast<const uint8_t*>(out.data()), out.size(),
+                                    stalls, false, written);
+        return WriteEnded(text, out, whole, written);
     } catch (const std::bad_alloc&) {
+        astrel::NoteOutOfMemory();
         return 0;
     }
 }
@@ -316,6 +325,7 @@ int32_t CSerialCommunication::ReceiveData(char* buffer, int32_t size, int32_t* s
             if (length <= capacity) reply_ += static_cast<char>(byte);
         }
     } catch (const std::bad_alloc&) {
+        astrel::NoteOutOfMemory();
         StoreStatus(status, 0);
         return 0;
     }
@@ -341,7 +351,6 @@ bool CSerialCommunication::CanSend(const char* text) {
         astrel::NoteBadArgument("the text is null or empty");
         return false;
     }
-    astrel::NoteSent(text);
     if (!Interrupted()) return true;
     astrel::NoteInterrupted();
     return false;
@@ -350,22 +359,32 @@ bool CSerialCommunication::CanSend(const char* text) {
 int32_t CSerialCommunication::SendCommand(const char* text, int32_t discardFirst) {
     if (!CanSend(text)) return 0;
     if (discardFirst != 0 && DiscardInput() == 0) return 0;
+    return WriteCommand(text, true);
+}
+
+int32_t CSerialCommunication::SendStopCommand(const char* text) {
+    if (!CanSend(text)) return 0;
+    // The line errors seen so far are cleared with the input: they came
+    // before the stop.
+    astrel::PortState ignored;
+    device_->Query(ignored);
+    PurgeInput();
+    return WriteCommand(text, false);
+}
+
+int32_t CSerialCommunication::WriteCommand(const char* text, bool checkLineErrors) {
     int stalls = 0;  // counted over the text and the delimiter together
+    size_t written = 0;
     const std::string_view delimiter = DelimiterBytes(settings.delimiter);
     // An unknown delimiter code writes the text alone.
-    const bool written =
-        WriteAll(reinterpret_cast<const uint8_t*>(text), std::strlen(text), stalls, true) &&
-        WriteAll(reinterpret_cast<const uint8_t*>(delimiter.data()), delimiter.size(), stalls,
-                 true);
+    const bool whole = WriteAll(reinterpret_cast<const uint8_t*>(text), std::strlen(text), stalls,
+                                checkLineErrors, written) &&
+                       WriteAll(reinterpret_cast<const uint8_t*>(delimiter.data()),
+                                delimiter.size(), stalls, checkLineErrors, written);
     // The line as written, for the trace only.
     const std::string out =
         trace_ != nullptr ? std::string(text) + std::string(delimiter) : std::string();
-    if (!written) {
-        NoteWriteEnded(out);
-        return 0;
-    }
-    TraceLine("->", out);
-    return 1;
+    return WriteEnded(text, out, whole, written);
 }
 
 int32_t CSerialCommunication::ReadLine(char* buffer, int32_t size) {

@@ -38,6 +38,10 @@ class CSerialCommunication {
     int32_t ReceiveData(char* buffer, int32_t size, int32_t* status);
     // Writes `text` and the delimiter, after draining the input when asked.
     int32_t SendCommand(const char* text, int32_t discardFirst);
+    // A stop's line: drops the input waiting (a half line included) at once
+    // and writes `text` and the delimiter whatever the line reported, so that
+    // no noise on the line holds a stop back. 1 when all of it was written.
+    int32_t SendStopCommand(const char* text);
     // Reads one CR/LF-terminated line, skipping leading CR/LF bytes, within
     // one time-out from the call's start.
     int32_t ReadLine(char* buffer, int32_t size);
@@ -96,8 +100,15 @@ class CSerialCommunication {
     // waiting, blocks until input may be waiting (kFailed when the device
     // failed or the wait was interrupted).
     Wait GoOn(uint32_t start, uint32_t timeoutMs, Next last);
-    // Writes all of `data`; false at a failure or at the second stall counted in `stalls`.
-    bool WriteAll(const uint8_t* data, size_t size, int& stalls, bool checkLineErrors);
+    // Writes all of `data`; false at a failure or at the second stall counted
+    // in `stalls`. `written` counts the bytes that went out.
+    bool WriteAll(const uint8_t* data, size_t size, int& stalls, bool checkLineErrors,
+                  size_t& written);
+    // Writes `text` and the delimiter for SendCommand and SendStopCommand.
+    int32_t WriteCommand(const char* text, bool checkLineErrors);
+    // Ends a write of `text` (as `out`, its delimiter included) that went out
+    // whole or not, `written` bytes of it: notes and traces it; 1 or 0.
+    int32_t WriteEnded(const char* text, std::string_view out, bool whole, size_t written);
     void DropKeptInput() { keptBegin_ = keptEnd_ = 0; }
     // Notes why a wait for input ended without what it waited for: the
     // time-out when `timedOut`, else an interruption or a failed line; the
@@ -106,10 +117,8 @@ class CSerialCommunication {
     // Traces the input a purge drops: reads it first, so the trace can show it.
     void TracePurge();
     // Whether `text` may be written now: the port is open, the text not
-    // empty, no stop interrupts; notes the text as sent, or why not.
+    // empty, no stop interrupts; notes why not.
     bool CanSend(const char* text);
-    // Notes why writing `out` failed: an interruption or the device.
-    void NoteWriteEnded(std::string_view out);
     // One line of the traffic trace, when it is on (`direction`: see Trace::Line).
     void TraceLine(const char* direction, std::string_view bytes, std::string_view note = {}) {
         if (trace_ != nullptr) trace_->Line(traceHandle_, path_, direction, bytes, note);

@@ -95,6 +95,7 @@ int32_t FakeSerialDevice::Write(const uint8_t* data, uint32_t size, uint32_t tim
 }
 
 WaitResult FakeSerialDevice::WaitReadable(uint32_t timeoutMs, const WakeSignal* wake) {
+    if (line_->onWait) line_->onWait();
     if (wake != nullptr && wake->Raised()) return WaitResult::kWoken;
     // Jump to the next scheduled byte or hang-up, or to the end of the wait.
     uint32_t wait = timeoutMs;

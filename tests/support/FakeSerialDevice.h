@@ -51,6 +51,8 @@ struct FakeLine {
 
     // Called with each complete line written (without its CR/LF); may Queue a reply.
     std::function<void(const std::string&)> responder;
+    // Called as each wait for input begins (a stop from another thread, say).
+    std::function<void()> onWait;
 
     // Makes `bytes` readable `delayMs` after now.
     void Queue(const std::string& bytes, uint32_t delayMs = 0);
