@@ -1,7 +1,7 @@
 // Shared shape of the exports: no exception crosses the C interface (a body
 // that throws, which only allocation can, returns the export's failure
-// value), and exports that use a handle find its record and driver one way,
-// holding the handle's lock for the whole call, and record why a failing
+// value and, for a handle's call, records "out of memory"), and exports that use a handle find its
+// record and driver one way, holding the handle's lock for the whole call, and record why a failing
 // call failed as the thread's last error.
 #pragma once
 
@@ -55,7 +55,7 @@ Result WithRecord(const char* op, int32_t handle, Result noRecord, Body&& body,
                (result == noRecord && (failure == Failure::kCertain || FailureNoted()));
     };
     char scratch[24];
-    return Guarded(noRecord, [&]() -> Result {
+    try {
         const std::shared_ptr<CAstrelData> record = TheApp().Record(handle);
         if (record == nullptr) {
             NoteBadArgument("the handle is not one in use");
@@ -67,7 +67,12 @@ Result WithRecord(const char* op, int32_t handle, Result noRecord, Body&& body,
         if (record->released) NoteBadArgument("the handle was released");
         EndCall(op, PortName(record.get(), handle, scratch), failed(result));
         return result;
-    });
+    } catch (...) {
+        // Only an allocation can throw; the call still ends its error record.
+        NoteOutOfMemory();
+        EndCall(op, PortName(nullptr, handle, scratch), true);
+        return noRecord;
+    }
 }
 
 // Runs `body(driver, record)` as WithRecord does, for a handle whose record

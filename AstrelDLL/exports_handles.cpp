@@ -64,7 +64,11 @@ ASTREL_API char* GetUseStageName(int32_t handle) {
     return WithRecord(__func__, handle, static_cast<char*>(nullptr), [](CAstrelData& record) {
         const std::string& name = record.stageName;
         char* copy = new (std::nothrow) char[name.size() + 1];
-        if (copy != nullptr) std::memcpy(copy, name.c_str(), name.size() + 1);
+        if (copy == nullptr) {
+            astrel::NoteOutOfMemory();
+            return copy;
+        }
+        std::memcpy(copy, name.c_str(), name.size() + 1);
         return copy;
     });
 }
