@@ -57,7 +57,7 @@ void CSerialCommunication::UseClock(astrel::Clock& clock) {
 }
 
 void CSerialCommunication::Pause(uint32_t ms) {
-    if (!Interrupted()) clock_->Sleep(ms);
+    clock_->Sleep(ms, wake_);
 }
 
 uint32_t CSerialCommunication::Now() {

@@ -72,7 +72,8 @@ class CSerialCommunication {
     void UseClock(astrel::Clock& clock);
 
   protected:
-    // Pauses the calling thread, on the port's clock; not at all once interrupted.
+    // Pauses the calling thread on the port's clock, as long as no stop
+    // (or close, or release) from another thread cuts the pause short.
     void Pause(uint32_t ms);
     // The port's millisecond tick counter.
     uint32_t Now();

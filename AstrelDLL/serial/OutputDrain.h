@@ -23,7 +23,7 @@ bool WaitForOutputToLeave(Clock& clock, uint32_t timeoutMs, Queued queued) {
         if (left == 0) return true;
         const uint32_t elapsed = clock.Ticks() - start;
         if (elapsed >= timeoutMs) return false;
-        clock.Sleep(std::min(kStepMs, timeoutMs - elapsed));
+        clock.Sleep(std::min(kStepMs, timeoutMs - elapsed), nullptr);
     }
 }
 

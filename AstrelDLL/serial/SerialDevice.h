@@ -65,7 +65,8 @@ class SerialDevice {
 class Clock {
   public:
     virtual uint32_t Ticks() = 0;
-    virtual void Sleep(uint32_t ms) = 0;
+    // Pauses the calling thread for `ms`, or until `wake` (may be null) is raised.
+    virtual void Sleep(uint32_t ms, const WakeSignal* wake) = 0;
 
   protected:
     // Not destroyed through this interface; a trivial destructor lets the

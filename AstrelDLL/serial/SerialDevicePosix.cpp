@@ -159,9 +159,12 @@ class MonotonicClock : public Clock {
         return static_cast<uint32_t>(static_cast<uint64_t>(ts.tv_sec) * 1000u +
                                      static_cast<uint64_t>(ts.tv_nsec) / 1000000u);
     }
-    void Sleep(uint32_t ms) override {
-        timespec ts{static_cast<time_t>(ms / 1000u), static_cast<long>(ms % 1000u) * 1000000L};
-        while (::nanosleep(&ts, &ts) != 0 && errno == EINTR) {
+    void Sleep(uint32_t ms, const WakeSignal* wake) override {
+        // A wait for no descriptor but the wake signal's; a signal handler
+        // that interrupts it does not shorten the pause.
+        const uint32_t start = Ticks();
+        for (uint32_t elapsed = 0; elapsed < ms; elapsed = Ticks() - start) {
+            if (posix::WaitReadable(-1, ms - elapsed, wake) == WaitResult::kWoken) return;
         }
     }
 };

@@ -213,7 +213,13 @@ class Win32SerialDevice : public SerialDevice {
 class TickClock : public Clock {
   public:
     uint32_t Ticks() override { return ::GetTickCount(); }
-    void Sleep(uint32_t ms) override { ::Sleep(ms); }
+    void Sleep(uint32_t ms, const WakeSignal* wake) override {
+        if (wake == nullptr || wake->Native() == WakeSignal::kNone) {
+            ::Sleep(ms);
+        } else if (!wake->Raised()) {
+            ::WaitForSingleObject(reinterpret_cast<HANDLE>(wake->Native()), ms);
+        }
+    }
 };
 
 }  // namespace

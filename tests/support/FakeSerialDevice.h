@@ -20,7 +20,8 @@ class FakeClock : public Clock {
   public:
     explicit FakeClock(uint32_t start = 0) : now_(start) {}
     uint32_t Ticks() override { return now_; }
-    void Sleep(uint32_t ms) override {
+    void Sleep(uint32_t ms, const WakeSignal* wake) override {
+        if (wake != nullptr && wake->Raised()) return;
         now_ += ms;
         slept_ += ms;
     }
