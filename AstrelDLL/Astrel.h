@@ -23,14 +23,17 @@
  *    calls: another thread's call on the handle may come between them (and
  *    drop the reply), so a host that uses them shares the handle with no
  *    other thread meanwhile.
- *  - ReleaseAstrel and CloseComPort on a handle another thread is using wait
- *    for that call to finish; a call that comes after ReleaseAstrel finds no
- *    stage and gives its no-stage result.
- *  - StopMove, StopNow and StopJOG never wait behind a reply: a call on the
- *    same handle that is waiting for one is cut short and gives its result
- *    for no usable reply (GetStageStatus 6, other functions 0), sending
- *    nothing more; then the stop is written at once, before any other call
- *    waiting for the handle.
+ *  - StopMove, StopNow and StopJOG never wait behind another call: a call on
+ *    the same handle that is waiting (for a reply, or in a pause between its
+ *    commands) is cut short and gives its result for no usable reply
+ *    (GetStageStatus 6, other functions 0) with the last error
+ *    ASTREL_ERROR_INTERRUPTED, sending nothing more; then the stop is
+ *    written at once, before any other call waiting for the handle, and
+ *    whatever the input holds (line noise, half a line).
+ *  - ReleaseAstrel and CloseComPort on a handle another thread is using cut
+ *    that call short in the same way instead of waiting out its time-out,
+ *    and go before the calls waiting for the handle; a call that comes after
+ *    ReleaseAstrel finds no stage and gives its no-stage result.
  *
  * A result never claims more than the library knows:
  *  - A controller that does not answer within the time-out, or answers

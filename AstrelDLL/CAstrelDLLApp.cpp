@@ -32,7 +32,7 @@ void CAstrelDLLApp::Release(int32_t handle) {
     {
         // The port closes before the handle is free, so that a handle taken
         // next can open it again at once.
-        HandleLock::Hold hold(record->lock, HandleLock::Kind::kCall);
+        HandleLock::Hold hold(record->lock, HandleLock::Kind::kEnd);
         if (record->released) return;  // another thread released it meanwhile
         record->released = true;
         record->driver.reset();

@@ -27,8 +27,9 @@ class CAstrelDLLApp {
 
     // The lowest free handle with a new record, or kNoHandle when all are taken.
     uint32_t Allocate();
-    // Waits for the call in progress on the handle, if any, then destroys its
-    // driver (closing the port) and frees the handle; an invalid handle is ignored.
+    // Cuts short the call in progress on the handle, if any, as a stop does,
+    // then destroys its driver (closing the port) and frees the handle; an
+    // invalid handle is ignored.
     void Release(int32_t handle);
     // The record of a valid handle (0..9, occupied), else null.
     std::shared_ptr<CAstrelData> Record(int32_t handle);

@@ -2,19 +2,21 @@
 
 void HandleLock::Enter(Kind kind) {
     std::unique_lock lock(mutex_);
-    if (kind == Kind::kStop) {
+    const bool cutIn = kind != Kind::kCall;
+    if (cutIn) {
         // The signal is raised only while a call holds the lock, so the call
-        // it interrupts is always the one in progress; a stop in progress
-        // goes on to its end (it may write several lines).
-        if (busy_ && !stopping_) wake_.Raise();
-        ++stopsWaiting_;
+        // it interrupts is always the one in progress; a stop (or close, or
+        // release) in progress goes on to its end (a stop may write several
+        // lines).
+        if (busy_ && !cutIn_) wake_.Raise();
+        ++cutInsWaiting_;
         free_.wait(lock, [this] { return !busy_; });
-        --stopsWaiting_;
+        --cutInsWaiting_;
     } else {
-        free_.wait(lock, [this] { return !busy_ && stopsWaiting_ == 0; });
+        free_.wait(lock, [this] { return !busy_ && cutInsWaiting_ == 0; });
     }
     busy_ = true;
-    stopping_ = kind == Kind::kStop;
+    cutIn_ = cutIn;
     if (wake_.Raised()) wake_.Clear();
 }
 

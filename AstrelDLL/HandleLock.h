@@ -1,9 +1,10 @@
 // The lock that serialises the calls on one stage handle, so that one
 // exchange at a time uses its port and every reply reaches the call that
 // asked for it. A stop does not wait in line: it raises the handle's wake
-// signal, which cuts the present call's wait for a reply short (that call
-// fails as for no usable reply), and it goes before every ordinary call
-// still waiting for the lock. The signal is cleared when the next call
+// signal, which cuts the present call's waits short (for a reply, a pause,
+// a drain: that call fails as for no usable reply), and it goes before every
+// ordinary call still waiting for the lock. A close or a release of the
+// handle cuts in the same way. The signal is cleared when the next call
 // begins.
 #pragma once
 
@@ -14,7 +15,8 @@
 
 class HandleLock {
   public:
-    enum class Kind { kCall, kStop };
+    // kStop: a stop; kEnd: a close or release of the handle. Both cut in.
+    enum class Kind { kCall, kStop, kEnd };
 
     // Holds the lock for one call, from construction to destruction.
     class Hold {
@@ -38,7 +40,7 @@ class HandleLock {
     std::mutex mutex_;
     std::condition_variable free_;
     bool busy_ = false;      // a call holds the lock
-    bool stopping_ = false;  // that call is a stop
-    int stopsWaiting_ = 0;   // stops waiting for the lock, which go first
+    bool cutIn_ = false;     // that call cut in (a stop, a close, a release)
+    int cutInsWaiting_ = 0;  // calls that cut in waiting for the lock, which go first
     astrel::WakeSignal wake_;
 };

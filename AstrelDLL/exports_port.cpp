@@ -53,11 +53,15 @@ ASTREL_API int32_t OpenComPort(int32_t handle) {
 }
 
 ASTREL_API int32_t CloseComPort(int32_t handle) {
-    // The driver stays attached: a later OpenComPort reopens it.
-    return WithStage(__func__, handle, 0, [](CAstrelBase& driver, CAstrelData&) {
-        driver.ClosePort();
-        return 1;
-    });
+    // The driver stays attached: a later OpenComPort reopens it. A call in
+    // progress on the handle is cut short, as by a stop.
+    return WithStage(
+        __func__, handle, 0,
+        [](CAstrelBase& driver, CAstrelData&) {
+            driver.ClosePort();
+            return 1;
+        },
+        HandleLock::Kind::kEnd);
 }
 
 ASTREL_API int32_t InitializeStage(int32_t handle) {
