@@ -34,6 +34,12 @@
  *    that call short in the same way instead of waiting out its time-out,
  *    and go before the calls waiting for the handle; a call that comes after
  *    ReleaseAstrel finds no stage and gives its no-stage result.
+ *  - OpenComPort opens the device without holding the handle, so a network
+ *    serial server's name look-up and connection (given up after the
+ *    handle's time-out, 3 s at least) hold no other call back: meanwhile
+ *    the port is closed to them (a stop gives 0 at once), and a
+ *    CloseComPort, ReleaseAstrel or another OpenComPort makes this open
+ *    give 0.
  *
  * A result never claims more than the library knows:
  *  - A controller that does not answer within the time-out, or answers

@@ -30,6 +30,20 @@ class HandleLock {
         HandleLock& lock_;
     };
 
+    // Lets the lock go, within a call that holds it, for as long as it lives
+    // (while the call connects to a server, say), and takes it back then as
+    // an ordinary call does: meanwhile other calls on the handle run.
+    class Lifted {
+      public:
+        explicit Lifted(HandleLock& lock) : lock_(lock) { lock_.Leave(); }
+        ~Lifted() { lock_.Enter(Kind::kCall); }
+        Lifted(const Lifted&) = delete;
+        Lifted& operator=(const Lifted&) = delete;
+
+      private:
+        HandleLock& lock_;
+    };
+
     // The signal the handle's port watches while it waits for input.
     const astrel::WakeSignal& Wake() const { return wake_; }
 

@@ -1,6 +1,8 @@
 // Exports that open and close a handle's port, initialise its stage, and
 // pass raw command text to and from its controller.
 #include <cstdio>
+#include <memory>
+#include <string>
 
 #include "Astrel.h"
 #include "CAstrelDLLApp.h"
@@ -12,13 +14,34 @@ using astrel::WithStage;
 
 namespace {
 
-// Notes an unknown maker type or model (`format` completed by `value`); the open fails.
+// Notes an unknown maker type or model (`format` completed by `value`); false.
 template <typename Value>
-int32_t UnknownModel(const char* format, Value value) {
+bool UnknownModel(const char* format, Value value) {
     char text[96];
     std::snprintf(text, sizeof text, format, value);
     astrel::NoteUnknownModel(text);
-    return 0;
+    return false;
+}
+
+// Gives the record a driver of its maker for its stage model, keeping one
+// that is of that maker already (or of any maker, for a maker type without
+// a driver class); false, the reason noted, when there is none.
+bool AttachDriver(CAstrelData& record) {
+    const int16_t maker = record.makerType;
+    if (record.driver != nullptr && astrel::HasDriverClass(maker) &&
+        !astrel::IsDriverOfMaker(*record.driver, maker)) {
+        record.driver.reset();
+    }
+    if (record.driver != nullptr) return true;
+    std::unique_ptr<CAstrelBase> driver = astrel::CreateDriver(maker);
+    if (driver == nullptr) return UnknownModel("no driver for maker type %d", maker);
+    driver->SetStageName(record.stageName.c_str());
+    if (driver->SelectStage() == 0) {
+        return UnknownModel("the maker has no stage model \"%.32s\"", record.stageName.c_str());
+    }
+    driver->UseWakeSignal(&record.lock.Wake());
+    record.driver = std::move(driver);
+    return true;
 }
 
 }  // namespace
@@ -27,28 +50,29 @@ extern "C" {
 
 ASTREL_API int32_t OpenComPort(int32_t handle) {
     return astrel::WithRecord(__func__, handle, 0, [handle](CAstrelData& record) {
-        const int16_t maker = record.makerType;
-        // A driver of the chosen maker's class is kept; one of another maker is
-        // replaced. A maker type without a class keeps whatever is attached.
-        if (record.driver != nullptr && astrel::HasDriverClass(maker) &&
-            !astrel::IsDriverOfMaker(*record.driver, maker)) {
-            record.driver.reset();
-        }
-        if (record.driver == nullptr) {
-            std::unique_ptr<CAstrelBase> driver = astrel::CreateDriver(maker);
-            if (driver == nullptr) return UnknownModel("no driver for maker type %d", maker);
-            driver->SetStageName(record.stageName.c_str());
-            if (driver->SelectStage() == 0) {
-                return UnknownModel("the maker has no stage model \"%.32s\"",
-                                    record.stageName.c_str());
-            }
-            driver->UseWakeSignal(&record.lock.Wake());
-            record.driver = std::move(driver);
-        }
+        if (!AttachDriver(record)) return 0;
         CAstrelBase& driver = *record.driver;
         driver.settings = astrel::MergeCommunicationParam(record.communicationParam, driver);
         driver.SetTraceHandle(handle);
-        return driver.OpenPort();
+        std::unique_ptr<astrel::SerialDevice> device = driver.BeginOpen();
+        if (device == nullptr) return 0;
+        // The device opens without the handle's lock: a network serial
+        // server may take seconds to look up and connect to, and a stop, a
+        // close or a release from another thread must not wait for that.
+        // Meanwhile the port is closed to every other call.
+        const uint32_t change = ++record.portChanges;
+        const std::string path = driver.DevicePath();
+        bool opened = false;
+        {
+            const HandleLock::Lifted lifted(record.lock);
+            opened = device->Open(path);
+        }
+        if (record.released) return 0;
+        if (record.portChanges != change) {
+            astrel::NoteOpenFailed("another thread closed or opened the port meanwhile");
+            return 0;
+        }
+        return record.driver->FinishOpen(std::move(device), opened);
     });
 }
 
@@ -57,7 +81,8 @@ ASTREL_API int32_t CloseComPort(int32_t handle) {
     // progress on the handle is cut short, as by a stop.
     return WithStage(
         __func__, handle, 0,
-        [](CAstrelBase& driver, CAstrelData&) {
+        [](CAstrelBase& driver, CAstrelData& record) {
+            ++record.portChanges;
             driver.ClosePort();
             return 1;
         },

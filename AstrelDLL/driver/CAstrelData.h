@@ -20,6 +20,10 @@ class CAstrelData {
     bool released = false;  // ReleaseAstrel took the handle: no call may use the record
     int32_t handleNumber;
     std::unique_ptr<CAstrelBase> driver;  // created by OpenComPort
+    // Counts the opens and closes of the port, so that an open that let the
+    // lock go while its device opened learns whether another call closed or
+    // opened the port meanwhile.
+    uint32_t portChanges = 0;
     CommunicationParam communicationParam{};
     std::string stageName;
     int16_t makerType = 0;

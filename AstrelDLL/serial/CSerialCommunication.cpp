@@ -12,6 +12,8 @@ namespace {
 constexpr uint8_t kCr = 0x0D;
 // The longest a close waits for written output to leave the port.
 constexpr uint32_t kMaxCloseDrainMs = 2000;
+// The least an open waits for a network serial server to accept the connection.
+constexpr uint32_t kMinConnectMs = 3000;
 constexpr uint8_t kLf = 0x0A;
 
 bool IsLineEnd(uint8_t byte) {
@@ -40,7 +42,7 @@ void StoreStatus(int32_t* status, int32_t value) {
 }  // namespace
 
 CSerialCommunication::CSerialCommunication()
-    : device_(astrel::MakeSystemSerialDevice({})), clock_(&astrel::SystemClock()) {}
+    : device_(astrel::MakeSystemSerialDevice({}, 0)), clock_(&astrel::SystemClock()) {}
 
 CSerialCommunication::~CSerialCommunication() {
     ClosePort();
@@ -75,17 +77,34 @@ uint32_t CSerialCommunication::RemainingMs(uint32_t start, uint32_t timeoutMs) {
     return timeoutMs - elapsed + 1;
 }
 
+uint32_t CSerialCommunication::ConnectTimeOutMs() const {
+    return std::max(TimeOutMs(), kMinConnectMs);
+}
+
 int32_t CSerialCommunication::OpenPort() {
+    std::unique_ptr<astrel::SerialDevice> device = BeginOpen();
+    if (device == nullptr) return 0;
+    const bool opened = device->Open(path_);
+    return FinishOpen(std::move(device), opened);
+}
+
+std::unique_ptr<astrel::SerialDevice> CSerialCommunication::BeginOpen() {
     if (open_) ClosePort();
     if (settings.port < 0 || settings.port >= astrel::kPortCount) {
         astrel::NoteBadArgument("the port index is not 0 to 9");
-        return 0;
+        return nullptr;
     }
     path_ = astrel::PortDevicePath(settings.port);
     trace_ = astrel::Trace::FromEnvironment();
     // The path says which kind of device it is: a serial port or a network serial server.
-    if (systemDevice_) device_ = astrel::MakeSystemSerialDevice(path_);
-    if (!device_->Open(path_)) {
+    if (systemDevice_) device_ = astrel::MakeSystemSerialDevice(path_, ConnectTimeOutMs());
+    return std::move(device_);
+}
+
+int32_t CSerialCommunication::FinishOpen(std::unique_ptr<astrel::SerialDevice> device,
+                                         bool opened) {
+    device_ = std::move(device);
+    if (!opened) {
         // The system's device notes its reason; another device gets a plain one.
         if (!astrel::FailureNoted()) astrel::NoteOpenFailed("the device refused");
         TraceLine("--", {}, "open failed");

@@ -26,6 +26,14 @@ class CSerialCommunication {
 
     // 1 when the port is open with every setting applied; otherwise 0 and closed.
     int32_t OpenPort();
+    // OpenPort in two halves, for an owner that runs the device's own open
+    // (a network connection may take seconds) without holding what other
+    // threads' calls on this port wait for. BeginOpen closes the port and
+    // gives the device the settings name, not yet open (null, the reason
+    // noted, when they name none); the device opens DevicePath(). FinishOpen
+    // takes it back once its Open gave `opened`, and ends as OpenPort does.
+    std::unique_ptr<astrel::SerialDevice> BeginOpen();
+    int32_t FinishOpen(std::unique_ptr<astrel::SerialDevice> device, bool opened);
     // Closes the port if open. Always 1.
     int32_t ClosePort();
     // Drops input that has arrived but not been read. Always 1.
@@ -79,6 +87,9 @@ class CSerialCommunication {
     uint32_t Now();
     // The reply time-out in milliseconds (a negative setting counts as 0).
     uint32_t TimeOutMs() const;
+    // How long an open waits for a network serial server to accept the
+    // connection: the reply time-out, at least 3 s.
+    uint32_t ConnectTimeOutMs() const;
     // Milliseconds left before a wait that began at `start` times out (0: timed out).
     uint32_t RemainingMs(uint32_t start, uint32_t timeoutMs);
 

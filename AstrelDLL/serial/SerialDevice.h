@@ -75,8 +75,10 @@ class Clock {
 };
 
 // The operating system's device for `path`: a serial port, or a TCP
-// connection to a network serial server for "socket://HOST:PORT".
-std::unique_ptr<SerialDevice> MakeSystemSerialDevice(std::string_view path);
+// connection to a network serial server for "socket://HOST:PORT", which its
+// Open gives up making after `connectTimeoutMs`.
+std::unique_ptr<SerialDevice> MakeSystemSerialDevice(std::string_view path,
+                                                     uint32_t connectTimeoutMs);
 // The operating system's clock, shared by every port object.
 Clock& SystemClock();
 // The device path of port index 0..9 (COM1..COM10).

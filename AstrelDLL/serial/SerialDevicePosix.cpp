@@ -171,8 +171,9 @@ class MonotonicClock : public Clock {
 
 }  // namespace
 
-std::unique_ptr<SerialDevice> MakeSystemSerialDevice(std::string_view path) {
-    if (IsSocketPath(path)) return MakeTcpSerialDevice();
+std::unique_ptr<SerialDevice> MakeSystemSerialDevice(std::string_view path,
+                                                     uint32_t connectTimeoutMs) {
+    if (IsSocketPath(path)) return MakeTcpSerialDevice(connectTimeoutMs);
     return std::make_unique<PosixSerialDevice>();
 }
 

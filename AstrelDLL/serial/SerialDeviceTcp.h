@@ -24,7 +24,8 @@ inline bool IsSocketPath(std::string_view path) {
 // port; false when either is missing or the port is not 1 to 65535.
 bool SplitSocketPath(std::string_view path, std::string& host, std::string& port);
 
-// A device that connects to a network serial server at Open.
-std::unique_ptr<SerialDevice> MakeTcpSerialDevice();
+// A device that connects to a network serial server at Open, giving up after
+// `connectTimeoutMs` in all.
+std::unique_ptr<SerialDevice> MakeTcpSerialDevice(uint32_t connectTimeoutMs);
 
 }  // namespace astrel

@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 
 #include "diag/LastError.h"
@@ -25,16 +26,13 @@
 namespace astrel {
 namespace {
 
-// The longest an open waits for the server to accept the connection.
-constexpr int kConnectMs = 3000;
-
 ssize_t SendOnce(int fd, const void* data, size_t size) {
     // A server that closed the connection makes this fail with EPIPE, not a signal.
     return ::send(fd, data, size, MSG_NOSIGNAL | MSG_DONTWAIT);
 }
 
 // A connected socket to `address`, or -1 with errno set.
-int ConnectWithin(const addrinfo& address, int timeoutMs) {
+int ConnectWithin(const addrinfo& address, uint32_t timeoutMs) {
     const int fd = ::socket(address.ai_family, address.ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC,
                             address.ai_protocol);
     if (fd < 0) return -1;
@@ -47,7 +45,7 @@ int ConnectWithin(const addrinfo& address, int timeoutMs) {
     pollfd p{fd, POLLOUT, 0};
     int ready = 0;
     do {
-        ready = ::poll(&p, 1, timeoutMs);
+        ready = ::poll(&p, 1, static_cast<int>(std::min<uint32_t>(timeoutMs, INT32_MAX)));
     } while (ready < 0 && errno == EINTR);
     int error = ready == 0 ? ETIMEDOUT : 0;
     socklen_t length = sizeof error;
@@ -68,17 +66,18 @@ int ConnectWithin(const addrinfo& address, int timeoutMs) {
 
 class TcpSerialDevice : public SerialDevice {
   public:
+    explicit TcpSerialDevice(uint32_t connectMs) : connectMs_(connectMs) {}
     ~TcpSerialDevice() override { Close(); }
 
     bool Open(const std::string& path) override {
         Close();
         return ConnectToServer(
-            path,
-            [this](const addrinfo& address) {
-                fd_ = ConnectWithin(address, kConnectMs);
+            path, connectMs_,
+            [this](const addrinfo& address, uint32_t ms) {
+                fd_ = ConnectWithin(address, ms);
                 return fd_ < 0 ? errno : 0;
             },
-            ECONNREFUSED, ETIMEDOUT, [](int error) -> const char* { return std::strerror(error); });
+            ECONNREFUSED, ETIMEDOUT, [](int error) { return std::strerror(error); });
     }
 
     void Close() override {
@@ -146,13 +145,14 @@ class TcpSerialDevice : public SerialDevice {
         return n == 0 || (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR);
     }
 
+    uint32_t connectMs_;
     int fd_ = -1;
 };
 
 }  // namespace
 
-std::unique_ptr<SerialDevice> MakeTcpSerialDevice() {
-    return std::make_unique<TcpSerialDevice>();
+std::unique_ptr<SerialDevice> MakeTcpSerialDevice(uint32_t connectTimeoutMs) {
+    return std::make_unique<TcpSerialDevice>(connectTimeoutMs);
 }
 
 }  // namespace astrel

@@ -18,9 +18,6 @@
 namespace astrel {
 namespace {
 
-// The longest an open waits for the server to accept the connection.
-constexpr uint32_t kConnectMs = 3000;
-
 // Starts Winsock once for the process. It is never cleaned up: a port that
 // closes while the library unloads must not call WSACleanup under the
 // loader's lock, and the system frees it with the process.
@@ -34,7 +31,9 @@ bool WinsockStarted() {
 
 class Win32TcpSerialDevice : public SerialDevice {
   public:
-    Win32TcpSerialDevice() : event_(WinsockStarted() ? ::WSACreateEvent() : WSA_INVALID_EVENT) {}
+    explicit Win32TcpSerialDevice(uint32_t connectMs)
+        : connectMs_(connectMs),
+          event_(WinsockStarted() ? ::WSACreateEvent() : WSA_INVALID_EVENT) {}
     ~Win32TcpSerialDevice() override {
         Close();
         if (event_ != WSA_INVALID_EVENT) ::WSACloseEvent(event_);
@@ -47,8 +46,9 @@ class Win32TcpSerialDevice : public SerialDevice {
             return false;
         }
         return ConnectToServer(
-            path, [this](const addrinfo& address) { return Connect(address); }, WSAECONNREFUSED,
-            WSAETIMEDOUT, [](int) { return "the connection failed"; });
+            path, connectMs_,
+            [this](const addrinfo& address, uint32_t ms) { return Connect(address, ms); },
+            WSAECONNREFUSED, WSAETIMEDOUT, [](int) { return "the connection failed"; });
     }
 
     void Close() override {
@@ -133,8 +133,8 @@ class Win32TcpSerialDevice : public SerialDevice {
         return n > 0 ? 1 : 0;
     }
 
-    // Connects to `address` within kConnectMs; 0, or the Winsock error.
-    int Connect(const addrinfo& address) {
+    // Connects to `address` within `ms`; 0, or the Winsock error.
+    int Connect(const addrinfo& address, uint32_t ms) {
         const SOCKET s = ::socket(address.ai_family, address.ai_socktype, address.ai_protocol);
         if (s == INVALID_SOCKET) return ::WSAGetLastError();
         // Read and close events set event_; the socket becomes non-blocking.
@@ -143,7 +143,7 @@ class Win32TcpSerialDevice : public SerialDevice {
             ::connect(s, address.ai_addr, static_cast<int>(address.ai_addrlen)) != 0) {
             error = ::WSAGetLastError();
             if (error == WSAEWOULDBLOCK) {
-                const int ready = Select(s, true, kConnectMs);
+                const int ready = Select(s, true, ms);
                 int length = sizeof error;
                 error = ready == 0 ? WSAETIMEDOUT : 0;
                 if (ready < 0 && ::getsockopt(s, SOL_SOCKET, SO_ERROR,
@@ -170,14 +170,15 @@ class Win32TcpSerialDevice : public SerialDevice {
         return n == 0 || (n < 0 && ::WSAGetLastError() != WSAEWOULDBLOCK);
     }
 
+    uint32_t connectMs_;
     WSAEVENT event_ = WSA_INVALID_EVENT;
     SOCKET socket_ = INVALID_SOCKET;
 };
 
 }  // namespace
 
-std::unique_ptr<SerialDevice> MakeTcpSerialDevice() {
-    return std::make_unique<Win32TcpSerialDevice>();
+std::unique_ptr<SerialDevice> MakeTcpSerialDevice(uint32_t connectTimeoutMs) {
+    return std::make_unique<Win32TcpSerialDevice>(connectTimeoutMs);
 }
 
 }  // namespace astrel

@@ -224,8 +224,9 @@ class TickClock : public Clock {
 
 }  // namespace
 
-std::unique_ptr<SerialDevice> MakeSystemSerialDevice(std::string_view path) {
-    if (IsSocketPath(path)) return MakeTcpSerialDevice();
+std::unique_ptr<SerialDevice> MakeSystemSerialDevice(std::string_view path,
+                                                     uint32_t connectTimeoutMs) {
+    if (IsSocketPath(path)) return MakeTcpSerialDevice(connectTimeoutMs);
     return std::make_unique<Win32SerialDevice>();
 }
 
