@@ -21,7 +21,9 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -92,8 +94,8 @@ class PtySimulator {
     // Writes `bytes`, waiting at most `boundMs` for a host that does not read
     // (what is left then is dropped); false when serving is over.
     bool Write(std::string_view bytes, int boundMs);
-    // Waits `ms`; false when the runner is stopping.
-    bool Pause(uint32_t ms);
+    // Writes the late replies that are due; false when serving is over.
+    bool WriteDueReplies();
     void CloseDescriptors();
 
     Simulator simulator_;
@@ -109,6 +111,11 @@ class PtySimulator {
     std::string slavePath_;
     std::string link_;
     std::thread thread_;
+    // Replies that come late (FaultSettings::delayMs), each with the time it
+    // is due, in order. A line that comes meanwhile is heard at once, as a
+    // controller's receiver takes it while the controller is busy, and
+    // answered in its turn.
+    std::deque<std::pair<std::chrono::steady_clock::time_point, std::string>> lateReplies_;
 };
 
 }  // namespace astrel::sim

@@ -168,13 +168,16 @@ void PtySimulator::Serve() {
             if (!AwaitHost()) return;
             line.clear();
             stream = {};
+            lateReplies_.clear();
             continue;
         }
+        if (!WriteDueReplies()) return;
         int timeout = stream.repeatLine.empty() ? -1 : MsUntil(nextShortLine);
-        if (!stream.lateLine.empty()) {
-            const int late = MsUntil(lateLineAt);
-            timeout = timeout < 0 ? late : std::min(timeout, late);
-        }
+        const auto wakeBy = [&timeout](SteadyClock::time_point at) {
+            timeout = timeout < 0 ? MsUntil(at) : std::min(timeout, MsUntil(at));
+        };
+        if (!stream.lateLine.empty()) wakeBy(lateLineAt);
+        if (!lateReplies_.empty()) wakeBy(lateReplies_.front().first);
         pollfd fds[2] = {{master_, POLLIN, 0}, {stop_, POLLIN, 0}};
         const int ready = ::poll(fds, 2, timeout);
         if (ready < 0 && errno == EINTR) continue;
@@ -254,7 +257,20 @@ bool PtySimulator::Handle(const std::string& line, Response& stream) {
         return false;
     }
     stream.repeatMs = std::max<uint32_t>(stream.repeatMs, 1);
-    return (stream.delayMs == 0 || Pause(stream.delayMs)) && Write(stream.bytes, kWriteBoundMs);
+    if (stream.delayMs == 0 && lateReplies_.empty()) return Write(stream.bytes, kWriteBoundMs);
+    auto due = SteadyClock::now() + std::chrono::milliseconds(stream.delayMs);
+    if (!lateReplies_.empty()) due = std::max(due, lateReplies_.back().first);
+    lateReplies_.emplace_back(due, std::move(stream.bytes));
+    return true;
+}
+
+bool PtySimulator::WriteDueReplies() {
+    while (!lateReplies_.empty() && MsUntil(lateReplies_.front().first) == 0) {
+        const std::string bytes = std::move(lateReplies_.front().second);
+        lateReplies_.pop_front();
+        if (!Write(bytes, kWriteBoundMs)) return false;
+    }
+    return true;
 }
 
 bool PtySimulator::HostAtLineSettings(const LineSettings& settings) const {
@@ -298,16 +314,6 @@ bool PtySimulator::Write(std::string_view bytes, int boundMs) {
         pollfd fds[2] = {{master_, POLLOUT, 0}, {stop_, POLLIN, 0}};
         if (::poll(fds, 2, left) < 0 && errno != EINTR) return false;
         if (fds[1].revents != 0) return false;
-    }
-    return true;
-}
-
-bool PtySimulator::Pause(uint32_t ms) {
-    const auto deadline = SteadyClock::now() + std::chrono::milliseconds(ms);
-    for (int left = MsUntil(deadline); left > 0; left = MsUntil(deadline)) {
-        pollfd stop{stop_, POLLIN, 0};
-        const int ready = ::poll(&stop, 1, left);
-        if (ready > 0 || (ready < 0 && errno != EINTR)) return false;
     }
     return true;
 }
