@@ -1,22 +1,28 @@
 // Several threads on the same stage handles, through the C interface on
 // simulated controllers: calls on one handle never mix their exchanges, and
-// a stop from another thread does not wait behind a call in progress.
+// a stop, a close or a release from another thread waits neither behind the
+// call in progress nor behind the calls queued for the handle.
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <functional>
 #include <iterator>
 #include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "CutShort.h"
 #include "Makers.h"
 #include "SimStage.h"
 #include "StageHandles.h"
-#include "StopLatency.h"
 
 namespace astrel::test {
 namespace {
@@ -36,31 +42,150 @@ std::vector<Maker> OnePerMaker() {
     return makers;
 }
 
-// Each maker's query waits on a silent controller (5 s time-out) until a
-// stop from another thread cuts it short; the stop reaches the controller
-// within 50 ms and the query gives no usable reply (6).
-TEST_F(Threads, AStopCutsAWaitingQueryShortAndReachesTheControllerAtOnce) {
-    for (const Maker& m : OnePerMaker()) {
-        SCOPED_TRACE(m.name);
-        SimStage stage(m.makerType, m.model, 5000);
-        stage.SetFault(sim::Fault::kSilent);
-        size_t sent = 0;  // lines of the query
-        const auto settle = [&] {
-            SleepMs(100);
-            sent = stage.Heard().size();
-            // The query's reply is lost; the stop gets its acknowledgement.
-            stage.SetFault(sim::Fault::kNone);
-        };
-        const StopLatency t =
-            MeasureStop(stage.h, settle, [&] { stage.WaitHeard(sent + 1, 1000); });
-        std::printf("%s stop latency: %.2f ms to the controller; the query ended after %.0f ms\n",
-                    m.name, t.heardMs, t.queryMs);
-        EXPECT_LT(t.heardMs, 50.0);
-        // The next line is the stop's, not the interrupted query sent again.
-        const std::vector<std::string> heard = stage.Heard();
-        ASSERT_GT(heard.size(), sent);
-        EXPECT_NE(heard[sent], heard[sent - 1]);
+// A TCP port of the loopback address whose server never accepts: the one
+// place in its queue of connections is taken, so a new connection hangs.
+class UnansweringServer {
+  public:
+    UnansweringServer() {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        auto* at = reinterpret_cast<sockaddr*>(&address);
+        EXPECT_EQ(::bind(listener_, at, length), 0);
+        EXPECT_EQ(::listen(listener_, 0), 0);
+        EXPECT_EQ(::getsockname(listener_, at, &length), 0);
+        EXPECT_EQ(::connect(queued_, at, length), 0);
+        port_ = ntohs(address.sin_port);
     }
+    ~UnansweringServer() {
+        ::close(queued_);
+        ::close(listener_);
+    }
+    std::string Path() const { return "socket://127.0.0.1:" + std::to_string(port_); }
+
+  private:
+    int listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    int queued_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    uint16_t port_ = 0;
+};
+
+// What a call on a stage waits on when another thread cuts it short.
+struct Waiting {
+    std::string name;
+    Maker maker;
+    sim::Fault fault;
+    std::function<bool(int32_t h)> call;  // gives whether it ended as a call cut short does
+};
+
+// Each maker's query that waits on a silent controller and on one that
+// answers late, QT's pause in a direction change, and a Sigma jog that
+// waits for a stage still coming to rest: a stop, a close and a release from
+// another thread each end the wait at once (5 s time-out), and the
+// controller hears the stop within 50 ms.
+TEST_F(Threads, AStopCloseOrReleaseCutsEveryWaitShort) {
+    std::vector<Waiting> rows;
+    const auto query = [](int32_t h) { return GetStageStatus(h) == 6; };
+    for (const Maker& m : OnePerMaker()) {
+        rows.push_back({std::string(m.name) + " query, silent", m, sim::Fault::kSilent, query});
+        rows.push_back(
+            {std::string(m.name) + " query, answering late", m, sim::Fault::kDelayed, query});
+    }
+    rows.push_back({"QT direction change pause", kMakers[0], sim::Fault::kNone,
+                    [](int32_t h) { return StgSetStageDirection(h, 1, -1) == 0; }});
+    rows.push_back({"SHOT-202 jog waiting for rest", kMakers[5], sim::Fault::kNone,
+                    [](int32_t h) { return MoveJOG(h, -1, 0, 0) == 0; }});
+    for (const Waiting& row : rows) {
+        SCOPED_TRACE(row.name);
+        SimStage stage(row.maker.makerType, row.maker.model, 5000);
+        if (row.name.starts_with("SHOT")) {
+            // X jogs for 60 simulated seconds, ramping up all the while, so
+            // that it takes a minute to come to rest.
+            const auto scale = [&stage](uint32_t times) {
+                stage.With(
+                    [times](sim::Simulator& s) { s.GetDialect().Motion().SetTimeScale(times); });
+            };
+            stage.With([](sim::Simulator& s) {
+                s.GetDialect().Motion().SetSpeeds(0, {0, 20000, 60000});
+            });
+            scale(1000);
+            ASSERT_EQ(MoveJOG(stage.h, 1, 0, 0), 1);
+            SleepMs(60);
+            scale(1);
+        }
+        double ms[3] = {};
+        for (const Cut cut : kCuts) {
+            if (cut == Cut::kRelease) {
+                ASSERT_EQ(OpenComPort(stage.h), 1);  // after the close
+            }
+            stage.SetFault(row.fault);
+            size_t sent = 0;  // lines the controller had heard when the cut came
+            std::string last;
+            const auto settle = [&] {
+                SleepMs(100);
+                const std::vector<std::string> heard = stage.Heard();
+                sent = heard.size();
+                last = heard.empty() ? "" : heard.back();
+                stage.SetFault(sim::Fault::kNone);  // the stop's acknowledgement comes
+            };
+            const auto heard = [&] { EXPECT_TRUE(stage.WaitHeardOther(sent, last, 1000)); };
+            const double took = CutShort(
+                stage.h, cut, [&] { return row.call(stage.h); }, settle, heard);
+            EXPECT_LT(took, 50.0) << static_cast<int>(cut);
+            ms[static_cast<int>(cut)] = took;
+        }
+        PrintCutRow(row.name, ms);
+    }
+}
+
+// An open that connects to a network serial server holds no other call back:
+// a stop finds the port closed at once, a close and a release end at once,
+// and the open then gives up, after 3 s (the least it waits).
+TEST_F(Threads, AnOpenConnectingHoldsNoStopCloseOrReleaseBack) {
+    const UnansweringServer server;
+    PointPort(3, server.Path());
+    const int32_t h = QtHandle(3, 300);
+    const auto start = std::chrono::steady_clock::now();
+    std::thread opener([h] { EXPECT_EQ(OpenComPort(h), 0); });
+    SleepMs(100);
+    double ms[3] = {};
+    for (const Cut cut : kCuts) {
+        const auto cutStart = std::chrono::steady_clock::now();
+        MakeCut(cut, h);
+        ms[static_cast<int>(cut)] = MsSince(cutStart);
+        EXPECT_LT(ms[static_cast<int>(cut)], 50.0) << static_cast<int>(cut);
+    }
+    opener.join();
+    PrintCutRow("network open, connecting", ms);
+    EXPECT_GE(MsSince(start), 2900.0);
+    EXPECT_LT(MsSince(start), 4000.0);
+}
+
+// Four pollers queue on a handle whose controller answers 300 ms late: each
+// stop cuts the exchange in progress short and goes before every poller
+// waiting, so the controller hears it at once, three times in a row.
+TEST_F(Threads, AStopGoesBeforeThePollersQueuedBehindASlowController) {
+    SimStage stage(0, "QT3", 2000);
+    stage.With([](sim::Simulator& s) { s.SetFault({sim::Fault::kDelayed, 300}); });
+    std::atomic<bool> polling{true};
+    std::vector<std::thread> pollers;
+    for (int i = 0; i < 4; ++i) {
+        pollers.emplace_back([&] {
+            while (polling) GetStageStatus(stage.h);
+        });
+    }
+    for (int round = 0; round < 3; ++round) {
+        SleepMs(150);
+        const size_t sent = stage.Heard().size();
+        const auto cutStart = std::chrono::steady_clock::now();
+        ASSERT_EQ(StopMove(stage.h), 1);
+        EXPECT_TRUE(stage.WaitHeardOther(sent, "Q:A0B0C0", 1000));
+        const double ms = MsSince(cutStart);
+        std::printf("stop before 4 queued pollers: heard after %.2f ms\n", ms);
+        EXPECT_LT(ms, 50.0);
+    }
+    polling = false;
+    for (std::thread& t : pollers) t.join();
 }
 
 // Three makers at a time (ten handles): on each, two pollers and a mover share

@@ -63,4 +63,14 @@ bool SimController::WaitHeard(size_t count, int ms) {
                                [&] { return heard_.size() >= count; });
 }
 
+bool SimController::WaitHeardOther(size_t from, const std::string& unlike, int ms) {
+    std::unique_lock lock(mutex_);
+    return heardMore_.wait_for(lock, std::chrono::milliseconds(ms), [&] {
+        for (size_t i = from; i < heard_.size(); ++i) {
+            if (heard_[i] != unlike) return true;
+        }
+        return false;
+    });
+}
+
 }  // namespace astrel::test

@@ -39,6 +39,9 @@ class SimController {
     std::vector<std::string> Heard();
     // Waits up to `ms` until the controller has received `count` lines; true when it has.
     bool WaitHeard(size_t count, int ms = 2000);
+    // Waits up to `ms` until the controller has received, after its first
+    // `from` lines, one that is not `unlike`; true when it has.
+    bool WaitHeardOther(size_t from, const std::string& unlike, int ms = 2000);
     const std::string& Path() const { return runner_->SlavePath(); }
     int SlaveFd() const { return runner_->SlaveFd(); }
 
