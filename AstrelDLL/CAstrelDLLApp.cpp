@@ -1,14 +1,16 @@
 #include "CAstrelDLLApp.h"
 
-namespace {
-CAstrelDLLApp theApp;
-}  // namespace
+#include <new>
 
 CAstrelDLLApp& TheApp() {
-    return theApp;
+    // Made in place in static storage and never destroyed: its members'
+    // destructors would run at process exit under calls still in progress.
+    alignas(CAstrelDLLApp) static unsigned char storage[sizeof(CAstrelDLLApp)];
+    static CAstrelDLLApp* const app = new (storage) CAstrelDLLApp;
+    return *app;
 }
 
-CAstrelDLLApp::~CAstrelDLLApp() {
+void CAstrelDLLApp::ReleaseAll() {
     for (int32_t h = 0; h < kHandleCount; ++h) Release(h);
 }
 

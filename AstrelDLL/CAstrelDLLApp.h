@@ -1,6 +1,8 @@
 // The library's one application object: the table of ten stage handles and
-// the catalogue cursors. Built when the library loads; when it unloads, every
-// handle is released and so every port closed.
+// the catalogue cursors. Built at its first use and never destroyed, so that
+// a call still running in another thread while the process exits finds it
+// whole; when the library unloads, every handle is released and so every
+// port closed (UnloadPosix.cpp, UnloadWin32.cpp).
 //
 // The table has its own lock, held only to look a slot up or change it,
 // never while a port waits for bytes. A record is shared with the calls that
@@ -20,7 +22,6 @@ class CAstrelDLLApp {
     static constexpr uint32_t kNoHandle = 0xFFFFFFFFu;
 
     CAstrelDLLApp() = default;
-    ~CAstrelDLLApp();
 
     CAstrelDLLApp(const CAstrelDLLApp&) = delete;
     CAstrelDLLApp& operator=(const CAstrelDLLApp&) = delete;
@@ -33,6 +34,8 @@ class CAstrelDLLApp {
     void Release(int32_t handle);
     // The record of a valid handle (0..9, occupied), else null.
     std::shared_ptr<CAstrelData> Record(int32_t handle);
+    // Releases every handle, as the library unloads.
+    void ReleaseAll();
 
     // Catalogue state, guarded by catalogueMutex: the maker-list cursor, and
     // the maker type and index shared by the stage, speed-unit and

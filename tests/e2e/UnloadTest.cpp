@@ -1,14 +1,18 @@
 // Unloading the library releases every handle, so every open port closes.
 // This test loads the library itself, so it runs in a program of its own
-// that is not linked against it.
+// that is not linked against it. And a host that exits while a thread of
+// its own is in a call ends at once.
 #include <dlfcn.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <climits>
+#include <cstdio>
 #include <string>
 
 #include "Astrel.h"
 #include "SimController.h"
+#include "ToolProcess.h"
 #include "gtest/gtest.h"
 
 namespace {
@@ -40,6 +44,23 @@ TEST(Unload, ClosesThePortsOfEveryHandleLeftOpen) {
     ASSERT_EQ(::dlclose(library), 0);
     EXPECT_EQ(OpenDescriptorsOn(first.Path()), 1);
     EXPECT_EQ(OpenDescriptorsOn(second.Path()), 1);
+}
+
+// The exit host (ASTREL_TOOL_PATH) returns from main while its poller waits
+// on a silent controller (5 s time-out); the process is gone within a second
+// and exits as main said, whatever its poller does meanwhile.
+TEST(Unload, AHostThatExitsWhileItsThreadWaitsEndsAtOnce) {
+    astrel::test::SimController controller(0, "QT3", 0);
+    controller.SetFault(astrel::sim::Fault::kSilent);
+    astrel::test::ToolProcess host({"0"});
+    ASSERT_TRUE(host.WaitForOutput("returning from main", 5000));
+    const auto start = std::chrono::steady_clock::now();
+    const astrel::test::ToolRun run = host.Finish(3000);
+    const std::chrono::duration<double, std::milli> took = std::chrono::steady_clock::now() - start;
+    std::printf("the host ended %.1f ms after main returned\n", took.count());
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_LT(took.count(), 1000.0);
+    EXPECT_TRUE(controller.WaitHeard(1)) << "the poller never asked";
 }
 
 }  // namespace
