@@ -23,7 +23,12 @@ std::unique_ptr<Trace> Trace::FromEnvironment() {
     const char* target = std::getenv("ASTREL_TRACE");
     if (target == nullptr || *target == '\0') return nullptr;
     if (std::strcmp(target, "stderr") == 0) return std::unique_ptr<Trace>(new Trace(stderr, false));
-    std::FILE* file = std::fopen(target, "a");
+        // Appended to, and never inherited by a child process the host starts.
+#ifdef _WIN32
+    std::FILE* file = std::fopen(target, "aN");
+#else
+    std::FILE* file = std::fopen(target, "ae");
+#endif
     if (file == nullptr) return nullptr;
     return std::unique_ptr<Trace>(new Trace(file, true));
 }

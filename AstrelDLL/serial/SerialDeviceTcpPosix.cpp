@@ -26,6 +26,9 @@
 namespace astrel {
 namespace {
 
+// How long a connection waits for the server to acknowledge what it was sent.
+constexpr unsigned kDeadServerMs = 10000;
+
 ssize_t SendOnce(int fd, const void* data, size_t size) {
     // A server that closed the connection makes this fail with EPIPE, not a signal.
     return ::send(fd, data, size, MSG_NOSIGNAL | MSG_DONTWAIT);
@@ -60,7 +63,16 @@ int ConnectWithin(const addrinfo& address, uint32_t timeoutMs) {
     // Each command goes out at once instead of waiting to join the next.
     const int on = 1;
     ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    // A server that died, or a cable pulled, is a hang-up within about 10 s:
+    // bytes it does not acknowledge (a stop's, say) are given up after
+    // kDeadServerMs, and a quiet connection is probed every 2 s.
+    const int idleS = 2, probeS = 2, probes = 4;
+    const unsigned deadMs = kDeadServerMs;
     ::setsockopt(fd, SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on);
+    ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPIDLE, &idleS, sizeof idleS);
+    ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPINTVL, &probeS, sizeof probeS);
+    ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPCNT, &probes, sizeof probes);
+    ::setsockopt(fd, IPPROTO_TCP, TCP_USER_TIMEOUT, &deadMs, sizeof deadMs);
     return fd;
 }
 

@@ -3,6 +3,7 @@
 // watches it beside the wake signal's event. The bytes waiting come from
 // FIONREAD; once the server has closed the connection and nothing is left
 // to read, the device has hung up.
+#include <mstcpip.h>
 #include <winsock2.h>
 #include <ws2tcpip.h>
 
@@ -48,7 +49,7 @@ class Win32TcpSerialDevice : public SerialDevice {
         return ConnectToServer(
             path, connectMs_,
             [this](const addrinfo& address, uint32_t ms) { return Connect(address, ms); },
-            WSAECONNREFUSED, WSAETIMEDOUT, [](int) { return "the connection failed"; });
+            WSAECONNREFUSED, WSAETIMEDOUT, ErrorWords);
     }
 
     void Close() override {
@@ -135,7 +136,7 @@ class Win32TcpSerialDevice : public SerialDevice {
 
     // Connects to `address` within `ms`; 0, or the Winsock error.
     int Connect(const addrinfo& address, uint32_t ms) {
-        const SOCKET s = ::socket(address.ai_family, address.ai_socktype, address.ai_protocol);
+        const SOCKET s = NewSocket(address);
         if (s == INVALID_SOCKET) return ::WSAGetLastError();
         // Read and close events set event_; the socket becomes non-blocking.
         int error = ::WSAEventSelect(s, event_, FD_READ | FD_CLOSE) != 0 ? ::WSAGetLastError() : 0;
@@ -160,8 +161,47 @@ class Win32TcpSerialDevice : public SerialDevice {
         // Each command goes out at once instead of waiting to join the next.
         const BOOL on = TRUE;
         ::setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on), sizeof on);
+        // A server that died, or a cable pulled, is a hang-up within about
+        // 10 s: a quiet connection is probed every 2 s (the system gives up
+        // after ten probes a second apart), and bytes the server does not
+        // acknowledge are given up after 10 s.
+        tcp_keepalive keepalive{1, 2000, 1000};
+        DWORD returned = 0;
+        ::WSAIoctl(s, SIO_KEEPALIVE_VALS, &keepalive, sizeof keepalive, nullptr, 0, &returned,
+                   nullptr, nullptr);
+        const DWORD deadS = 10;
+        ::setsockopt(s, IPPROTO_TCP, TCP_MAXRT, reinterpret_cast<const char*>(&deadS),
+                     sizeof deadS);
         socket_ = s;
         return 0;
+    }
+
+    // A socket for `address` that no child process inherits (a child would
+    // keep the connection alive after CloseComPort, and a server that takes
+    // one client would then refuse the next open).
+    static SOCKET NewSocket(const addrinfo& address) {
+        const SOCKET s = ::WSASocketW(address.ai_family, address.ai_socktype, address.ai_protocol,
+                                      nullptr, 0, WSA_FLAG_OVERLAPPED | WSA_FLAG_NO_HANDLE_INHERIT);
+        if (s != INVALID_SOCKET) return s;
+        // Systems before Windows 7 SP1 lack the flag.
+        const SOCKET old = ::WSASocketW(address.ai_family, address.ai_socktype, address.ai_protocol,
+                                        nullptr, 0, WSA_FLAG_OVERLAPPED);
+        if (old != INVALID_SOCKET) {
+            ::SetHandleInformation(reinterpret_cast<HANDLE>(old), HANDLE_FLAG_INHERIT, 0);
+        }
+        return old;
+    }
+
+    // The system's words for Winsock error `error`, as Linux gives its errors.
+    static std::string ErrorWords(int error) {
+        char text[256] = {};
+        const DWORD length =
+            ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS |
+                                 FORMAT_MESSAGE_MAX_WIDTH_MASK,
+                             nullptr, static_cast<DWORD>(error), 0, text, sizeof text, nullptr);
+        std::string words(text, length);
+        while (!words.empty() && (words.back() == ' ' || words.back() == '.')) words.pop_back();
+        return words.empty() ? "system error " + std::to_string(error) : words;
     }
 
     bool PeerClosed() const {

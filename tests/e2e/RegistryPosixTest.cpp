@@ -2,9 +2,15 @@
 // it opens with, over pseudo-terminals served by simulated controllers. (That
 // a released handle's port closes, the unload test shows: unloading releases
 // every handle the same way.)
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
 #include <termios.h>
 #include <unistd.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -17,6 +23,14 @@ namespace astrel::test {
 namespace {
 
 using Registry = NoHandlesTaken;
+
+// The port of the far end of socket `fd`; 0 when it is not a connected socket.
+int PeerPort(int fd) {
+    sockaddr_in peer{};
+    socklen_t length = sizeof peer;
+    if (::getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &length) != 0) return 0;
+    return ntohs(peer.sin_port);
+}
 
 // OpenComPort attaches a driver only for a maker with one and a model it
 // knows, keeps an attached driver through failed opens and makers without a
@@ -87,6 +101,40 @@ TEST_F(Registry, RawModeDriverDefaultsAndHostCodesReachTheLine) {
     EXPECT_EQ(::cfgetospeed(&t), B19200);
     EXPECT_EQ(t.c_cflag & (PARODD | CSTOPB | CRTSCTS),
               static_cast<tcflag_t>(PARODD | CSTOPB | CRTSCTS));
+}
+
+// Every descriptor two handles open (a terminal, a connection to a network
+// serial server, the trace file, their wake signals) is closed when the host
+// starts another program; and the connection gives a server that died up
+// within 10 s: it probes a quiet server and waits no longer for the
+// acknowledgement of what it sent.
+TEST_F(Registry, DescriptorsCloseOnExecAndADeadServerIsGivenUp) {
+    SimController local(0, "QT3", 0), remote(0, "QT3", 1, true);
+    const std::string trace = ::testing::TempDir() + "astrel-exec-test.log";
+    ::setenv("ASTREL_TRACE", trace.c_str(), 1);
+    const std::set<int> before = OpenDescriptors();
+    ASSERT_EQ(OpenComPort(QtHandle(0)), 1);
+    ASSERT_EQ(OpenComPort(QtHandle(1)), 1);
+    ::unsetenv("ASTREL_TRACE");
+    const int serverPort = std::atoi(remote.Path().substr(remote.Path().rfind(':') + 1).c_str());
+    int connections = 0;
+    for (const int fd : OpenDescriptors()) {
+        if (before.count(fd) != 0) continue;
+        EXPECT_NE(::fcntl(fd, F_GETFD) & FD_CLOEXEC, 0) << "descriptor " << fd;
+        if (PeerPort(fd) != serverPort) continue;
+        ++connections;
+        int keepalive = 0;
+        unsigned deadMs = 0;
+        socklen_t length = sizeof keepalive;
+        ::getsockopt(fd, SOL_SOCKET, SO_KEEPALIVE, &keepalive, &length);
+        length = sizeof deadMs;
+        ::getsockopt(fd, IPPROTO_TCP, TCP_USER_TIMEOUT, &deadMs, &length);
+        EXPECT_EQ(keepalive, 1);
+        EXPECT_GT(deadMs, 0u);
+        EXPECT_LE(deadMs, 10000u);
+    }
+    EXPECT_EQ(connections, 1);
+    std::remove(trace.c_str());
 }
 
 }  // namespace

@@ -16,16 +16,25 @@ void PointPort(int portIndex, const std::string& path) {
     ::setenv(("ASTREL_COM" + std::to_string(portIndex + 1)).c_str(), path.c_str(), 1);
 }
 
+std::set<int> OpenDescriptors() {
+    std::set<int> open;
+    DIR* dir = ::opendir("/proc/self/fd");
+    if (dir == nullptr) return open;
+    while (const dirent* entry = ::readdir(dir)) {
+        if (entry->d_name[0] != '.') open.insert(std::atoi(entry->d_name));
+    }
+    open.erase(::dirfd(dir));
+    ::closedir(dir);
+    return open;
+}
+
 int OpenDescriptorsOn(const std::string& path) {
     int count = 0;
-    DIR* dir = ::opendir("/proc/self/fd");
-    if (dir == nullptr) return -1;
-    while (dirent* entry = ::readdir(dir)) {
+    for (const int fd : OpenDescriptors()) {
         char target[PATH_MAX] = {};
-        const std::string link = std::string("/proc/self/fd/") + entry->d_name;
+        const std::string link = "/proc/self/fd/" + std::to_string(fd);
         if (::readlink(link.c_str(), target, sizeof target - 1) > 0 && path == target) ++count;
     }
-    ::closedir(dir);
     return count;
 }
 

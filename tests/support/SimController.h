@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,8 @@ namespace astrel::test {
 
 // Points port index `portIndex` (COM portIndex+1) at `path`.
 void PointPort(int portIndex, const std::string& path);
+// The descriptors this process has open.
+std::set<int> OpenDescriptors();
 // How many of this process's descriptors are open on `path`.
 int OpenDescriptorsOn(const std::string& path);
 
