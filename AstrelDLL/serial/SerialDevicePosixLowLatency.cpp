@@ -4,6 +4,7 @@
 #include <stdlib.h>
 #include <sys/ioctl.h>
 
+#include <cerrno>
 #include <climits>
 #include <memory>
 
@@ -28,9 +29,9 @@ const SerialFlags& SystemSerialFlags() {
         },
         [](int fd, int flags) {
             serial_struct s{};
-            if (::ioctl(fd, TIOCGSERIAL, &s) != 0) return false;
+            if (::ioctl(fd, TIOCGSERIAL, &s) != 0) return errno;
             s.flags = flags;
-            return ::ioctl(fd, TIOCSSERIAL, &s) == 0;
+            return ::ioctl(fd, TIOCSSERIAL, &s) == 0 ? 0 : errno;
         },
     };
     return io;
@@ -54,7 +55,9 @@ LowLatency RequestLowLatency(int fd, std::string_view devicePath, const std::str
     int flags = 0;
     if (!io.get(fd, flags)) return LowLatency::kRefused;
     if ((flags & ASYNC_LOW_LATENCY) != 0) return LowLatency::kAlreadySet;
-    return io.set(fd, flags | ASYNC_LOW_LATENCY) ? LowLatency::kSet : LowLatency::kRefused;
+    const int error = io.set(fd, flags | ASYNC_LOW_LATENCY);
+    if (error == 0) return LowLatency::kSet;
+    return error == EPERM ? LowLatency::kForbidden : LowLatency::kRefused;
 }
 
 void RestoreLowLatency(int fd, const SerialFlags& io) {
@@ -70,6 +73,8 @@ std::string LowLatencyNote(LowLatency outcome) {
             return "USB adapter: low-latency mode was on already";
         case LowLatency::kRefused:
             return "USB adapter: the driver has no low-latency mode";
+        case LowLatency::kForbidden:
+            return "USB adapter: low-latency mode not permitted to this user (EPERM)";
         case LowLatency::kNotUsb:
             break;
     }

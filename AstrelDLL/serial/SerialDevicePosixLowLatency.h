@@ -13,10 +13,10 @@
 namespace astrel::posix {
 
 // The serial driver's flags of a descriptor (TIOCGSERIAL, TIOCSSERIAL);
-// the tests give their own.
+// the tests give their own. `set` gives 0, or the system's error number.
 struct SerialFlags {
     std::function<bool(int fd, int& flags)> get;
-    std::function<bool(int fd, int flags)> set;
+    std::function<int(int fd, int flags)> set;
 };
 const SerialFlags& SystemSerialFlags();
 
@@ -28,7 +28,8 @@ enum class LowLatency {
     kNotUsb,      // not a USB adapter: nothing asked
     kSet,         // turned on here; to be turned off at close
     kAlreadySet,  // was on before: left as it is
-    kRefused,     // the driver refused: the device works as before
+    kRefused,     // the driver has no such mode: the device works as before
+    kForbidden,   // the system refused this user the change (EPERM): as before
 };
 
 // Asks for low-latency mode on `fd` when `devicePath` is a USB adapter.

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <linux/serial.h>
 
+#include <cerrno>
 #include <string>
 
 #include "FakeSysfs.h"
@@ -20,16 +21,17 @@ TEST(LowLatency, AskedOfUsbAdaptersOnlyAndGivenBackAtClose) {
     const struct {
         std::string device;  // under the fake /dev
         int flags;           // what the driver reports
-        bool setRefused;
+        int setError;        // what setting them gives: 0 accepted, else the error number
         LowLatency outcome;
         int asked;  // the flags asked for at open (kNone: nothing asked)
     } rows[] = {
-        {"ttyUSB0", 0x40, false, LowLatency::kSet, 0x40 | kOn},
-        {std::string("serial/by-id/") + FakeSysfs::kByIdName, 0, false, LowLatency::kSet, kOn},
-        {"ttyUSB0", kOn, false, LowLatency::kAlreadySet, kNone},
-        {"ttyUSB0", kNone, false, LowLatency::kRefused, kNone},
-        {"ttyUSB0", 0, true, LowLatency::kRefused, kOn},
-        {"ttyS0", 0, false, LowLatency::kNotUsb, kNone},
+        {"ttyUSB0", 0x40, 0, LowLatency::kSet, 0x40 | kOn},
+        {std::string("serial/by-id/") + FakeSysfs::kByIdName, 0, 0, LowLatency::kSet, kOn},
+        {"ttyUSB0", kOn, 0, LowLatency::kAlreadySet, kNone},
+        {"ttyUSB0", kNone, 0, LowLatency::kRefused, kNone},
+        {"ttyUSB0", 0, EINVAL, LowLatency::kRefused, kOn},
+        {"ttyUSB0", 0, EPERM, LowLatency::kForbidden, kOn},
+        {"ttyS0", 0, 0, LowLatency::kNotUsb, kNone},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.device + " " + std::to_string(row.flags));
@@ -37,8 +39,8 @@ TEST(LowLatency, AskedOfUsbAdaptersOnlyAndGivenBackAtClose) {
         const auto get = [&](int, int& out) { return (out = flags) != kNone; };
         const auto set = [&](int, int in) {
             asked = in;
-            if (!row.setRefused) flags = in;
-            return !row.setRefused;
+            if (row.setError == 0) flags = in;
+            return row.setError;
         };
         const posix::SerialFlags io{get, set};
         const LowLatency outcome =
