@@ -48,7 +48,7 @@ TEST(SurugaDriver, CommandTable) {
         // Status: one query per axis, each with a reply of its own, its status
         // byte: bits 0 to 3 flag a limit, bit 7 motion. The code goes by axis
         // order X, Y, Z and, within an axis, limit before motion.
-        {kModel, Status, kStatusQueries, 4, Bytes("0", "1", "0")},
+        {kModel, Status, kStatusQueries, 4, Bytes("0", "8", "0")},  // bit 3 is a limit too
         {kModel, Status, kStatusQueries, 1, Bytes("\x80", "1", "0")},
         {kModel, Status, kStatusQueries, 4, Bytes("\x81", "0", "0")},
         {kModel, Status, kStatusQueries, 0, Bytes("@ text", "p", "0")},
