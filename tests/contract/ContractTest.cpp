@@ -78,15 +78,6 @@ TEST_P(Contract, AMoveRunsThenRestsAtItsTarget) {
     EXPECT_EQ(Position(), Expected({0, 0, 0}));
 }
 
-TEST_P(Contract, AxisSignsScaleBothWays) {
-    ASSERT_EQ(SetAxisSign(stage.h, 0, -1), 1);
-    ASSERT_EQ(MoveABS(stage.h, 1500, 700, 300), 1);
-    EXPECT_EQ(WaitAtRest(stage.h), 0);
-    EXPECT_EQ(stage.With([](sim::Simulator& s) { return s.GetDialect().Motion().Position(0); }),
-              -1500);
-    EXPECT_EQ(Position(), Expected({1500, 700, 300}));
-}
-
 TEST_P(Contract, SettingTheOriginZeroesThePosition) {
     if (!GetParam().setsPosition) GTEST_SKIP() << "the controller keeps its own counting";
     ASSERT_EQ(MoveABS(stage.h, 1200, 800, 400), 1);

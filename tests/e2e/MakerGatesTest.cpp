@@ -63,5 +63,30 @@ TEST(MakerGates, CallsReachTheirMakerOrPassOver) {
     }
 }
 
+// Every export that applies the axis signs applies each axis's own: with the
+// signs -1, +1, +1 and then +1, +1, -1 (each pair of axes differs in one of
+// them), each coordinate reaches the controller with its own axis's sign,
+// and the position comes back with it too.
+TEST(MakerGates, EachAxisTakesItsOwnSign) {
+    const struct {
+        int16_t signs[3];
+        std::vector<std::string> heard;
+    } rows[] = {
+        {{-1, 1, 1}, {"AGO:A-1B2C3", "MGO:A-1B2C3", "JGO:A-B+C+", "E:", "R:A-1B2C3", "Q:A0B0C0"}},
+        {{1, 1, -1}, {"AGO:A1B2C-3", "MGO:A1B2C-3", "JGO:A+B+C-", "E:", "R:A1B2C-3", "Q:A0B0C0"}},
+    };
+    for (const auto& row : rows) {
+        SimStage stage(0, "QT3");
+        const int32_t h = stage.h;
+        for (int32_t axis = 0; axis < 3; ++axis) SetAxisSign(h, axis, row.signs[axis]);
+        int32_t x = 0, y = 0, z = 0;
+        EXPECT_EQ(MoveABS(h, 1, 2, 3) + MoveREL(h, 1, 2, 3) + MoveJOG(h, 1, 1, 1) + StopNow(h) +
+                      SetStagePosition(h, 1, 2, 3) + GetStagePosition(h, &x, &y, &z),
+                  6);
+        EXPECT_EQ((std::vector<int32_t>{x, y, z}), (std::vector<int32_t>{1, 2, 3}));
+        EXPECT_EQ(stage.Heard(), row.heard);
+    }
+}
+
 }  // namespace
 }  // namespace astrel::test
