@@ -43,8 +43,9 @@ wine cmd /c exit </dev/null >/dev/null 2>&1
 # What the Windows tests find on each COM port: a stage of each maker (the
 # port, maker type and model listed in ASTREL_COM_STAGES for
 # tests/e2e/ComPortWin32Test.cpp; the QT3 one on COM10, past the names COM1
-# to COM9), a silent controller on COM2, the ordinal host's on COM3
-# (tests/CMakeLists.txt); nothing on COM8.
+# to COM9), a silent controller on COM2 (also the exit host's), one that
+# answers late on COM1, the ordinal host's on COM3 (tests/CMakeLists.txt);
+# nothing on COM8.
 export ASTREL_COM_STAGES="10:0:QT3 4:1:ProScan 5:2:MSC-10 6:3:SHOT-202 7:4:TH3 9:6:CP-310"
 dosdevices="$WINEPREFIX/dosdevices"
 ports=()
@@ -62,6 +63,7 @@ for stage in $ASTREL_COM_STAGES; do
     serve "com$number" --maker "$maker" --model "$model"
 done
 serve com2 --maker 0 --model QT3 --fault silent
+serve com1 --maker 0 --model QT3 --fault delayed
 serve com3 --maker 0 --model QT2
 # A QT3 controller that answers late, behind a simulated network serial
 # server on a free port of the loopback address, for tests/e2e/ComPortWin32Test.cpp.

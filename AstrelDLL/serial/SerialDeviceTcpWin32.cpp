@@ -3,9 +3,10 @@
 // watches it beside the wake signal's event. The bytes waiting come from
 // FIONREAD; once the server has closed the connection and nothing is left
 // to read, the device has hung up.
-#include <mstcpip.h>
 #include <winsock2.h>
 #include <ws2tcpip.h>
+// After the two above, whose types it uses.
+#include <mstcpip.h>
 
 #include <algorithm>
 #include <climits>
@@ -18,6 +19,10 @@
 
 namespace astrel {
 namespace {
+
+// TCP_MAXRT of the system's ws2ipdef.h, which MinGW's headers lack: the
+// seconds a connection waits for its data to be acknowledged.
+constexpr int kTcpMaxRt = 5;
 
 // Starts Winsock once for the process. It is never cleaned up: a port that
 // closes while the library unloads must not call WSACleanup under the
@@ -170,7 +175,7 @@ class Win32TcpSerialDevice : public SerialDevice {
         ::WSAIoctl(s, SIO_KEEPALIVE_VALS, &keepalive, sizeof keepalive, nullptr, 0, &returned,
                    nullptr, nullptr);
         const DWORD deadS = 10;
-        ::setsockopt(s, IPPROTO_TCP, TCP_MAXRT, reinterpret_cast<const char*>(&deadS),
+        ::setsockopt(s, IPPROTO_TCP, kTcpMaxRt, reinterpret_cast<const char*>(&deadS),
                      sizeof deadS);
         socket_ = s;
         return 0;
@@ -192,8 +197,27 @@ class Win32TcpSerialDevice : public SerialDevice {
         return old;
     }
 
-    // The system's words for Winsock error `error`, as Linux gives its errors.
+    // Winsock error `error` in the words Linux gives it (the system's own
+    // words for the errors these do not name).
     static std::string ErrorWords(int error) {
+        switch (error) {
+            case WSAENETUNREACH:
+                return "Network is unreachable";
+            case WSAEHOSTUNREACH:
+                return "No route to host";
+            case WSAENETDOWN:
+                return "Network is down";
+            case WSAEADDRNOTAVAIL:
+                return "Cannot assign requested address";
+            case WSAEAFNOSUPPORT:
+                return "Address family not supported by protocol";
+            case WSAEACCES:
+                return "Permission denied";
+            case WSAECONNRESET:
+                return "Connection reset by peer";
+            default:
+                break;
+        }
         char text[256] = {};
         const DWORD length =
             ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS |

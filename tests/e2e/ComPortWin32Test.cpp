@@ -3,16 +3,19 @@
 // to the ports: one of each maker, listed in ASTREL_COM_STAGES as
 // "port:makerType:model" words (port 1 is COM1, and the QT3 controller is on
 // COM10, which only the device namespace reaches); COM2 a QT3 controller that
-// answers nothing; a QT3 controller behind a network serial server at
-// ASTREL_TCP_STAGE.
+// answers nothing; COM1 one that answers late; a QT3 controller behind a
+// network serial server at ASTREL_TCP_STAGE.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <winsock2.h>
 
 #include <bit>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
+#include <set>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -20,21 +23,16 @@
 #include <vector>
 
 #include "Astrel.h"
+#include "CutShort.h"
 #include "Makers.h"
 #include "StageHandles.h"
-#include "StopLatency.h"
 
 namespace astrel::test {
 namespace {
 
 using SteadyClock = std::chrono::steady_clock;
 
-constexpr uint16_t kSilentCom2 = 1;
-
-int64_t MsSince(SteadyClock::time_point start) {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(SteadyClock::now() - start)
-        .count();
-}
+constexpr uint16_t kLateCom1 = 0, kSilentCom2 = 1, kQtCom10 = 9;
 
 // Processor time (user and kernel) of the calling thread, in 100 ns units.
 uint64_t ThreadCpuTime() {
@@ -62,6 +60,16 @@ std::vector<ComStage> ServedStages() {
 }
 
 using ComPort = NoHandlesTaken;
+
+// The values of the handles this process has open.
+std::set<uintptr_t> OpenHandles() {
+    std::set<uintptr_t> open;
+    for (uintptr_t value = 4; value < 0x10000; value += 4) {
+        DWORD flags = 0;
+        if (::GetHandleInformation(reinterpret_cast<HANDLE>(value), &flags)) open.insert(value);
+    }
+    return open;
+}
 class ComPortStage : public NoHandlesTaken, public ::testing::WithParamInterface<ComStage> {};
 
 // Each maker's controller on its COM port, at the driver's line defaults:
@@ -82,10 +90,35 @@ INSTANTIATE_TEST_SUITE_P(Makers, ComPortStage, ::testing::ValuesIn(ServedStages(
 // ASTREL_COM8=socket://HOST:PORT puts COM8 behind a network serial server:
 // the script serves a QT3 controller so on the Linux side, answering 500 ms
 // late, and names it in ASTREL_TCP_STAGE. Its reply ends the wait as it comes.
+// The connection is not inherited by a child process and probes a quiet
+// server; a connection that fails is named in the system's words.
 TEST_F(ComPort, Com8BehindANetworkSerialServer) {
+    ::SetEnvironmentVariableA("ASTREL_COM8", "socket://255.255.255.255:1");
+    EXPECT_EQ(OpenComPort(QtHandle(7, 300)), 0);
+    char text[256] = {};
+    AstrelLastErrorText(text, sizeof text);
+    EXPECT_NE(std::string(text).find(": Network is unreachable"), std::string::npos) << text;
     ::SetEnvironmentVariableA("ASTREL_COM8", std::getenv("ASTREL_TCP_STAGE"));
     const int32_t h = QtHandle(7, 3000);
+    const std::set<uintptr_t> before = OpenHandles();
     EXPECT_EQ(OpenComPort(h), 1);
+    int sockets = 0;
+    for (const uintptr_t handle : OpenHandles()) {
+        int type = 0, keepalive = 0, size = sizeof type;
+        const auto s = static_cast<SOCKET>(handle);
+        if (before.count(handle) != 0 ||
+            ::getsockopt(s, SOL_SOCKET, SO_TYPE, reinterpret_cast<char*>(&type), &size) != 0) {
+            continue;
+        }
+        ++sockets;
+        DWORD flags = HANDLE_FLAG_INHERIT;
+        ::GetHandleInformation(reinterpret_cast<HANDLE>(handle), &flags);
+        EXPECT_EQ(flags & HANDLE_FLAG_INHERIT, 0u);
+        size = sizeof keepalive;
+        ::getsockopt(s, SOL_SOCKET, SO_KEEPALIVE, reinterpret_cast<char*>(&keepalive), &size);
+        EXPECT_NE(keepalive, 0);
+    }
+    EXPECT_EQ(sockets, 1);
     const auto start = SteadyClock::now();
     EXPECT_EQ(ReadPosition(h, 3), (Positions{0, 0, 0}));
     EXPECT_LT(MsSince(start), 1500) << "the reply waited out the time-out";
@@ -109,16 +142,118 @@ TEST_F(ComPort, ASilentControllerTimesOutAtLittleProcessorCost) {
     EXPECT_LT(MsSince(start), kTimeOutMs + 500);
 }
 
-// A stop from another thread cuts short a query that waits on the silent
-// controller (5 s time-out), and is written at once.
-TEST_F(ComPort, AStopCutsAWaitingQueryShort) {
-    const int32_t h = QtHandle(kSilentCom2, 5000);
-    ASSERT_EQ(OpenComPort(h), 1);
-    const auto settle = [] { std::this_thread::sleep_for(std::chrono::milliseconds(100)); };
-    const StopLatency t = MeasureStop(h, settle, [] {});
-    std::printf("stop latency: written %.2f ms; query ended after %.0f ms\n", t.writtenMs,
-                t.queryMs);
-    EXPECT_LT(t.writtenMs, 50.0);
+// A stop, a close and a release from another thread each end, within 50 ms,
+// a query waiting on the silent controller (COM2) and on one answering late
+// (COM1), and a QT direction change pausing between its commands (COM10).
+TEST_F(ComPort, AStopCloseOrReleaseCutsEveryWaitShort) {
+    const auto query = [](int32_t h) { return GetStageStatus(h) == 6; };
+    const struct {
+        const char* name;
+        uint16_t port;
+        std::function<bool(int32_t)> call;
+    } rows[] = {
+        {"QT query, silent", kSilentCom2, query},
+        {"QT query, answering late", kLateCom1, query},
+        {"QT direction change pause", kQtCom10,
+         [](int32_t h) { return StgSetStageDirection(h, 1, -1) == 0; }},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        const int32_t h = QtHandle(row.port, 5000);
+        double ms[3] = {};
+        for (const Cut cut : kCuts) {
+            ASSERT_EQ(OpenComPort(h), 1);
+            const auto settle = [] { std::this_thread::sleep_for(std::chrono::milliseconds(100)); };
+            ms[static_cast<int>(cut)] = CutShort(
+                h, cut, [&] { return row.call(h); }, settle);
+            EXPECT_LT(ms[static_cast<int>(cut)], 50.0) << static_cast<int>(cut);
+        }
+        PrintCutRow(std::string(row.name) + " (Wine)", ms);
+    }
+}
+
+// An open that connects to a network serial server (one whose queue of
+// connections is full, so it never accepts) holds no stop, close or release
+// back, and gives up after 3 s, the least it waits.
+TEST_F(ComPort, AnOpenConnectingHoldsNoStopCloseOrReleaseBack) {
+    WSADATA data{};
+    ASSERT_EQ(::WSAStartup(MAKEWORD(2, 2), &data), 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    int length = sizeof address;
+    auto* at = reinterpret_cast<sockaddr*>(&address);
+    const SOCKET listener = ::socket(AF_INET, SOCK_STREAM, 0),
+                 queued = ::socket(AF_INET, SOCK_STREAM, 0);
+    ASSERT_EQ(::bind(listener, at, length), 0);
+    ASSERT_EQ(::listen(listener, 0), 0);
+    ASSERT_EQ(::getsockname(listener, at, &length), 0);
+    ASSERT_EQ(::connect(queued, at, length), 0);
+    const std::string path = "socket://127.0.0.1:" + std::to_string(ntohs(address.sin_port));
+    ::SetEnvironmentVariableA("ASTREL_COM8", path.c_str());
+    const int32_t h = QtHandle(7, 300);
+    const auto start = SteadyClock::now();
+    std::thread opener([h] { EXPECT_EQ(OpenComPort(h), 0); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    double ms[3] = {};
+    for (const Cut cut : kCuts) {
+        const auto cutStart = SteadyClock::now();
+        MakeCut(cut, h);
+        ms[static_cast<int>(cut)] = MsSince(cutStart);
+        EXPECT_LT(ms[static_cast<int>(cut)], 50.0) << static_cast<int>(cut);
+    }
+    opener.join();
+    PrintCutRow("network open, connecting (Wine)", ms);
+    EXPECT_GE(MsSince(start), 2900.0);
+    EXPECT_LT(MsSince(start), 4000.0);
+    ::SetEnvironmentVariableA("ASTREL_COM8", nullptr);
+    ::closesocket(queued);
+    ::closesocket(listener);
+    ::WSACleanup();
+}
+
+// A host that returns from main while its own thread polls the silent
+// controller (astrel_exit_host, beside this program) is gone within a
+// second: astrel.dll leaves the handle its thread held alone at exit.
+TEST_F(ComPort, AHostThatExitsWhileItsThreadWaitsEndsAtOnce) {
+    char self[MAX_PATH] = {};
+    const DWORD length = ::GetModuleFileNameA(nullptr, self, MAX_PATH);
+    std::string command(self, length);
+    command = command.substr(0, command.find_last_of('\\') + 1) + "astrel_exit_host.exe " +
+              std::to_string(kSilentCom2);
+    SECURITY_ATTRIBUTES inherited{sizeof inherited, nullptr, TRUE};
+    HANDLE out = nullptr, written = nullptr;
+    ASSERT_TRUE(::CreatePipe(&out, &written, &inherited, 0));
+    ::SetHandleInformation(out, HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = written;
+    startup.hStdError = written;
+    PROCESS_INFORMATION host{};
+    ASSERT_TRUE(::CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                                 nullptr, &startup, &host));
+    ::CloseHandle(written);
+    std::string text;
+    char buffer[256];
+    DWORD count = 0;
+    while (text.find("returning from main") == std::string::npos &&
+           ::ReadFile(out, buffer, sizeof buffer, &count, nullptr) && count > 0) {
+        text.append(buffer, count);
+    }
+    const auto returned = SteadyClock::now();
+    const DWORD ended = ::WaitForSingleObject(host.hProcess, 5000);
+    const double ms = MsSince(returned);
+    DWORD exitCode = 1;
+    ::GetExitCodeProcess(host.hProcess, &exitCode);
+    if (ended != WAIT_OBJECT_0) ::TerminateProcess(host.hProcess, 1);
+    ::CloseHandle(host.hThread);
+    ::CloseHandle(host.hProcess);
+    ::CloseHandle(out);
+    std::printf("the host ended %.1f ms after main returned (Wine)\n", ms);
+    EXPECT_NE(text.find("returning from main"), std::string::npos) << text;
+    EXPECT_EQ(exitCode, 0u);
+    EXPECT_LT(ms, 1000.0);
 }
 
 }  // namespace
