@@ -196,7 +196,7 @@ int32_t CAstrelHirox::MoveJOG(int16_t x, int16_t y, int16_t z) {
     return PerAxis([&](int axis, uint32_t n) {
         if (directions[axis] < 0) return SendLine(CommandLine("@JGR %u", n));
         if (directions[axis] > 0) return SendLine(CommandLine("@JGF %u", n));
-        return SendStopLine(CommandLine("@DCL %u -1", n));  // a held axis decelerates to a stop
+        return SendLine(CommandLine("@DCL %u -1", n));  // a held axis decelerates to a stop
     });
 }
 
