@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "Astrel.h"
+#include "ConnectingOpen.h"
 #include "CutShort.h"
 #include "Makers.h"
 #include "StageHandles.h"
@@ -176,40 +177,10 @@ TEST_F(ComPort, AStopCloseOrReleaseCutsEveryWaitShort) {
 // connections is full, so it never accepts) holds no stop, close or release
 // back, and gives up after 3 s, the least it waits.
 TEST_F(ComPort, AnOpenConnectingHoldsNoStopCloseOrReleaseBack) {
-    WSADATA data{};
-    ASSERT_EQ(::WSAStartup(MAKEWORD(2, 2), &data), 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    int length = sizeof address;
-    auto* at = reinterpret_cast<sockaddr*>(&address);
-    const SOCKET listener = ::socket(AF_INET, SOCK_STREAM, 0),
-                 queued = ::socket(AF_INET, SOCK_STREAM, 0);
-    ASSERT_EQ(::bind(listener, at, length), 0);
-    ASSERT_EQ(::listen(listener, 0), 0);
-    ASSERT_EQ(::getsockname(listener, at, &length), 0);
-    ASSERT_EQ(::connect(queued, at, length), 0);
-    const std::string path = "socket://127.0.0.1:" + std::to_string(ntohs(address.sin_port));
-    ::SetEnvironmentVariableA("ASTREL_COM8", path.c_str());
-    const int32_t h = QtHandle(7, 300);
-    const auto start = SteadyClock::now();
-    std::thread opener([h] { EXPECT_EQ(OpenComPort(h), 0); });
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    double ms[3] = {};
-    for (const Cut cut : kCuts) {
-        const auto cutStart = SteadyClock::now();
-        MakeCut(cut, h);
-        ms[static_cast<int>(cut)] = MsSince(cutStart);
-        EXPECT_LT(ms[static_cast<int>(cut)], 50.0) << static_cast<int>(cut);
-    }
-    opener.join();
-    PrintCutRow("network open, connecting (Wine)", ms);
-    EXPECT_GE(MsSince(start), 2900.0);
-    EXPECT_LT(MsSince(start), 4000.0);
+    const UnansweringServer server;
+    ::SetEnvironmentVariableA("ASTREL_COM8", server.Path().c_str());
+    CutAConnectingOpen(QtHandle(7, 300), "network open, connecting (Wine)");
     ::SetEnvironmentVariableA("ASTREL_COM8", nullptr);
-    ::closesocket(queued);
-    ::closesocket(listener);
-    ::WSACleanup();
 }
 
 // A host that returns from main while its own thread polls the silent

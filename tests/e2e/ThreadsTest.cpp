@@ -2,11 +2,7 @@
 // simulated controllers: calls on one handle never mix their exchanges, and
 // a stop, a close or a release from another thread waits neither behind the
 // call in progress nor behind the calls queued for the handle.
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -19,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "ConnectingOpen.h"
 #include "CutShort.h"
 #include "Makers.h"
 #include "SimStage.h"
@@ -41,34 +38,6 @@ std::vector<Maker> OnePerMaker() {
                      [](const Maker& a, const Maker& b) { return a.makerType == b.makerType; });
     return makers;
 }
-
-// A TCP port of the loopback address whose server never accepts: the one
-// place in its queue of connections is taken, so a new connection hangs.
-class UnansweringServer {
-  public:
-    UnansweringServer() {
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        auto* at = reinterpret_cast<sockaddr*>(&address);
-        EXPECT_EQ(::bind(listener_, at, length), 0);
-        EXPECT_EQ(::listen(listener_, 0), 0);
-        EXPECT_EQ(::getsockname(listener_, at, &length), 0);
-        EXPECT_EQ(::connect(queued_, at, length), 0);
-        port_ = ntohs(address.sin_port);
-    }
-    ~UnansweringServer() {
-        ::close(queued_);
-        ::close(listener_);
-    }
-    std::string Path() const { return "socket://127.0.0.1:" + std::to_string(port_); }
-
-  private:
-    int listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    int queued_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    uint16_t port_ = 0;
-};
 
 // What a call on a stage waits on when another thread cuts it short.
 struct Waiting {
@@ -144,21 +113,7 @@ TEST_F(Threads, AStopCloseOrReleaseCutsEveryWaitShort) {
 TEST_F(Threads, AnOpenConnectingHoldsNoStopCloseOrReleaseBack) {
     const UnansweringServer server;
     PointPort(3, server.Path());
-    const int32_t h = QtHandle(3, 300);
-    const auto start = std::chrono::steady_clock::now();
-    std::thread opener([h] { EXPECT_EQ(OpenComPort(h), 0); });
-    SleepMs(100);
-    double ms[3] = {};
-    for (const Cut cut : kCuts) {
-        const auto cutStart = std::chrono::steady_clock::now();
-        MakeCut(cut, h);
-        ms[static_cast<int>(cut)] = MsSince(cutStart);
-        EXPECT_LT(ms[static_cast<int>(cut)], 50.0) << static_cast<int>(cut);
-    }
-    opener.join();
-    PrintCutRow("network open, connecting", ms);
-    EXPECT_GE(MsSince(start), 2900.0);
-    EXPECT_LT(MsSince(start), 4000.0);
+    CutAConnectingOpen(QtHandle(3, 300), "network open, connecting");
 }
 
 // Four pollers queue on a handle whose controller answers 300 ms late: each
