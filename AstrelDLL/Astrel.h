@@ -40,6 +40,10 @@
  *    the port is closed to them (a stop gives 0 at once), and a
  *    CloseComPort, ReleaseAstrel or another OpenComPort makes this open
  *    give 0.
+ *  - A host may exit (or return from main) while threads of its own are in
+ *    calls: on Linux the exit releases every handle as ReleaseAstrel does,
+ *    and a call made after that gives its no-stage result; on Windows the
+ *    system ends those threads and takes the ports back itself.
  *
  * A result never claims more than the library knows:
  *  - A controller that does not answer within the time-out, or answers

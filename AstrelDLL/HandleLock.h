@@ -1,11 +1,11 @@
 // The lock that serialises the calls on one stage handle, so that one
 // exchange at a time uses its port and every reply reaches the call that
 // asked for it. A stop does not wait in line: it raises the handle's wake
-// signal, which cuts the present call's waits short (for a reply, a pause,
-// a drain: that call fails as for no usable reply), and it goes before every
-// ordinary call still waiting for the lock. A close or a release of the
-// handle cuts in the same way. The signal is cleared when the next call
-// begins.
+// signal, which cuts the present call's waits short (for a reply, for the
+// input to fall quiet, in a pause: that call fails as for no usable reply),
+// and it goes before every ordinary call still waiting for the lock. A
+// close or a release of the handle cuts in the same way. The signal is
+// cleared when the next call begins.
 #pragma once
 
 #include <condition_variable>
