@@ -183,49 +183,5 @@ TEST_F(ComPort, AnOpenConnectingHoldsNoStopCloseOrReleaseBack) {
     ::SetEnvironmentVariableA("ASTREL_COM8", nullptr);
 }
 
-// A host that returns from main while its own thread polls the silent
-// controller (astrel_exit_host, beside this program) is gone within a
-// second: astrel.dll leaves the handle its thread held alone at exit.
-TEST_F(ComPort, AHostThatExitsWhileItsThreadWaitsEndsAtOnce) {
-    char self[MAX_PATH] = {};
-    const DWORD length = ::GetModuleFileNameA(nullptr, self, MAX_PATH);
-    std::string command(self, length);
-    command = command.substr(0, command.find_last_of('\\') + 1) + "astrel_exit_host.exe " +
-              std::to_string(kSilentCom2);
-    SECURITY_ATTRIBUTES inherited{sizeof inherited, nullptr, TRUE};
-    HANDLE out = nullptr, written = nullptr;
-    ASSERT_TRUE(::CreatePipe(&out, &written, &inherited, 0));
-    ::SetHandleInformation(out, HANDLE_FLAG_INHERIT, 0);
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = written;
-    startup.hStdError = written;
-    PROCESS_INFORMATION host{};
-    ASSERT_TRUE(::CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                                 nullptr, &startup, &host));
-    ::CloseHandle(written);
-    std::string text;
-    char buffer[256];
-    DWORD count = 0;
-    while (text.find("returning from main") == std::string::npos &&
-           ::ReadFile(out, buffer, sizeof buffer, &count, nullptr) && count > 0) {
-        text.append(buffer, count);
-    }
-    const auto returned = SteadyClock::now();
-    const DWORD ended = ::WaitForSingleObject(host.hProcess, 5000);
-    const double ms = MsSince(returned);
-    DWORD exitCode = 1;
-    ::GetExitCodeProcess(host.hProcess, &exitCode);
-    if (ended != WAIT_OBJECT_0) ::TerminateProcess(host.hProcess, 1);
-    ::CloseHandle(host.hThread);
-    ::CloseHandle(host.hProcess);
-    ::CloseHandle(out);
-    std::printf("the host ended %.1f ms after main returned (Wine)\n", ms);
-    EXPECT_NE(text.find("returning from main"), std::string::npos) << text;
-    EXPECT_EQ(exitCode, 0u);
-    EXPECT_LT(ms, 1000.0);
-}
-
 }  // namespace
 }  // namespace astrel::test

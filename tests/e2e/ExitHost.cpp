@@ -18,7 +18,7 @@ int main(int argc, char** argv) {
     std::thread([h] {
         for (;;) GetStageStatus(h);
     }).detach();
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));  // the poller waits by now
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));  // the poller waits by now
     std::puts("returning from main");
     std::fflush(stdout);
     return 0;
