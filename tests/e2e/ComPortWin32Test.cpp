@@ -159,17 +159,8 @@ TEST_F(ComPort, AStopCloseOrReleaseCutsEveryWaitShort) {
          [](int32_t h) { return StgSetStageDirection(h, 1, -1) == 0; }},
     };
     for (const auto& row : rows) {
-        SCOPED_TRACE(row.name);
         const int32_t h = QtHandle(row.port, 5000);
-        double ms[3] = {};
-        for (const Cut cut : kCuts) {
-            ASSERT_EQ(OpenComPort(h), 1);
-            const auto settle = [] { std::this_thread::sleep_for(std::chrono::milliseconds(100)); };
-            ms[static_cast<int>(cut)] = CutShort(
-                h, cut, [&] { return row.call(h); }, settle);
-            EXPECT_LT(ms[static_cast<int>(cut)], 50.0) << static_cast<int>(cut);
-        }
-        PrintCutRow(std::string(row.name) + " (Wine)", ms);
+        CutEachWay(h, std::string(row.name) + " (Wine)", [&] { return row.call(h); });
     }
 }
 
