@@ -238,15 +238,10 @@ def last_error() -> tuple[int, str]:
 
 def port_device(handle: int) -> Optional[str]:
     """The device the handle's port opens (``GetPortDevice``), or None for a bad handle."""
-    size = 256
-    while size <= 65536:
-        buffer = ctypes.create_string_buffer(size)
-        if library().GetPortDevice(handle, buffer, size) == 1:
-            return buffer.value.decode("utf-8", "surrogateescape")
-        if library().GetUseMakerType(handle) < 0:
-            return None
-        size *= 4
-    return None
+    buffer = ctypes.create_string_buffer(4096)  # a path's longest
+    if library().GetPortDevice(handle, buffer, len(buffer)) != 1:
+        return None
+    return buffer.value.decode("utf-8", "surrogateescape")
 
 
 def use_stage_name(handle: int) -> Optional[bytes]:

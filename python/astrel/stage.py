@@ -13,7 +13,7 @@ from .ledger import HOMING, JOGGING
 from .line import communication_param
 from .opened import Opened
 from .state import AXIS_NAMES, Position, Status, position_of
-from .units import AxisSettings, Limits, Units
+from .units import UnitSetting, Units
 from .values import integral, within
 
 #: An axis by index (0 X, 1 Y, 2 Z) or by name ("x", "y", "z").
@@ -164,32 +164,12 @@ class Stage:
     def unit(self, unit: str) -> None:
         self._units.unit = str(unit)
 
-    @property
-    def scale(self) -> AxisSettings[float]:
-        """Counts per user unit, per axis: ``stage.scale["x"] = 10.0``."""
-        return self._units.scale
-
-    @scale.setter
-    def scale(self, values: Mapping[Any, Any]) -> None:
-        self._units.scale = AxisSettings(self.axes, "scale", self._units.scale._check, values)
-
-    @property
-    def offset(self) -> AxisSettings[float]:
-        """The user value at count 0, per axis."""
-        return self._units.offset
-
-    @offset.setter
-    def offset(self, values: Mapping[Any, Any]) -> None:
-        self._units.offset = AxisSettings(self.axes, "offset", self._units.offset._check, values)
-
-    @property
-    def limits(self) -> AxisSettings[Limits]:
-        """Soft limits (low, high) per axis, in user units; None for an open side."""
-        return self._units.limits
-
-    @limits.setter
-    def limits(self, values: Mapping[Any, Any]) -> None:
-        self._units.limits = AxisSettings(self.axes, "limits", self._units.limits._check, values)
+    #: Counts per user unit, per axis: ``stage.scale["x"] = 10.0``.
+    scale = UnitSetting()
+    #: The user value at count 0, per axis.
+    offset = UnitSetting()
+    #: Soft limits (low, high) per axis, in user units; None for an open side.
+    limits = UnitSetting()
 
     # ---- lifetime -------------------------------------------------------
 

@@ -39,7 +39,7 @@ class AxisSettings(MutableMapping[str, T], Generic[T]):
         return name
 
     def __getitem__(self, key: Any) -> T:
-        return self._values[self._key(key)]
+        return self._values[str(key).lower() if isinstance(key, str) else AXIS_NAMES[key]]
 
     def __setitem__(self, key: Any, value: Any) -> None:
         name = self._key(key)
@@ -86,6 +86,23 @@ def _limits(axis: str, value: Any) -> Limits:
 def _nearest(value: float) -> int:
     """The nearest whole number, halves away from zero."""
     return int(math.copysign(math.floor(abs(value) + 0.5), value))
+
+
+class UnitSetting:
+    """A ``Stage`` attribute that is one of its units' ``AxisSettings``:
+    changed per axis (``stage.scale["x"] = 10.0``) or replaced whole
+    (``stage.scale = {"x": 10.0}``)."""
+
+    def __set_name__(self, owner: type, name: str) -> None:
+        self._name = name
+
+    def __get__(self, stage: Any, owner: Optional[type] = None) -> Any:
+        return self if stage is None else getattr(stage._units, self._name)
+
+    def __set__(self, stage: Any, values: Mapping[Any, Any]) -> None:
+        present: AxisSettings[Any] = getattr(stage._units, self._name)
+        setattr(stage._units, self._name,
+                AxisSettings(present._axes, self._name, present._check, values))
 
 
 class Units:

@@ -19,8 +19,8 @@ MODELS = [("qt", "QT3", 3), (1, "ProScan", 3), ("\u99ff\u6cb3\u7cbe\u6a5f", "MSC
 
 @contextlib.contextmanager
 def sim_stage(maker, model, time_scale=1000, fault=None, log=None, **options):
-    """A Stage on a simulated controller, with a short reply time-out."""
-    options.setdefault("timeout", 0.3)
+    """A Stage on a simulated controller, with a reply time-out of 1 s."""
+    options.setdefault("timeout", 1.0)
     with astrel.simulated(maker, model, time_scale, fault, log) as device:
         with astrel.Stage(maker, model, device=device, **options) as stage:
             yield stage
@@ -72,20 +72,23 @@ def _database(devices):
 
 
 @contextlib.contextmanager
-def served(devices, **environment):
+def served(devices, path=None, **environment):
     """``astrel-tango`` in a process of its own with no database, serving
     ``devices`` ({name: (class, properties)}) on a free port; gives a
-    function from a device name to its proxy."""
+    function from a device name to its proxy. The devices are given in a
+    file (``path``, written unless it is there: the server keeps its
+    settings in it)."""
     import tango
     with tempfile.TemporaryDirectory() as scratch:
-        path = os.path.join(scratch, "devices.db")
-        with open(path, "w") as db:
-            db.write(_database(devices))
+        path = path or os.path.join(scratch, "devices.db")
+        if not os.path.exists(path):
+            with open(path, "w") as db:
+                db.write(_database(devices))
         port = _free_port()
         server = subprocess.Popen(
             [sys.executable, "-m", "astrel.tango", "test", f"-file={path}", "-ORBendPoint",
              f"giop:tcp:127.0.0.1:{port}"], env={**os.environ, **environment},
-            stdout=subprocess.DEVNULL, stderr=open(os.path.join(scratch, "server.log"), "w"))
+            stdout=open(os.path.join(scratch, "server.log"), "w"), stderr=subprocess.STDOUT)
         try:
             proxy = lambda name: tango.DeviceProxy(  # noqa: E731
                 f"tango://127.0.0.1:{port}/{name}#dbase=no")

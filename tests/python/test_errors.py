@@ -16,7 +16,7 @@ from conftest import sim_stage
     ("hang-up", astrel.PortError, ErrorCode.HANG_UP, "hang-up"),
 ])
 def test_a_faulty_controller_raises_the_library_s_error(fault, kind, code, words):
-    with sim_stage("qt", "QT3", fault=fault) as stage:
+    with sim_stage("qt", "QT3", fault=fault, timeout=0.3) as stage:
         with pytest.raises(kind) as raised:
             stage.position
         with pytest.raises(kind):  # a 0 from a failed exchange is no answer

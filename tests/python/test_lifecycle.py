@@ -82,7 +82,7 @@ def test_each_stage_opens_its_own_device_without_the_environment():
 
 def test_raw_reads_every_line_until_the_controller_falls_quiet():
     # Each reply comes a few ms late, then a copy of it: two lines with a pause between.
-    with sim_stage("qt", "QT3", fault="late") as stage:
+    with sim_stage("qt", "QT3", fault="late", timeout=0.3) as stage:
         assert stage.raw("Q:A0B0C0") == ["0,0,0", "0,0,0"]
         assert stage.raw("Q:A0B0C0", lines=1) == ["0,0,0"]
         assert stage.raw("AGO:A5B0C0", reply=False) == []

@@ -21,7 +21,7 @@ def stages(*sims, time_scale=10, fault=None, log=None, **properties):
     """AstrelStage devices lab/stage/1.. on simulators of the (maker, model) given."""
     with contextlib.ExitStack() as stack:
         devices = {f"lab/stage/{n}": ("AstrelStage", {
-            "Maker": maker, "Model": model, "TimeOut": 300, **properties,
+            "Maker": maker, "Model": model, **properties,
             "Device": stack.enter_context(astrel.simulated(maker, model, time_scale, fault,
                                                            log))})
             for n, (maker, model) in enumerate(sims, 1)}
@@ -79,7 +79,7 @@ def test_a_jog_of_plus_one_runs_to_plus_on_every_maker():
 
 def axes(device, **properties):
     """AstrelAxis devices lab/axis/x, lab/axis/y of one stage on ``device``, in micrometres."""
-    common = {"Maker": "qt", "Model": "QT3", "Device": device, "TimeOut": 300, "Unit": "um",
+    common = {"Maker": "qt", "Model": "QT3", "Device": device, "Unit": "um",
               "StepsPerUnit_X": 10, "StepsPerUnit_Y": -4, "Offset_Y": 100, **properties}
     return served({"lab/axis/x": ("AstrelAxis", {**common, "Axis": "X"}),
                    "lab/axis/y": ("AstrelAxis", {**common, "Axis": "y"})})
@@ -160,17 +160,30 @@ def test_commands_and_speeds(stop):
             stage.Jog([0, 2])
 
 
-def test_init_keeps_what_an_operator_configured():
-    with stages(("sigma", "SHOT-202"), StepsPerUnit_X=100, Unit="mm",
-                SoftLimits_Y=[-5, 5]) as (stage,):
-        shown = stage.get_attribute_config("X")
-        assert (shown.unit, shown.format) == ("mm", "%.2f")
-        shown.unit, shown.min_value = "millimetre", "-1"
-        stage.set_attribute_config(shown)
-        stage.Init()
-        shown = stage.get_attribute_config("X")
-        assert (shown.unit, shown.format, shown.min_value) == ("millimetre", "%.2f", "-1")
-        assert float(stage.get_attribute_config("Y").max_value) == 5
+def test_init_and_a_restart_keep_what_an_operator_configured(tmp_path):
+    path = str(tmp_path / "devices.db")
+    with astrel.simulated("sigma", "SHOT-202") as device:
+        devices = {"lab/stage/1": ("AstrelStage", {
+            "Maker": "sigma", "Model": "SHOT-202", "Device": device, "StepsPerUnit_X": 100,
+            "Unit": "mm", "SoftLimits_Y": [-5, 5]})}
+        with served(devices, path) as proxy:
+            stage = proxy("lab/stage/1")
+            shown = stage.get_attribute_config("X")
+            assert (shown.unit, shown.format) == ("mm", "%.2f")
+            shown.unit, shown.min_value = "millimetre", "-1"
+            stage.set_attribute_config(shown)
+            stage.Init()
+            shown = stage.get_attribute_config("X")
+            assert (shown.unit, shown.format, shown.min_value) == ("millimetre", "%.2f", "-1")
+            assert float(stage.get_attribute_config("Y").max_value) == 5
+        with open(path) as db:  # the properties change while the server is down
+            changed = db.read().replace("->Unit: mm", "->Unit: cm").replace(
+                "StepsPerUnit_X: 100", "StepsPerUnit_X: 1000")
+        with open(path, "w") as db:
+            db.write(changed)
+        with served(devices, path) as proxy:
+            x, y = (proxy("lab/stage/1").get_attribute_config(a) for a in "XY")
+    assert (x.unit, x.format, x.min_value, y.unit) == ("millimetre", "%.3f", "-1", "cm")
 
 
 @pytest.mark.parametrize("properties,state,words", [

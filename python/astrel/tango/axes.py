@@ -51,6 +51,7 @@ def write_limit(device: Any, name: str, stage: Stage, axis: int, side: str, valu
         stage.limits[AXIS_NAMES[axis]] = (given, high) if side == "Low" else (low, given)
     except AstrelError as error:
         device._fail("BadArgument", f"Writing {name} failed: {error.reason}")
+    device._written_limits[(axis, side)] = given  # kept through Init, as TANGO keeps it
     describe_position(device, position_attribute, stage, axis)
 
 

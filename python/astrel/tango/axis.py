@@ -38,15 +38,18 @@ class AstrelAxis(StageDevice):
 
     def init_device(self) -> None:
         self._speeds: Optional[list[int]] = None
-        super().init_device()  # reads the properties
-        letter = (self.Axis or "").strip().lower()
-        self._state_axis = AXIS_NAMES.index(letter) if letter in AXIS_NAMES else None
-        if self._state_axis is None or self._state_axis >= self._axes:
-            self._close()
-            self._problem = (f"Axis {self.Axis!r} is not one of the {self.Model} stage's axes "
-                             f"({', '.join(AXIS_NAMES[:self._axes]).upper()})")
+        super().init_device()
         if self._stage is not None:
             describe_position(self, "Position", self._stage, self._index)
+
+    def _open(self) -> None:
+        letter = (self.Axis or "").strip().lower()
+        self._state_axis = AXIS_NAMES.index(letter) if letter in AXIS_NAMES else None
+        if self._state_axis is not None and self._state_axis < self._axes:
+            super()._open()
+        else:
+            self._problem = (f"Axis {self.Axis!r} is not one of the {self.Model} stage's axes "
+                             f"({', '.join(AXIS_NAMES[:self._axes]).upper()})")
 
     def initialize_dynamic_attributes(self) -> None:
         if self._model is not None and (self._model.speed_unit, self._model.accel_unit) \

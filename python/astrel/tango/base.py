@@ -100,6 +100,8 @@ class StageDevice(Device):
         self._stage: Optional[Stage] = None
         self._problem = ""
         self._seen: dict[str, Any] = {}
+        self._written_limits: dict[tuple[int, str], Optional[float]] = getattr(
+            self, "_written_limits", {})
         self._model = listed(self.Maker, self.Model)
         self._axes = self._model.axes if self._model else 0
         self.set_status("x" * _STATUS_MOST)  # reserved once, so later texts fit in place

@@ -75,5 +75,10 @@ def units_arguments(device: Any, axes: int) -> dict[str, Any]:
         pair = limits_of(getattr(device, f"SoftLimits_{letter}"), axis)
         if pair is not None:
             limits[axis] = pair
+    # A limit written to its attribute stays in place of the property's.
+    for (index, side), value in getattr(device, "_written_limits", {}).items():
+        if index < axes:
+            low, high = limits.get(AXIS_NAMES[index], (None, None))
+            limits[AXIS_NAMES[index]] = (value, high) if side == "Low" else (low, value)
     return dict(scale=scale, offset=offset, limits=limits,
                 unit=unit_of(device, counted=not scale and not offset))
