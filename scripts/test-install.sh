@@ -20,7 +20,7 @@ fail() { echo "test-install: $*" >&2; exit 1; }
 
 # The prefix /usr at configure time picks the multiarch library directory
 # that the packages need; --prefix below installs the same tree elsewhere.
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTALL_PREFIX=/usr >/dev/null
+cmake -S . -B build -DASTREL_WERROR=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTALL_PREFIX=/usr >/dev/null
 cmake --build build -j "$(nproc)" --target astrel astrel_tool
 libdir=$(sed -n 's/^CMAKE_INSTALL_LIBDIR:PATH=//p' build/CMakeCache.txt)
 prefix=$work/prefix
