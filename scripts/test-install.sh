@@ -70,7 +70,7 @@ check_deb() {  # PACKAGE DEPENDS-PATTERN FILE...
     echo "$(basename "$deb"): $(dpkg-deb -c "$deb" | grep -vc '^d') files, Depends: $(dpkg-deb -f "$deb" Depends)"
 }
 lib=usr/$libdir
-check_deb libastrel1 'libc6' "$lib/libastrel.so.1" "$lib/libastrel.so.1.0.0"
+check_deb libastrel1 'libc6' "$lib/libastrel.so.1" "$lib/libastrel.so.1.1.0"
 check_deb libastrel-dev 'libastrel1 \(= ' usr/include/Astrel.h "$lib/libastrel.so" \
     "$lib/pkgconfig/astrel.pc" "$lib/cmake/astrel/astrelConfig.cmake"
 check_deb astrel 'libastrel1 \(' usr/bin/astrel
