@@ -27,7 +27,7 @@ missed=0
 # 2 they could not run.
 run_ctest() {  # REGEX
     if [ -z "$configured" ]; then
-        cmake -S "$work/src" -B "$work/build" -DCMAKE_BUILD_TYPE=Debug >/dev/null
+        cmake -S "$work/src" -B "$work/build" -DASTREL_WERROR=ON -DCMAKE_BUILD_TYPE=Debug >/dev/null
         configured=yes
     fi
     if ! cmake --build "$work/build" -j "$(nproc)" >"$work/build.log" 2>&1; then
