@@ -102,9 +102,14 @@ class Stage:
         if len(signs) > 3 or any(s not in (1, -1) for s in signs):
             raise BadArgument(f"signs {tuple(signs)!r} are not up to three of +1 and -1",
                               operation="Stage")
-        self.wait_timeout = wait_timeout
-        self._opened = Opened(chosen, model, axes, param, device, signs, trace)
-        self._closed = False
+        self._bind(Opened(chosen, model, axes, param, device, signs, trace), wait_timeout)
+
+    def _bind(self, opened: Opened, wait_timeout: float) -> None:
+        self._opened, self.wait_timeout, self._closed = opened, wait_timeout, False
+        #: The maker, the model and its axes (1 to 3, as the catalogue lists
+        #: them), the port index and the device the port opens (GetPortDevice).
+        self.maker, self.model, self.axes = opened.maker, opened.model, opened.axes
+        self.port, self.device = opened.port, opened.device
 
     def view(self, *, scale: Optional[Mapping[Any, Any]] = None,
              offset: Optional[Mapping[Any, Any]] = None, unit: str = "",
@@ -114,34 +119,10 @@ class Stage:
         handle is released when the last of them is closed."""
         other = Stage.__new__(Stage)
         other._units = Units(self.axes, unit, scale, offset, limits)
-        other.wait_timeout = self.wait_timeout
-        other._opened = self._opened.share()
-        other._closed = False
+        other._bind(self._opened.share(), self.wait_timeout)
         return other
 
     # ---- what it is -----------------------------------------------------
-
-    @property
-    def maker(self) -> Maker:
-        return self._opened.maker
-
-    @property
-    def model(self) -> str:
-        return self._opened.model
-
-    @property
-    def axes(self) -> int:
-        """The axes the model has (1 to 3), as the catalogue lists it."""
-        return self._opened.axes
-
-    @property
-    def port(self) -> int:
-        return self._opened.port
-
-    @property
-    def device(self) -> str:
-        """The device the port opens (``GetPortDevice``)."""
-        return self._opened.device
 
     @property
     def handle(self) -> int:

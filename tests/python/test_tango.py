@@ -94,6 +94,8 @@ def test_two_axis_devices_of_one_stage_move_at_once_in_micrometres():
         x.Position = 450.5
         assert x.state() == y.state() == MOVING
         y.Position = 50  # while X moves: X keeps its target
+        with pytest.raises(tango.DevFailed, match="x moving by command(?s:.*)BadArgument"):
+            y.Jog(1)  # the controllers' jog would stop X
         wait_for(lambda: x.state() == ON)
         assert (x.Position, x.DialPosition, y.Position, y.DialPosition) == (450.5, 4505, 50, 200)
         with pytest.raises(tango.DevFailed, match="above the maximum"):
@@ -150,7 +152,8 @@ def test_commands_and_speeds(stop):
         stage.command_inout(stop)
         wait_for(lambda: stage.state() == ON and stage.Y < 0)  # stopped where it was
         stage.SetOrigin()
-        assert list(stage.Position) == [0, 0, 0] and stage.Raw("Q:A0B0C0") == "0,0,0"
+        stage.DefinePosition([7])  # Y and Z keep their values
+        assert list(stage.Position) == [7, 0, 0] and stage.Raw("Q:A0B0C0") == "7,0,0"
         assert stage.command_query("Raw").disp_level == tango.DispLevel.EXPERT
         assert invalid(stage, "YSpeeds")
         stage.YSpeeds = [100, 2000, 50]
@@ -176,14 +179,19 @@ def test_init_and_a_restart_keep_what_an_operator_configured(tmp_path):
             shown = stage.get_attribute_config("X")
             assert (shown.unit, shown.format, shown.min_value) == ("millimetre", "%.2f", "-1")
             assert float(stage.get_attribute_config("Y").max_value) == 5
+            stage.YSoftLimitHigh = 4  # memorised: it outlives the server
         with open(path) as db:  # the properties change while the server is down
             changed = db.read().replace("->Unit: mm", "->Unit: cm").replace(
                 "StepsPerUnit_X: 100", "StepsPerUnit_X: 1000")
         with open(path, "w") as db:
             db.write(changed)
         with served(devices, path) as proxy:
-            x, y = (proxy("lab/stage/1").get_attribute_config(a) for a in "XY")
+            stage = proxy("lab/stage/1")
+            x, y = (stage.get_attribute_config(a) for a in "XY")
+            with pytest.raises(tango.DevFailed, match="above its soft limit 4 cm"):
+                stage.MoveAbsolute([0, 5])
     assert (x.unit, x.format, x.min_value, y.unit) == ("millimetre", "%.3f", "-1", "cm")
+    assert float(y.max_value) == 4
 
 
 @pytest.mark.parametrize("properties,state,words", [

@@ -52,6 +52,8 @@ REFUSED = [
     (LIMITED, lambda s: s.move_to(x=600), r"x target 600 um \(6000 counts\) is above its soft "
      r"limit 500 um"),
     (LIMITED, lambda s: s.move_to(x=-500.1), "below its soft limit -500 um"),
+    (dict(scale={"x": -10.0}, limits={"x": (-50, 50)}), lambda s: s.move_to(x=60),
+     r"60 \(-600 counts\) is above its soft limit 50"),  # limits hold in user units
     (LIMITED, lambda s: (s.set_position(x=400), s.move_by(x=200)), "above its soft limit"),
     (LIMITED, lambda s: (s.set_position(x=600), s.move_to(x=650)), "above its soft limit"),
     (LIMITED, lambda s: (s.set_position(x=600), s.jog(x=1)), "beyond its soft limit"),

@@ -35,6 +35,7 @@ class AstrelAxis(StageDevice):
     limit", which State and Status report)."""
 
     Axis = device_property(dtype=str, default_value="X", doc="The stage's axis: X, Y or Z")
+    _NO_POSITION = 0.0
 
     def init_device(self) -> None:
         self._speeds: Optional[list[int]] = None
@@ -72,8 +73,6 @@ class AstrelAxis(StageDevice):
     def _position_value(self, stage: Stage) -> Any:
         return stage.position[self._index]
 
-    def _spectrum(self) -> bool:
-        return False
 
     # ---- attributes -----------------------------------------------------
 

@@ -89,6 +89,8 @@ class StageDevice(Device):
 
     #: The axis whose limits decide ALARM, None for every axis a motion drove.
     _state_axis: Optional[int] = None
+    #: The value of an INVALID Position in its change event.
+    _NO_POSITION: Any = []
 
     # ---- life -----------------------------------------------------------
 
@@ -112,9 +114,6 @@ class StageDevice(Device):
     def delete_device(self) -> None:
         self._close()
 
-    def _units(self) -> dict[str, Any]:
-        return units_arguments(self, self._axes)
-
     def _open(self) -> None:
         self._problem = ""
         if self._model is None:
@@ -123,7 +122,7 @@ class StageDevice(Device):
             return
         try:
             (maker, model), options = stage_arguments(self)
-            units = self._units()
+            units = units_arguments(self, self._axes)
             link = Link.attach(link_key(self), maker, model, lambda: Stage(maker, model,
                                                                            **options))
             try:
@@ -166,12 +165,13 @@ class StageDevice(Device):
             last = list(self._errors.values())[-1:] or [""]
         return f"Last error: {last[0]}" if last[0] else ""
 
-    def _call(self, what: str, action: Callable[[Stage], T]) -> T:
+    def _call(self, what: str, action: Callable[[Stage], T], at_once: bool = False) -> T:
         """``action`` on the stage, in turn with the other calls and bounded
-        in time; a failure raises DevFailed with the kind of failure as its reason."""
+        in time (``at_once``: from this thread); a failure raises DevFailed
+        with the kind of failure as its reason."""
         stage, link = self._live(what)
         try:
-            result = link.calls.command(lambda: action(stage))
+            result = action(stage) if at_once else link.calls.command(lambda: action(stage))
         except AstrelError as error:
             self._noted(what, error)
             self._fail(type(error).__name__, message(what, error))
@@ -271,27 +271,18 @@ class StageDevice(Device):
             return
         self._seen[name] = value
         if value is None:
-            self.push_change_event(name, [] if name == "Position" and self._spectrum() else 0.0,
-                                   time.time(), AttrQuality.ATTR_INVALID)
+            self.push_change_event(name, self._NO_POSITION, time.time(),
+                                   AttrQuality.ATTR_INVALID)
         else:
             self.push_change_event(name, value)
-
-    def _spectrum(self) -> bool:
-        return True
 
     # ---- commands -------------------------------------------------------
 
     def _stop(self, what: str, now: bool) -> None:
         """Sends the stop at once, from this thread (the library cuts a call
         waiting for the controller short); commands queued behind are dropped."""
-        stage, link = self._live(what)
-        link.calls.drop_commands()
-        try:
-            stage.stop(now=now)
-        except AstrelError as error:
-            self._noted(what, error)
-            self._fail(type(error).__name__, message(what, error))
-        self._noted(what, None)
+        self._live(what)[1].calls.drop_commands()
+        self._call(what, lambda s: s.stop(now=now), at_once=True)
 
     @command(doc_in="Stops the stage, every axis, decelerating")
     def Stop(self) -> None:
