@@ -29,6 +29,7 @@ def test_a_jog_of_plus_one_runs_to_plus_on_every_maker(maker, model, axes):
         time.sleep(0.15)
         stage.stop()
         x, y = stage.wait_until_idle()[:2]
+    print(f"\n{model}: jog(x=1, y=-1) for 0.15 s through Stage: x {x}, y {y}")
     assert x > 0 > y
 
 
@@ -38,7 +39,9 @@ def test_writing_y_while_x_moves_keeps_x_s_target(maker, model, axes):
         stage.move_to(x=60000, wait=False)
         time.sleep(0.05)
         assert stage.is_moving
-        assert stage.move_to(y=-3000)[:2] == (60000, -3000)  # waits for X too
+        written = stage.move_to(y=-3000)  # waits for X too
+        print(f"\n{model}: x to 60000, then y to -3000 while x moves: read back {written}")
+        assert written[:2] == (60000, -3000)
         stage.move_to(x=-50000, wait=False)
         assert stage.move_by(y=1000)[:2] == (-50000, -2000)
 
