@@ -14,6 +14,7 @@ from tango.server import Device, attribute, command, device_property
 from ..catalogue import Model, find_model
 from ..errors import AstrelError
 from ..stage import Stage
+from .calls import Unanswered
 from .condition import condition
 from .link import Link
 from .properties import link_key, stage_arguments, units_arguments
@@ -246,9 +247,11 @@ class StageDevice(Device):
         holds no polling thread. State and Position are not polled
         themselves: a client that reads them gets the stage's present state."""
         link = self._link
-        if link is not None:
+        try:
+            if link is None:
+                raise Unanswered("the port is closed")
             link.calls.post(("watch", self.get_name()), self._watch)
-        else:
+        except Unanswered:  # closed, or closing: the state is known without asking
             self._push("State", self._show(*self._condition()))
         self._seen["polls"] = self._seen.get("polls", 0) + 1
         attr.set_value(self._seen["polls"])
