@@ -247,6 +247,9 @@ TEST_P(Contract, AGarbageReplyIsNoUsableReply) {
     };
     if (GetParam().limitQuery) {
         failsWithAnError([](int32_t h) { return IsStopByLimit(h, 0xFFFF); }, stage.h);
+        int32_t atLimit = 55;
+        EXPECT_EQ(IsStopByLimitEx(stage.h, 0, &atLimit), 0);
+        EXPECT_EQ(atLimit, 55);
     }
     if (GetParam().busyQuery) failsWithAnError(IsStageRunning, stage.h);
 }
