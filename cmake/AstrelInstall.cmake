@@ -60,3 +60,18 @@ if(WIN32)
         \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/astrel.dll\"
         COMMAND_ERROR_IS_FATAL ANY)" COMPONENT Runtime)
 endif()
+
+if(NOT WIN32)
+    # The Python package in Debian's Python path under the prefix
+    # (/usr/lib/python3/dist-packages), with its metadata and the TANGO
+    # server's command: the Python component, Debian's python3-astrel.
+    set(ASTREL_PYTHON_DIR lib/python3/dist-packages)
+    install(DIRECTORY ${PROJECT_SOURCE_DIR}/python/astrel DESTINATION ${ASTREL_PYTHON_DIR}
+        COMPONENT Python FILES_MATCHING PATTERN "*.py" PATTERN "py.typed"
+        PATTERN "__pycache__" EXCLUDE)
+    configure_file(${CMAKE_CURRENT_LIST_DIR}/astrel-python-METADATA.in METADATA @ONLY)
+    install(FILES ${CMAKE_CURRENT_BINARY_DIR}/METADATA
+        DESTINATION ${ASTREL_PYTHON_DIR}/astrel-${PROJECT_VERSION}.dist-info COMPONENT Python)
+    install(PROGRAMS ${PROJECT_SOURCE_DIR}/python/astrel-tango
+        DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT Python)
+endif()

@@ -8,7 +8,7 @@ set(ASTREL_SUMMARY "stage-control library for motorised XY/XYZ stages over RS-23
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEB_COMPONENT_INSTALL ON)
-set(CPACK_COMPONENTS_ALL Runtime Development Tool)
+set(CPACK_COMPONENTS_ALL Runtime Development Tool Python)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
 set(CPACK_DEBIAN_ENABLE_COMPONENT_DEPENDS ON)
@@ -36,7 +36,20 @@ set(CPACK_DEBIAN_TOOL_DESCRIPTION "command-line tool for libastrel stages and si
 Drives a stage (status, position, move, jog, home, stop, speeds, raw
 commands), serves a simulated controller on a pseudo-terminal and runs a demo.")
 
+set(CPACK_DEBIAN_PYTHON_PACKAGE_NAME python3-astrel)
+set(CPACK_DEBIAN_PYTHON_PACKAGE_SECTION python)
+set(CPACK_DEBIAN_PYTHON_PACKAGE_ARCHITECTURE all)
+# The library of the same version comes from the component's dependency.
+set(CPACK_DEBIAN_PYTHON_PACKAGE_DEPENDS "python3 (>= 3.9), python3-tango")
+# The astrel tool serves the simulated controllers of astrel.simulated().
+set(CPACK_DEBIAN_PYTHON_PACKAGE_RECOMMENDS astrel)
+set(CPACK_DEBIAN_PYTHON_DESCRIPTION "Python package and TANGO device server for libastrel stages
+The astrel package drives stages through libastrel from Python, in user
+units and within soft limits; astrel-tango serves them on a TANGO control
+system as AstrelStage devices and as AstrelAxis motors.")
+
 include(CPack)
 cpack_add_component(Runtime DISPLAY_NAME "Shared library")
 cpack_add_component(Development DISPLAY_NAME "Development files" DEPENDS Runtime)
 cpack_add_component(Tool DISPLAY_NAME "astrel tool" DEPENDS Runtime)
+cpack_add_component(Python DISPLAY_NAME "Python package and TANGO server" DEPENDS Runtime)

@@ -1,10 +1,14 @@
 #!/usr/bin/env bash
 # Plants each fault listed in scripts/planted-faults.txt into a copy of the
-# sources, one at a time, builds and runs the tests that should catch it, and
-# reports whether they did. A fault that no test catches is a gap in the tests.
+# sources, one at a time, runs the tests that should catch it, and reports
+# whether they did. A fault that no test catches is a gap in the tests.
 #
-# Each line of the list: file @@ exact text @@ replacement @@ ctest regex @@ what the fault is
-# (blank lines and lines starting with # are skipped). Usage:
+# Each line of the list: file @@ exact text @@ replacement @@ tests @@ what the fault is
+# (blank lines and lines starting with # are skipped). For a file under
+# python/, "tests" are pytest's arguments (a path under tests/python, -k ...):
+# the planted package runs from the copy against the plain build in build/
+# (scripts/test-python.sh makes its environment). For any other file, "tests"
+# is a ctest regex, run on a build of the copy. Usage:
 #   scripts/plant-faults.sh [PATTERN]   only the faults whose description matches PATTERN
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -14,9 +18,47 @@ pattern=${1:-}
 mkdir -p "$work"
 rm -rf "$work/src" && mkdir -p "$work/src"
 git ls-files -co --exclude-standard -z | xargs -0 cp --parents -p -t "$work/src"
-cmake -S "$work/src" -B "$work/build" -DCMAKE_BUILD_TYPE=Debug >/dev/null
+configured=""
 caught=0
 missed=0
+
+# Each runner runs the tests of one planted fault and writes the names of
+# those that failed to $work/failing: status 0 all passed, 1 some failed,
+# 2 they could not run.
+run_ctest() {  # REGEX
+    if [ -z "$configured" ]; then
+        cmake -S "$work/src" -B "$work/build" -DASTREL_WERROR=ON -DCMAKE_BUILD_TYPE=Debug >/dev/null
+        configured=yes
+    fi
+    if ! cmake --build "$work/build" -j "$(nproc)" >"$work/build.log" 2>&1; then
+        echo "not built, see $work/build.log" >"$work/failing"
+        return 2
+    fi
+    if ctest --test-dir "$work/build" -R "$1" -j "$(nproc)" --timeout 60 --no-tests=error \
+        >"$work/test.log" 2>&1; then
+        return 0
+    fi
+    { sed -n '/tests FAILED:/,$p' "$work/test.log" | grep -E '^\s+[0-9]+ - ' |
+        sed -E 's/^\s*[0-9]+ - //;s/ .*//' | head -3 | paste -sd, -; } >"$work/failing" || true
+    return 1
+}
+run_pytest() {  # PYTEST-ARGUMENTS
+    local venv=$PWD/build/python-venv built=$PWD/build
+    if [ ! -x "$venv/bin/python" ]; then
+        echo "no $venv: run scripts/test-python.sh" >"$work/failing"
+        return 2
+    fi
+    # shellcheck disable=SC2086  # the arguments are pytest's, split as written
+    if (cd "$work/src" && PYTHONPATH=$PWD/python ASTREL_LIBRARY=$built/libastrel.so.1 \
+        ASTREL_TOOL=$built/tools/astrel timeout 900 "$venv/bin/python" -m pytest -q \
+        -p no:cacheprovider $1) >"$work/test.log" 2>&1; then
+        return 0
+    fi
+    { grep -E '^(FAILED|ERROR) ' "$work/test.log" | sed -E 's/^[A-Z]+ [^:]*:://;s/ - .*//;s/\[.*//' |
+        awk '!seen[$0]++' | head -3 | paste -sd, -; } >"$work/failing" || true
+    return 1
+}
+
 while read -r line; do
     [ -z "$line" ] || [[ "$line" == \#* ]] && continue
     IFS=$'\t' read -r file from to tests what <<<"${line// @@ /$'\t'}"
@@ -34,27 +76,24 @@ open(path, "w").write(text.replace(os.environ["FROM"], os.environ["TO"]))
         missed=$((missed + 1))
         continue
     fi
-    if ! cmake --build "$work/build" -j "$(nproc)" >"$work/build.log" 2>&1; then
-        echo "NOT BUILT    $what (see $work/build.log)"
-        missed=$((missed + 1))
-    elif ctest --test-dir "$work/build" -R "$tests" -j "$(nproc)" --timeout 60 --no-tests=error \
-        >"$work/test.log" 2>&1; then
+    runner=run_ctest
+    [[ "$file" == python/* ]] && runner=run_pytest
+    status=0
+    : >"$work/failing"
+    $runner "$tests" || status=$?
+    failing=$(cat "$work/failing")
+    if [ "$status" -eq 0 ]; then
         echo "MISSED       $what"
         missed=$((missed + 1))
+    elif [ "$status" -eq 2 ] || [ -z "$failing" ]; then  # not built, or nothing ran
+        echo "NOT RUN      $what (${failing:-no test failed}; see $work/test.log)"
+        missed=$((missed + 1))
     else
-        failing=$(sed -n '/tests FAILED:/,$p' "$work/test.log" | grep -E '^\s+[0-9]+ - ' |
-            sed -E 's/^\s*[0-9]+ - //;s/ .*//' | head -3 | paste -sd, -) || true
-        if [ -z "$failing" ]; then  # no test matched, or ctest itself failed
-            echo "NOT RUN      $what (no test failed; see $work/test.log)"
-            missed=$((missed + 1))
-            cp "$work/original" "$work/src/$file"
-            continue
-        fi
         echo "caught       $what  [$failing]"
         caught=$((caught + 1))
     fi
     cp "$work/original" "$work/src/$file"
 done <"$list"
-cmake --build "$work/build" -j "$(nproc)" >/dev/null 2>&1 || true
+[ -n "$configured" ] && { cmake --build "$work/build" -j "$(nproc)" >/dev/null 2>&1 || true; }
 echo "$caught caught, $missed missed"
 [ "$missed" -eq 0 ]

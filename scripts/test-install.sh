@@ -3,7 +3,8 @@
 # find it, and checks it as a host does: the installed tree, the examples
 # built against it with pkg-config and with find_package and run, the
 # installed tool driving a simulated controller, and the Debian packages that
-# `cpack -G DEB` makes (their files and dependencies).
+# `cpack -G DEB` makes (their files and dependencies), the Python package's
+# run from a scratch root outside the checkout.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh
@@ -20,9 +21,10 @@ fail() { echo "test-install: $*" >&2; exit 1; }
 
 # The prefix /usr at configure time picks the multiarch library directory
 # that the packages need; --prefix below installs the same tree elsewhere.
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTALL_PREFIX=/usr >/dev/null
+cmake -S . -B build -DASTREL_WERROR=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTALL_PREFIX=/usr >/dev/null
 cmake --build build -j "$(nproc)" --target astrel astrel_tool
 libdir=$(sed -n 's/^CMAKE_INSTALL_LIBDIR:PATH=//p' build/CMakeCache.txt)
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/CMakeCache.txt)
 prefix=$work/prefix
 cmake --install build --prefix "$prefix" >/dev/null
 
@@ -70,7 +72,7 @@ check_deb() {  # PACKAGE DEPENDS-PATTERN FILE...
     echo "$(basename "$deb"): $(dpkg-deb -c "$deb" | grep -vc '^d') files, Depends: $(dpkg-deb -f "$deb" Depends)"
 }
 lib=usr/$libdir
-check_deb libastrel1 'libc6' "$lib/libastrel.so.1" "$lib/libastrel.so.1.0.0"
+check_deb libastrel1 'libc6' "$lib/libastrel.so.1" "$lib/libastrel.so.1.1.0"
 check_deb libastrel-dev 'libastrel1 \(= ' usr/include/Astrel.h "$lib/libastrel.so" \
     "$lib/pkgconfig/astrel.pc" "$lib/cmake/astrel/astrelConfig.cmake"
 check_deb astrel 'libastrel1 \(' usr/bin/astrel
@@ -78,4 +80,40 @@ dpkg-deb -c "$work"/deb/libastrel1_*.deb | grep -qE 'usr/include|libastrel\.so$'
     fail "libastrel1 holds development files"
 dpkg-deb --fsys-tarfile "$work"/deb/libastrel-dev_*.deb | tar -xO "./$lib/pkgconfig/astrel.pc" |
     grep -qx 'prefix=/usr' || fail "the packaged astrel.pc does not name the prefix /usr"
+py=usr/lib/python3/dist-packages
+check_deb python3-astrel 'libastrel1 \(= .*python3-tango' usr/bin/astrel-tango "$py/astrel/__init__.py" \
+    "$py/astrel/stage.py" "$py/astrel/tango/server.py" "$py/astrel-$version.dist-info/METADATA"
+grep -qx "version = \"$version\"" python/pyproject.toml ||
+    fail "python/pyproject.toml does not give the library's version $version"
+
+# The Python package installed into a scratch root with the library and the
+# tool, and run from outside any checkout: the TANGO server's command, and a
+# script with user units and soft limits on a simulated stage.
+root=$work/root
+for package in libastrel1 astrel python3-astrel; do dpkg-deb -x "$work"/deb/${package}_*.deb "$root"; done
+installed() {
+    (cd "$work" && env -i HOME="$work" PATH="$root/usr/bin:/usr/bin:/bin" \
+        PYTHONPATH="$root/$py" LD_LIBRARY_PATH="$root/$lib" "$@")
+}
+echo "dpkg-deb -c $(basename "$work"/deb/python3-astrel_*.deb):"
+dpkg-deb -c "$work"/deb/python3-astrel_*.deb | sed 's/^/  /'
+echo "astrel-tango --help, installed:"
+installed astrel-tango --help | sed 's/^/  /'
+installed astrel-tango --help | grep -q '^usage: astrel-tango INSTANCE' ||
+    fail "the installed astrel-tango does not run"
+cat >"$work/units.py" <<'END'
+import astrel
+with astrel.simulated("prior", "ProScan") as device:
+    stage = astrel.Stage("prior", "ProScan", device=device, scale={"x": 10, "y": -10}, offset={"y": 5}, unit="um", limits={"x": (-500, 500)})
+    print(stage.move_to(120.5, -40), stage.counts, astrel.__file__)
+    stage.move_to(x=600)  # beyond the soft limit: refused, nothing is sent
+END
+echo "a script with units and limits, on the installed package:"
+sed 's/^/  /' "$work/units.py"
+installed python3 "$work/units.py" >"$work/units.log" 2>&1 || true
+sed 's/^/  /' "$work/units.log"
+grep -q "PositionXYZ(x=120.5, y=-40.0, z=0) PositionXYZ(x=1205, y=450, z=0) $root/$py/astrel/" \
+    "$work/units.log" || fail "the installed package did not move the simulated stage in user units"
+grep -q "BadArgument: x target 600 um (6000 counts) is above its soft limit 500 um" \
+    "$work/units.log" || fail "the installed package did not refuse a move beyond a soft limit"
 echo "install and packages: all checks passed"

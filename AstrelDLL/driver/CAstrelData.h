@@ -26,6 +26,7 @@ class CAstrelData {
     uint32_t portChanges = 0;
     CommunicationParam communicationParam{};
     std::string stageName;
+    std::string portDevice;  // SetPortDevice: opened in place of what the port index names
     int16_t makerType = 0;
     int16_t xSign = 1;
     int16_t ySign = 1;

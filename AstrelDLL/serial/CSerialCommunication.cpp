@@ -90,11 +90,11 @@ int32_t CSerialCommunication::OpenPort() {
 
 std::unique_ptr<astrel::SerialDevice> CSerialCommunication::BeginOpen() {
     if (open_) ClosePort();
-    if (settings.port < 0 || settings.port >= astrel::kPortCount) {
+    if (chosenDevice.empty() && (settings.port < 0 || settings.port >= astrel::kPortCount)) {
         astrel::NoteBadArgument("the port index is not 0 to 9");
         return nullptr;
     }
-    path_ = astrel::PortDevicePath(settings.port);
+    path_ = chosenDevice.empty() ? astrel::PortDevicePath(settings.port) : chosenDevice;
     trace_ = astrel::Trace::FromEnvironment();
     // The path says which kind of device it is: a serial port or a network serial server.
     if (systemDevice_) device_ = astrel::MakeSystemSerialDevice(path_, ConnectTimeOutMs());

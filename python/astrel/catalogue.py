@@ -14,6 +14,10 @@ MakerChoice = Union[int, str]
 
 # The makers' short names, by maker type, as the astrel tool takes them.
 _SHORT_NAMES = {0: "qt", 1: "prior", 2: "suruga", 3: "sigma", 4: "hirox", 6: "cp310"}
+# The one maker whose C jog runs the other way: MoveJOG +1 drives a Prior
+# stage to its minus side, which hosts of the C interface rely on. Every
+# floor of this package turns it round from here, so that +1 runs to plus.
+_C_JOG_SIGNS = {1: -1}
 # Maker type 6 has no entry in the library's catalogue; its two models.
 _UNLISTED_MODELS = {6: (("CP-310", 3), ("CP-500", 2))}
 # A list longer than this is cut: a driver's list that never ends cannot hold a caller.
@@ -34,6 +38,12 @@ class Maker(NamedTuple):
     def label(self) -> str:
         """The name, or the short name when there is none."""
         return self.name or self.short_name
+
+    @property
+    def c_jog_sign(self) -> int:
+        """Where a jog of +1 through the C interface (``MoveJOG``) runs on
+        this maker's stages: +1 to plus, -1 to minus."""
+        return _C_JOG_SIGNS.get(self.type, 1)
 
 
 class Model(NamedTuple):

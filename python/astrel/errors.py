@@ -4,7 +4,7 @@ belongs to, with the library's own message."""
 
 from __future__ import annotations
 
-from typing import Optional
+from typing import Any, Optional
 
 
 class AstrelError(Exception):
@@ -13,7 +13,9 @@ class AstrelError(Exception):
     ``code`` is the library's error code (an ``astrel.lib.ErrorCode``; None
     when the failure was not a library call's), ``operation`` the stage
     operation, ``port`` the device, ``maker`` and ``model`` the stage, and
-    ``reason`` the library's message on its own.
+    ``reason`` the library's message on its own. ``position`` is where the
+    stage was when a wait ended (``AtLimit``, ``Timeout``, ``Interrupted``;
+    None otherwise).
     """
 
     def __init__(
@@ -26,6 +28,7 @@ class AstrelError(Exception):
         maker: str = "",
         model: str = "",
         reason: str = "",
+        position: Any = None,
     ) -> None:
         super().__init__(message)
         self.code = code
@@ -34,11 +37,17 @@ class AstrelError(Exception):
         self.maker = maker
         self.model = model
         self.reason = reason or message
+        self.position = position
 
 
 class NoReply(AstrelError):
-    """The controller gave no usable reply within the time-out (or the wait
-    for it was cut short by a stop from another thread)."""
+    """The controller gave no usable reply within the time-out."""
+
+
+class Interrupted(AstrelError):
+    """A stop ended the operation: ``stop()`` from another thread cut a call
+    or a wait short. ``position`` is where the stage came to rest (None when
+    it could not be read)."""
 
 
 class ControllerError(AstrelError):
@@ -64,5 +73,11 @@ class Timeout(AstrelError, TimeoutError):
 
 
 class NotFound(AstrelError):
-    """The library or the ``astrel`` tool was not found, or a simulator could
-    not be started."""
+    """The library or the ``astrel`` tool was not found (or is too old), or a
+    simulator could not be started."""
+
+
+class LibraryMissing(NotFound, AttributeError):
+    """An export of ``astrel.lib`` asked for while the library cannot be
+    loaded: a ``NotFound`` that is also an ``AttributeError``, so that
+    ``hasattr``, ``help()`` and ``inspect`` see a missing attribute."""

@@ -20,6 +20,7 @@ import threading
 from ctypes import POINTER, c_char_p, c_int16, c_int32, c_uint16, c_uint32, c_void_p
 from typing import Any, Optional
 
+from .errors import LibraryMissing, NotFound
 from .locate import load_library
 
 __all__ = [
@@ -31,6 +32,9 @@ __all__ = [
     "library",
     "last_error",
     "use_stage_name",
+    "port_device",
+    "version",
+    "REQUIRED_VERSION",
 ]
 
 #: A 16-bit ``CommunicationParam`` field of this value asks for the driver's default.
@@ -39,6 +43,8 @@ DRIVER_DEFAULT = 0xFFFF
 NO_HANDLE = 0xFFFFFFFF
 #: The axis argument of ``IsStopByLimit`` that asks about any axis.
 ANY_AXIS = 0xFFFF
+#: The library version this package needs (``AstrelVersion``): 1.1.0 or a later 1.x.
+REQUIRED_VERSION = 10100
 
 
 class CommunicationParam(ctypes.Structure):
@@ -79,6 +85,7 @@ class ErrorCode(enum.IntEnum):
     BAD_ARGUMENT = 8  #: a bad handle, null pointer or value
     INTERRUPTED = 9  #: cut short by a stop from another thread
     HANG_UP = 10  #: the line closed or the device failed
+    NO_HANDLE = 11  #: all ten stage handles are taken
 
 
 _i32p = POINTER(c_int32)
@@ -99,6 +106,8 @@ _EXPORTS: dict[str, tuple[Any, list[Any]]] = {
     "SetCommunicationParam": (c_int32, [c_int32, _param_p]),
     "SetCommunicationParams": (c_int32, [c_int32] + [c_uint16] * 7),
     "GetCommunicationParam": (c_int32, [c_int32, _param_p]),
+    "SetPortDevice": (c_int32, [c_int32, c_char_p]),
+    "GetPortDevice": (c_int32, [c_int32, c_char_p, c_int32]),
     "OpenComPort": (c_int32, [c_int32]),
     "CloseComPort": (c_int32, [c_int32]),
     "InitializeStage": (c_int32, [c_int32]),
@@ -121,6 +130,7 @@ _EXPORTS: dict[str, tuple[Any, list[Any]]] = {
     "IsStageRunning": (c_int32, [c_int32]),
     "IsStageRunningEx": (c_int32, [c_int32, _i32p]),
     "IsStopByLimit": (c_int32, [c_int32, c_uint16]),
+    "IsStopByLimitEx": (c_int32, [c_int32, c_uint16, _i32p]),
     "GetStagePosition": (c_int32, [c_int32, _i32p, _i32p, _i32p]),
     # Motion
     "SetStagePosition": (c_int32, [c_int32, c_int32, c_int32, c_int32]),
@@ -145,18 +155,41 @@ _EXPORTS: dict[str, tuple[Any, list[Any]]] = {
     # Why a call failed
     "AstrelLastError": (c_int32, []),
     "AstrelLastErrorText": (c_int32, [c_char_p, c_int32]),
+    "AstrelClearLastError": (None, []),
+    # The library
+    "AstrelVersion": (c_int32, [c_char_p, c_int32]),
 }
 
 _loaded: Optional[ctypes.CDLL] = None
 _loading = threading.Lock()
 
 
+def _version_of(dll: ctypes.CDLL) -> tuple[int, str]:
+    """The loaded library's version, as a number and as text; NotFound for a
+    library older than ``AstrelVersion`` or of another major version."""
+    where = getattr(dll, "_name", "libastrel")
+    try:
+        function = dll.AstrelVersion
+    except AttributeError:
+        raise NotFound(f"{where} is older than libastrel 1.1.0, which this package "
+                       "needs (it has no AstrelVersion)") from None
+    function.restype, function.argtypes = _EXPORTS["AstrelVersion"]
+    text = ctypes.create_string_buffer(32)
+    number = function(text, 32)
+    shown = text.value.decode("ascii", "replace")
+    if number // 10000 != REQUIRED_VERSION // 10000 or number < REQUIRED_VERSION:
+        raise NotFound(f"{where} is libastrel {shown}; this package needs 1.1.0 or a later 1.x")
+    return number, shown
+
+
 def library() -> ctypes.CDLL:
-    """The loaded library, every export given its argument and result types."""
+    """The loaded library, every export given its argument and result types;
+    its version is checked on loading."""
     global _loaded
     with _loading:
         if _loaded is None:
             dll = load_library()
+            _version_of(dll)
             for name, (restype, argtypes) in _EXPORTS.items():
                 function = getattr(dll, name)
                 function.restype = restype
@@ -165,10 +198,20 @@ def library() -> ctypes.CDLL:
         return _loaded
 
 
+def version() -> str:
+    """The loaded library's version as text, for example "1.1.0"."""
+    return _version_of(library())[1]
+
+
 def __getattr__(name: str) -> Any:
-    """``lib.MoveABS`` and the like: the typed export, loading the library first."""
+    """``lib.MoveABS`` and the like: the typed export, loading the library
+    first. Without a library, a ``LibraryMissing`` (a ``NotFound`` that is an
+    ``AttributeError``) says why."""
     if name in _EXPORTS:
-        return getattr(library(), name)
+        try:
+            return getattr(library(), name)
+        except NotFound as missing:
+            raise LibraryMissing(str(missing), reason=missing.reason) from None
     raise AttributeError(f"module {__name__!r} has no attribute {name!r}")
 
 
@@ -191,6 +234,14 @@ def last_error() -> tuple[int, str]:
     text = buffer.value.decode("ascii", errors="backslashreplace")
     known = code in ErrorCode._value2member_map_
     return (ErrorCode(code) if known else code), text
+
+
+def port_device(handle: int) -> Optional[str]:
+    """The device the handle's port opens (``GetPortDevice``), or None for a bad handle."""
+    buffer = ctypes.create_string_buffer(4096)  # a path's longest
+    if library().GetPortDevice(handle, buffer, len(buffer)) != 1:
+        return None
+    return buffer.value.decode("utf-8", "surrogateescape")
 
 
 def use_stage_name(handle: int) -> Optional[bytes]:

@@ -6,6 +6,7 @@ from typing import Mapping, Optional, TypeVar
 
 from .errors import BadArgument
 from .lib import DRIVER_DEFAULT, CommunicationParam
+from .values import integral, real
 
 K = TypeVar("K")
 
@@ -20,9 +21,12 @@ DELIMITERS = {"\r\n": 0, "\r": 1, "\n": 2}
 
 
 def _code(name: str, value: Optional[K], codes: Mapping[K, int]) -> int:
+    """The library's code of a setting; names in any letter case."""
     if value is None:
         return DRIVER_DEFAULT
-    if value in codes:
+    if isinstance(value, str) and value.lower() in codes:
+        return codes[value.lower()]  # type: ignore[index]
+    if not isinstance(value, (str, bool)) and value in codes:
         return codes[value]
     choices = ", ".join(repr(k) for k in codes)
     raise BadArgument(f"{name} {value!r} is not one of {choices}", operation="Stage")
@@ -39,12 +43,12 @@ def communication_param(
     timeout: float = 5.0,
 ) -> CommunicationParam:
     """The record ``SetCommunicationParam`` takes; None leaves a setting to
-    the driver (the controller's usual one). ``timeout`` is in seconds."""
-    if not 0 <= port <= 9:
-        raise BadArgument(f"port {port} is not a port index 0 to 9 (COM1 to COM10)",
-                          operation="Stage")
-    if not 0 < timeout <= 600:
-        raise BadArgument(f"timeout {timeout!r} s is not in (0, 600]", operation="Stage")
+    the driver (the controller's usual one). ``timeout`` is in seconds; 0
+    takes the library's default (5 s)."""
+    port = integral(port, "port", "Stage", (0, 9))
+    if real(timeout, "timeout", "Stage") < 0 or timeout > 600:
+        raise BadArgument(f"timeout {timeout!r} s is not in 0 .. 600 (0: the library's "
+                          "default)", operation="Stage")
     return CommunicationParam(
         port,
         _code("baud", baud, BAUD_RATES),
@@ -53,5 +57,5 @@ def communication_param(
         _code("stop_bits", stop_bits, STOP_BITS),
         _code("flow", flow, FLOW_CONTROLS),
         _code("delimiter", delimiter, DELIMITERS),
-        max(1, round(timeout * 1000)),
+        0 if timeout == 0 else max(1, round(timeout * 1000)),
     )

@@ -50,14 +50,16 @@ def _end(child: "subprocess.Popen[bytes]") -> None:
 
 @contextlib.contextmanager
 def simulated(maker: MakerChoice, model: str, time_scale: int = 1,
-              fault: Optional[str] = None) -> Iterator[str]:
+              fault: Optional[str] = None, log: Optional[str] = None) -> Iterator[str]:
     """Serves a simulated controller (``astrel sim``) in a child process and
     gives its device path, for ``Stage(..., device=path)``; ends the child on
     leaving the block, also when the block raises.
 
     ``time_scale`` (1 to 1000) runs the simulated motion that many times
     faster; ``fault`` makes the controller misbehave: "silent", "garbage",
-    "delayed", "half-line", "endless-lines", "hang-up" or "late"::
+    "delayed", "half-line", "endless-lines", "hang-up" or "late"; ``log``
+    is a file the simulator writes each command it hears and each reply to,
+    with the time of day in milliseconds::
 
         with astrel.simulated("prior", "ProScan") as device:
             with astrel.Stage("prior", "ProScan", device=device) as stage:
@@ -67,7 +69,9 @@ def simulated(maker: MakerChoice, model: str, time_scale: int = 1,
                "--time-scale", str(time_scale)]
     if fault is not None:
         command += ["--fault", fault]
-    with tempfile.TemporaryFile() as errors:
+    if log is not None:
+        command.append("--trace")
+    with (open(log, "w+b") if log is not None else tempfile.TemporaryFile()) as errors:
         child = subprocess.Popen(command, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
                                  stderr=errors)
         try:

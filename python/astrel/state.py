@@ -5,6 +5,8 @@ from __future__ import annotations
 import enum
 from typing import NamedTuple, Sequence, Union
 
+Number = Union[int, float]
+
 
 class Status(enum.IntEnum):
     """The meaning of ``GetStageStatus``'s result."""
@@ -28,24 +30,24 @@ class Status(enum.IntEnum):
 
 
 class PositionX(NamedTuple):
-    """The position of a one-axis stage, in controller counts."""
+    """The position of a one-axis stage: user units, or counts (whole numbers)."""
 
-    x: int
+    x: float
 
 
 class PositionXY(NamedTuple):
-    """The position of a two-axis stage, in controller counts."""
+    """The position of a two-axis stage: user units, or counts (whole numbers)."""
 
-    x: int
-    y: int
+    x: float
+    y: float
 
 
 class PositionXYZ(NamedTuple):
-    """The position of a three-axis stage, in controller counts."""
+    """The position of a three-axis stage: user units, or counts (whole numbers)."""
 
-    x: int
-    y: int
-    z: int
+    x: float
+    y: float
+    z: float
 
 
 #: A position with only the axes the stage model has.
@@ -55,6 +57,6 @@ _POSITIONS = (PositionX, PositionXY, PositionXYZ)
 AXIS_NAMES = ("x", "y", "z")
 
 
-def position_of(values: Sequence[int], axes: int) -> Position:
+def position_of(values: Sequence[Number], axes: int) -> Position:
     """The first ``axes`` (1 to 3) values as a position."""
     return _POSITIONS[axes - 1](*values[:axes])
