@@ -183,6 +183,7 @@ void PtySimulator::Serve() {
         if (ready < 0 && errno == EINTR) continue;
         if (ready < 0 || fds[1].revents != 0) return;
         if (ready == 0) {
+            if (!WriteDueReplies()) return;  // a reply goes before the lines that follow it
             const auto now = SteadyClock::now();
             if (!stream.lateLine.empty() && now >= lateLineAt) {
                 if (!Write(std::exchange(stream.lateLine, {}), 0)) return;
@@ -210,9 +211,11 @@ void PtySimulator::Serve() {
             if (heard == Heard::kByte) continue;
             if (heard == Heard::kLine && (!check || HostAtLineSettings(settings_))) {
                 if (!Handle(line, stream)) return;
-                const auto now = SteadyClock::now();
-                nextShortLine = now + std::chrono::milliseconds(stream.repeatMs);
-                lateLineAt = now + std::chrono::milliseconds(stream.lateMs);
+                // The lines that follow a reply count from when it is written.
+                const auto replied =
+                    lateReplies_.empty() ? SteadyClock::now() : lateReplies_.back().first;
+                nextShortLine = replied + std::chrono::milliseconds(stream.repeatMs);
+                lateLineAt = replied + std::chrono::milliseconds(stream.lateMs);
             }
             line.clear();
         }
