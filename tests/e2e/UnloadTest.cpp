@@ -8,6 +8,7 @@
 #include <chrono>
 #include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "Astrel.h"
@@ -52,6 +53,10 @@ TEST(Unload, ClosesThePortsOfEveryHandleLeftOpen) {
 TEST(Unload, AHostThatExitsWhileItsThreadWaitsEndsAtOnce) {
     astrel::test::SimController controller(0, "QT3", 0);
     controller.SetFault(astrel::sim::Fault::kSilent);
+    // A host built with ThreadSanitizer would otherwise sleep a second before it exits.
+    const char* tsan = std::getenv("TSAN_OPTIONS");
+    ::setenv("TSAN_OPTIONS",
+             (std::string(tsan != nullptr ? tsan : "") + ":atexit_sleep_ms=0").c_str(), 1);
     astrel::test::ToolProcess host({"0"});
     ASSERT_TRUE(host.WaitForOutput("returning from main", 5000));
     const auto start = std::chrono::steady_clock::now();
