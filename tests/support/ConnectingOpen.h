@@ -31,8 +31,6 @@ class UnansweringServer {
     static void CloseSocket(Socket s) {
         ::closesocket(s);
     }
-    WSADATA started_{};
-    const bool wsa_ = ::WSAStartup(MAKEWORD(2, 2), &started_) == 0;
 #else
     using Socket = int;
     using Length = socklen_t;
