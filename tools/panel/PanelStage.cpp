@@ -4,6 +4,7 @@
 
 #include "Astrel.h"
 #include "Environment.h"
+#include "Jog.h"
 #include "Makers.h"
 #include "ToolError.h"
 
@@ -106,10 +107,15 @@ void PanelStage::Close(std::unique_lock<std::mutex>& lock) {
     updates_.Notify();
 }
 
-Outcome PanelStage::Command(const std::string& step, const std::function<int32_t(int32_t)>& send) {
+Outcome PanelStage::Command(const std::string& step, int32_t (*send)(int32_t)) {
+    return Command(step, [send](const Stage& stage) { return send(stage.Handle()); });
+}
+
+Outcome PanelStage::Command(const std::string& step,
+                            const std::function<int32_t(const Stage&)>& send) {
     auto [stage, epoch] = Current();
     if (stage == nullptr) return {false, "no stage is connected"};
-    const int32_t result = send(stage->Handle());
+    const int32_t result = send(*stage);
     stage.reset();
     if (result == 1) return {true, {}, epoch};
     const std::string why =
@@ -124,8 +130,8 @@ bool PanelStage::Applies(const Outcome& outcome) const {
 }
 
 Outcome PanelStage::MoveTo(const Xyz& xyz) {
-    Outcome outcome =
-        Command("moving", [&](int32_t h) { return MoveABS(h, xyz[0], xyz[1], xyz[2]); });
+    Outcome outcome = Command(
+        "moving", [&](const Stage& s) { return MoveABS(s.Handle(), xyz[0], xyz[1], xyz[2]); });
     std::unique_lock lock(mutex_);
     if (Applies(outcome)) state_.target = xyz;
     Kick(lock);
@@ -133,8 +139,9 @@ Outcome PanelStage::MoveTo(const Xyz& xyz) {
 }
 
 Outcome PanelStage::MoveBy(const Xyz& distance) {
-    Outcome outcome = Command(
-        "moving by", [&](int32_t h) { return MoveREL(h, distance[0], distance[1], distance[2]); });
+    Outcome outcome = Command("moving by", [&](const Stage& s) {
+        return MoveREL(s.Handle(), distance[0], distance[1], distance[2]);
+    });
     std::unique_lock lock(mutex_);
     if (Applies(outcome) && state_.position) {
         Xyz target = *state_.position;
@@ -150,9 +157,8 @@ Outcome PanelStage::MoveBy(const Xyz& distance) {
 }
 
 Outcome PanelStage::Jog(const Xyz& directions) {
-    const auto d = [&](size_t axis) { return static_cast<int16_t>(directions[axis]); };
-    Outcome outcome =
-        Command("starting the jog", [&](int32_t h) { return MoveJOG(h, d(0), d(1), d(2)); });
+    Outcome outcome = Command("starting the jog",
+                              [&](const Stage& stage) { return StartJog(stage, directions); });
     std::unique_lock lock(mutex_);
     if (Applies(outcome)) {
         state_.jogging = true;
@@ -213,8 +219,8 @@ Outcome PanelStage::SetOrigin() {
 }
 
 Outcome PanelStage::SetSpeeds(int axis, int32_t start, int32_t max, int32_t accel) {
-    Outcome outcome = Command("setting the speeds", [&](int32_t h) {
-        return SetMoveSpeeds(h, static_cast<uint16_t>(axis), start, max, accel);
+    Outcome outcome = Command("setting the speeds", [&](const Stage& s) {
+        return SetMoveSpeeds(s.Handle(), static_cast<uint16_t>(axis), start, max, accel);
     });
     if (outcome.ok) Tell("speeds set for " + std::string(1, "XYZ"[axis]), false);
     return outcome;
@@ -246,6 +252,20 @@ void PanelStage::Tell(const std::string& text, bool error) {
 std::string PanelStage::StateJson() const {
     const std::lock_guard lock(mutex_);
     return state_.Json();
+}
+
+bool PanelStage::AtRest() const {
+    const std::lock_guard lock(mutex_);
+    return !state_.Moving() && !state_.jogging;
+}
+
+std::string PanelStage::SpeedRangeError(int32_t start, int32_t max, int32_t accel) const {
+    int16_t makerType = 0;
+    {
+        const std::lock_guard lock(mutex_);
+        makerType = state_.makerType;
+    }
+    return tool::SpeedRangeError(makerType, start, max, accel);
 }
 
 void PanelStage::Kick(std::unique_lock<std::mutex>& lock) {

@@ -59,6 +59,10 @@ class PanelStage {
 
     // The stage's state as a JSON object (see StageState.h).
     std::string StateJson() const;
+    // Neither moving nor jogging, as far as the last reading tells.
+    bool AtRest() const;
+    // Why speeds are outside the connected maker's units; empty when they are not.
+    std::string SpeedRangeError(int32_t start, int32_t max, int32_t accel) const;
 
   private:
     // Whether a command's outcome may change the state: it went well, to the
@@ -69,7 +73,9 @@ class PanelStage {
     // Closes the open stage and waits until no thread uses it any more.
     void Close(std::unique_lock<std::mutex>& lock);
     // Sends a command with `send`; a failure becomes a message on the page.
-    Outcome Command(const std::string& step, const std::function<int32_t(int32_t)>& send);
+    Outcome Command(const std::string& step, const std::function<int32_t(const Stage&)>& send);
+    // The same for an export that takes the handle alone.
+    Outcome Command(const std::string& step, int32_t (*send)(int32_t));
     void Tell(const std::string& text, bool error);
     void Poll();
     void PollOnce(const Stage& stage, uint64_t epoch);
