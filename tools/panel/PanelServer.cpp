@@ -49,7 +49,7 @@ if (kept && !location.search) {
   location.replace('/?token=' + encodeURIComponent(kept));
 } else if (kept) {
   sessionStorage.removeItem('astrel-token');
-  document.getElementById('why').textContent = 'The panel no longer takes this page's token: ' +
+  document.getElementById('why').textContent = "The panel no longer takes this page's token: " +
     'the tool was started again. Open the new address that astrel panel printed.';
 }
 </script></html>
