@@ -221,14 +221,18 @@ TEST_F(Panel, OnePageDrivesAnotherWatches) {
     EXPECT_TRUE(watcher.Shows("\"position\":[300,0,0]"));
 }
 
-// A driving page that gives no command for a while may be taken over, while
+// A driving page that gives no command for a while may be taken over, once
 // the stage rests; the page taken over from watches from then on.
-TEST_F(Panel, AnIdleDrivingPageIsTakenOver) {
+TEST_F(Panel, AnIdleDrivingPageIsTakenOverAtRest) {
     Page driver(port_, token_), watcher(port_, token_);
-    ASSERT_EQ(Post("/api/home", driver.seat), 200);
-    EXPECT_EQ(Post("/api/drive", watcher.seat), 409);
+    ASSERT_EQ(Post("/api/move", driver.seat, {{"x", "900000"}, {"y", "0"}, {"z", "0"}}), 200);
+    EXPECT_EQ(Post("/api/drive", watcher.seat), 409) << "taken from a page just used";
     std::this_thread::sleep_for(10s);
-    EXPECT_EQ(Post("/api/drive", watcher.seat), 200);
+    EXPECT_EQ(Post("/api/drive", watcher.seat), 409) << "taken while the stage moves";
+    ASSERT_EQ(Post("/api/stop", watcher.seat), 200);
+    ASSERT_TRUE(RestsWithin(2000));
+    // Once the panel has read the stage at rest.
+    EXPECT_TRUE(Within(2000, [&] { return Post("/api/drive", watcher.seat) == 200; }));
     EXPECT_EQ(Post("/api/home", driver.seat), 409);
     EXPECT_EQ(Post("/api/home", watcher.seat), 200);
 }
@@ -247,6 +251,26 @@ TEST_F(Panel, AJogNeedsTheHoldToGoOn) {
     EXPECT_TRUE(controller_.WaitHeardLine(kQtStop, heard));
     EXPECT_GT(Clock::now() - released, 400ms);
     EXPECT_TRUE(page.Shows("stop sent: the page stopped holding the jog"));
+}
+
+// A jog at the page's own speed sets it as the jogging axis's maximum
+// speed for the jog alone; it needs the axis's other speeds set before.
+TEST_F(Panel, AJogAtItsOwnSpeedSetsTheSpeedsBackAfter) {
+    Page page(port_, token_);
+    const httplib::Params jog = {{"x", "1"}, {"y", "0"}, {"z", "0"}, {"speed", "2000"}};
+    EXPECT_EQ(Post("/api/jog", page.seat, jog), 400);
+    ASSERT_EQ(Post("/api/speed", page.seat,
+                   {{"axis", "0"}, {"start", "100"}, {"max", "20000"}, {"accel", "100"}}),
+              200);
+    const size_t heard = controller_.HeardCount();
+    ASSERT_EQ(Post("/api/jog", page.seat, jog), 200);
+    EXPECT_TRUE(controller_.WaitHeardLine("D:A100,2000,100", heard));
+    std::this_thread::sleep_for(500ms);
+    ASSERT_EQ(Post("/api/jog-end", page.seat), 200);
+    EXPECT_TRUE(controller_.WaitHeardLine(kQtStop, heard));
+    EXPECT_TRUE(controller_.WaitHeardLine("D:A100,20000,100", heard));
+    EXPECT_GT(At(0), 0);
+    EXPECT_LT(At(0), 2000) << "the jog ran faster than its speed";
 }
 
 // With every event stream the panel allows open and 32 strangers sending

@@ -322,7 +322,15 @@ void PanelServer::Routes() {
         return r.get_param_value("relative") == "1" ? stage_.MoveBy(Coordinates(r))
                                                     : stage_.MoveTo(Coordinates(r));
     });
-    Command("/api/jog", [this](const httplib::Request& r) { return stage_.Jog(Triple(r, -1, 1)); });
+    Command("/api/jog", [this](const httplib::Request& r) {
+        const Xyz directions = Triple(r, -1, 1);
+        if (r.get_param_value("speed").empty()) return stage_.Jog(directions);
+        const auto speed =
+            static_cast<int32_t>(Integer(r, "speed", 0, std::numeric_limits<int32_t>::max()));
+        const std::string refused = stage_.JogSpeedError(directions, speed);
+        if (!refused.empty()) throw BadRequest(refused);
+        return stage_.Jog(directions, speed);
+    });
     Command("/api/hold", [this](const httplib::Request&) { return stage_.Hold(); });
     Command("/api/jog-end", [this](const httplib::Request&) { return stage_.EndJog(); });
     Command("/api/home", [this](const httplib::Request&) { return stage_.Home(); });

@@ -49,6 +49,7 @@ Outcome PanelStage::Connect(const Connection& connection) {
     std::unique_lock lock(mutex_);
     Close(lock);
     lock.unlock();
+    speeds_.Forget();
     std::shared_ptr<Stage> stage;
     try {
         const std::lock_guard environment(EnvironmentLock());
@@ -156,7 +157,18 @@ Outcome PanelStage::MoveBy(const Xyz& distance) {
     return outcome;
 }
 
-Outcome PanelStage::Jog(const Xyz& directions) {
+Outcome PanelStage::Jog(const Xyz& directions, std::optional<int32_t> speed) {
+    if (speed) {
+        const auto [settings, missing] = speeds_.ForJog(directions, *speed, true);
+        if (!missing.empty()) return {false, missing};
+        for (const auto& [axis, s] : settings) {
+            const Outcome set = Command("setting the jog speed", [&](const Stage& stage) {
+                return SetMoveSpeeds(stage.Handle(), static_cast<uint16_t>(axis), s.start, s.max,
+                                     s.accel);
+            });
+            if (!set.ok) return set;
+        }
+    }
     Outcome outcome = Command("starting the jog",
                               [&](const Stage& stage) { return StartJog(stage, directions); });
     std::unique_lock lock(mutex_);
@@ -185,7 +197,9 @@ Outcome PanelStage::EndJog() {
         state_.jogging = false;
     }
     wake_.notify_all();
-    return Command("stopping the jog", StopJOG);
+    Outcome outcome = Command("stopping the jog", StopJOG);
+    SpeedsBack();
+    return outcome;
 }
 
 Outcome PanelStage::Stop() {
@@ -194,7 +208,28 @@ Outcome PanelStage::Stop() {
         state_.jogging = false;
     }
     wake_.notify_all();
-    return Command("stopping", StopMove);
+    Outcome outcome = Command("stopping", StopMove);
+    SpeedsBack();
+    return outcome;
+}
+
+void PanelStage::SpeedsBack() {
+    for (const auto& [axis, s] : speeds_.TakeBack()) {
+        Command("setting the speeds back after the jog", [&](const Stage& stage) {
+            return SetMoveSpeeds(stage.Handle(), static_cast<uint16_t>(axis), s.start, s.max,
+                                 s.accel);
+        });
+    }
+}
+
+std::string PanelStage::JogSpeedError(const Xyz& directions, int32_t speed) {
+    const auto [settings, missing] = speeds_.ForJog(directions, speed, false);
+    if (!missing.empty()) return missing;
+    for (const auto& [axis, s] : settings) {
+        const std::string outside = SpeedRangeError(s.start, s.max, s.accel);
+        if (!outside.empty()) return outside;
+    }
+    return {};
 }
 
 Outcome PanelStage::Home() {
@@ -222,7 +257,10 @@ Outcome PanelStage::SetSpeeds(int axis, int32_t start, int32_t max, int32_t acce
     Outcome outcome = Command("setting the speeds", [&](const Stage& s) {
         return SetMoveSpeeds(s.Handle(), static_cast<uint16_t>(axis), start, max, accel);
     });
-    if (outcome.ok) Tell("speeds set for " + std::string(1, "XYZ"[axis]), false);
+    if (outcome.ok) {
+        speeds_.Set(axis, {start, max, accel});
+        Tell("speeds set for " + std::string(1, "XYZ"[axis]), false);
+    }
     return outcome;
 }
 
@@ -237,6 +275,7 @@ void PanelStage::StopBecause(const std::string& why) {
     const std::string failure = sent ? std::string{} : ": " + LastError();
     stage.reset();
     Tell((sent ? "stop sent: " : "the stop failed: ") + why + failure, !sent);
+    SpeedsBack();
 }
 
 void PanelStage::Tell(const std::string& text, bool error) {

@@ -403,7 +403,9 @@ function startJog(directions, button) {
   heldButton = button;
   if (button) button.classList.add('held');
   holding = setInterval(() => command('hold', {}, true), HOLD_EVERY_MS);
-  command('jog', directions);
+  // At the page's jog speed when one is given, else at the speeds set.
+  const speed = $('jog-speed').value;
+  command('jog', speed ? { ...directions, speed } : directions);
 }
 
 function endJog() {
