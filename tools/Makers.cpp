@@ -20,10 +20,7 @@ using Entry = char[64];
 constexpr size_t kMaxEntries = 64;
 
 bool SameIgnoringAsciiCase(std::string_view a, std::string_view b) {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-        const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
-        return lower(x) == lower(y);
-    });
+    return AsciiLower(a) == AsciiLower(b);
 }
 
 std::string ShortName(int16_t type) {

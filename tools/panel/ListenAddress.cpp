@@ -24,12 +24,6 @@ std::string Bracketed(const std::string& host) {
     return IsIpv6(host) ? "[" + host + "]" : host;
 }
 
-std::string Lower(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; });
-    return text;
-}
-
 // The numeric addresses of the machine's interfaces.
 std::vector<std::string> InterfaceAddresses() {
     std::vector<std::string> addresses;
@@ -85,7 +79,7 @@ bool ListenAddress::Loopback() const {
         if (IN6_IS_ADDR_LOOPBACK(&v6)) return true;
         return IN6_IS_ADDR_V4MAPPED(&v6) && v6.s6_addr[12] == 127;
     }
-    return Lower(host) == "localhost";
+    return AsciiLower(host) == "localhost";
 }
 
 bool ListenAddress::Wildcard() const {
@@ -110,7 +104,7 @@ std::vector<std::string> ListenAddress::HostNames(int served) const {
     }
     std::vector<std::string> hosts;
     for (const std::string& name : names) {
-        const std::string lower = Lower(Bracketed(name));
+        const std::string lower = AsciiLower(Bracketed(name));
         hosts.push_back(lower + ":" + std::to_string(served));
         if (served == 80) hosts.push_back(lower);  // a browser leaves the usual port out
     }

@@ -11,6 +11,7 @@
 #include "Makers.h"
 #include "PanelLists.h"
 #include "PanelPage.h"
+#include "Text.h"
 #include "ToolError.h"
 
 namespace astrel::tool {
@@ -107,11 +108,6 @@ void Answer(httplib::Response& response, int status, const std::string& error) {
     response.set_content(json.Close(), "application/json");
 }
 
-std::string LowerCase(std::string text) {
-    for (char& c : text) c = c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
-    return text;
-}
-
 // Constant time, so that the time taken tells nothing about the token.
 bool SameToken(const std::string& given, const std::string& token) {
     if (given.size() != token.size()) return false;
@@ -183,7 +179,7 @@ int PanelServer::Listen(const ListenAddress& address) {
 Verdict PanelServer::Sort(const RequestHead& head) {
     // A page of another site that got its name pointed at this machine
     // names that site here.
-    const std::string host = LowerCase(head.Field("host"));
+    const std::string host = AsciiLower(head.Field("host"));
     if (std::find(hosts_.begin(), hosts_.end(), host) == hosts_.end()) {
         return Verdict::Answer(
             HttpAnswer(421, "Misdirected Request", "text/plain",

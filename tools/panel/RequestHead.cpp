@@ -2,13 +2,11 @@
 
 #include <algorithm>
 
+#include "Text.h"
+
 namespace astrel::tool {
 
 namespace {
-
-char Lower(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
 
 std::string_view Trimmed(std::string_view text) {
     while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
@@ -73,9 +71,8 @@ std::optional<RequestHead> ParseHead(std::string_view bytes) {
     for (std::string_view field = line(); !field.empty(); field = line()) {
         const size_t colon = field.find(':');
         if (colon == std::string_view::npos) return std::nullopt;
-        std::string name(field.substr(0, colon));
-        std::transform(name.begin(), name.end(), name.begin(), Lower);
-        head.fields.emplace_back(std::move(name), Trimmed(field.substr(colon + 1)));
+        head.fields.emplace_back(AsciiLower(field.substr(0, colon)),
+                                 Trimmed(field.substr(colon + 1)));
     }
     return head;
 }
