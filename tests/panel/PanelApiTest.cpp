@@ -369,6 +369,9 @@ TEST_F(Panel, JogsRunToTheirSignOnEveryMaker) {
         ASSERT_EQ(Post("/api/jog", page.seat, {{"x", "1"}, {"y", "-1"}, {"z", "1"}}), 200);
         std::this_thread::sleep_for(400ms);
         ASSERT_EQ(Post("/api/jog-end", page.seat), 200);
+        std::printf("%-9s jog X+ Y- Z+ moved X %+d  Y %+d  Z %+d\n", maker.model,
+                    at(0) - before[0], at(1) - before[1],
+                    maker.axes > 2 ? at(2) - before[2] : 0);
         EXPECT_GT(at(0), before[0]);
         EXPECT_LT(at(1), before[1]);
         if (maker.axes > 2) {
