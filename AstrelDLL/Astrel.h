@@ -112,6 +112,17 @@ ASTREL_API int32_t SetCommunicationParams(int32_t handle, uint16_t port, uint16_
                                           uint16_t flowControl, uint16_t delimiter);
 /* Copies the stored parameters (default markers included) to *param. */
 ASTREL_API int32_t GetCommunicationParam(int32_t handle, CommunicationParam* param);
+/* The device the handle's port opens from the next OpenComPort on: a device
+ * path (Windows: \\.\COMn), or socket://HOST:PORT for a network serial
+ * server. It takes the place of what the Port index names (ASTREL_COM<n> or
+ * the default), so Port need not be set; a host with several threads sets
+ * each handle's device here instead of changing its environment. NULL or ""
+ * goes back to the Port index. 1 stored; 0 for a bad handle. */
+ASTREL_API int32_t SetPortDevice(int32_t handle, const char* path);
+/* The device the handle's port opens (the one set, else the one its Port
+ * index names; empty for none) into buffer (size bytes, terminator included):
+ * 1 copied; 0 for a bad handle, a NULL buffer or one too small (untouched). */
+ASTREL_API int32_t GetPortDevice(int32_t handle, char* buffer, int32_t size);
 /* Creates the maker's driver if needed, selects the model and opens the port: 1 open, 0 not. */
 ASTREL_API int32_t OpenComPort(int32_t handle);
 /* Closes the port (1 also when it was not open); 0 for a bad handle or no driver. */
@@ -174,6 +185,11 @@ ASTREL_API int32_t IsStageRunningEx(int32_t handle, int32_t* running);
 /* Non-zero when the axis (0 X, 1 Y, 2 Z, 0xFFFF any) stopped at a limit;
  * 0 also when the controller gave no usable reply. */
 ASTREL_API int32_t IsStopByLimit(int32_t handle, uint16_t axis);
+/* 1 with *atLimit set (1 the axis, or any axis for 0xFFFF, stopped at a
+ * limit; 0 not); 0, *atLimit untouched, when the controller could not be
+ * asked or gave no usable reply, or the stage has no such axis. A controller
+ * that cannot tell limits answers 1 with *atLimit 0. */
+ASTREL_API int32_t IsStopByLimitEx(int32_t handle, uint16_t axis, int32_t* atLimit);
 /* Position in controller counts, times the axis signs; NULL outputs are skipped.
  * 1 read; 0 when the controller gave no usable reply, outputs untouched. */
 ASTREL_API int32_t GetStagePosition(int32_t handle, int32_t* x, int32_t* y, int32_t* z);
@@ -229,7 +245,8 @@ ASTREL_API int32_t GetTriggerRange(int32_t handle, int32_t* lower, int32_t* uppe
 /* ---- Why a call failed -------------------------------------------------- */
 /* Each thread has its own last error, as it has its own system error: a
  * function of a stage handle that fails sets it (from its failure result:
- * 0, or 6 from GetStageStatus; a bad handle included), a function that
+ * 0, or 6 from GetStageStatus; a bad handle included; ReleaseAstrel of a
+ * handle not in use and Astrel with every handle taken too), a function that
  * succeeds leaves it as it was, and one thread's failure is never seen by
  * another. The catalogue functions leave it alone. The two functions below never
  * change it. The message names the function, the port and what was sent, for
@@ -247,7 +264,8 @@ enum AstrelErrorCode {
     ASTREL_ERROR_UNKNOWN_MODEL = 7, /* an unknown maker type or stage model */
     ASTREL_ERROR_BAD_ARGUMENT = 8,  /* a bad handle, null pointer or value (named) */
     ASTREL_ERROR_INTERRUPTED = 9,   /* cut short by a stop from another thread */
-    ASTREL_ERROR_HANG_UP = 10       /* the line closed or the device failed */
+    ASTREL_ERROR_HANG_UP = 10,      /* the line closed or the device failed */
+    ASTREL_ERROR_NO_HANDLE = 11     /* Astrel: all ten stage handles are taken */
 };
 /* The code of this thread's last failure (an AstrelErrorCode); 0 when none. */
 ASTREL_API int32_t AstrelLastError(void);
@@ -257,6 +275,17 @@ ASTREL_API int32_t AstrelLastError(void);
  * more the copy was cut, and a buffer of length + 1 bytes holds it all.
  * An empty message (length 0) when no call on this thread has failed. */
 ASTREL_API int32_t AstrelLastErrorText(char* buffer, int32_t size);
+/* Resets this thread's last error to ASTREL_OK with an empty message, so
+ * that a host can tell whether a call whose 0 is also an answer failed. */
+ASTREL_API void AstrelClearLastError(void);
+
+/* ---- The library -------------------------------------------------------- */
+
+/* The library's version as a number, major * 10000 + minor * 100 + patch
+ * (10100 for 1.1.0), so that a host or binding can check what it loaded;
+ * when text is not NULL and size > 0, also as text ("1.1.0"), terminated
+ * and cut to size - 1 bytes. */
+ASTREL_API int32_t AstrelVersion(char* text, int32_t size);
 
 #ifdef __cplusplus
 }

@@ -22,4 +22,8 @@ ASTREL_API int32_t AstrelLastErrorText(char* buffer, int32_t size) {
     return static_cast<int32_t>(length);
 }
 
+ASTREL_API void AstrelClearLastError(void) {
+    astrel::ClearLastError();
+}
+
 }  // extern "C"

@@ -22,11 +22,27 @@ int32_t NullParam() {
 extern "C" {
 
 ASTREL_API uint32_t Astrel(void) {
-    return Guarded(CAstrelDLLApp::kNoHandle, [] { return TheApp().Allocate(); });
+    astrel::BeginCall();
+    return Guarded(CAstrelDLLApp::kNoHandle, [] {
+        const uint32_t handle = TheApp().Allocate();
+        if (handle == CAstrelDLLApp::kNoHandle) {
+            astrel::NoteNoHandle();
+            astrel::EndCall("Astrel", {}, true);
+        }
+        return handle;
+    });
 }
 
 ASTREL_API void ReleaseAstrel(int32_t handle) {
-    Guarded([&] { TheApp().Release(handle); });
+    Guarded([&] {
+        if (TheApp().Record(handle) == nullptr) {
+            astrel::BeginCall();
+            astrel::NoteBadArgument("the handle is not one in use");
+            char scratch[24];
+            astrel::EndCall("ReleaseAstrel", astrel::PortName(nullptr, handle, scratch), true);
+        }
+        TheApp().Release(handle);
+    });
 }
 
 ASTREL_API void SetUseMakerType(int32_t handle, int16_t makerType) {

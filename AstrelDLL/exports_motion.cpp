@@ -59,6 +59,21 @@ ASTREL_API int32_t IsStopByLimit(int32_t handle, uint16_t axis) {
         HandleLock::Kind::kCall, astrel::Failure::kIfNoted);
 }
 
+ASTREL_API int32_t IsStopByLimitEx(int32_t handle, uint16_t axis, int32_t* atLimit) {
+    return WithStage(__func__, handle, 0, [&](CAstrelBase& driver, CAstrelData&) {
+        if (atLimit == nullptr) {
+            astrel::NoteBadArgument("atLimit is null");
+            return 0;
+        }
+        // The driver's 0 is also its answer when it could not ask, or has no
+        // such axis: both are noted as failures, which tell them from "not at a limit".
+        const int32_t stopped = driver.IsStopByLimit(axis);
+        if (astrel::FailedResultMarked() || astrel::FailureNoted()) return 0;
+        *atLimit = stopped != 0 ? 1 : 0;
+        return 1;
+    });
+}
+
 ASTREL_API int32_t GetStagePosition(int32_t handle, int32_t* x, int32_t* y, int32_t* z) {
     return WithStage(__func__, handle, 0, [&](CAstrelBase& driver, CAstrelData& record) {
         const int32_t result = driver.GetStagePosition(x, y, z);

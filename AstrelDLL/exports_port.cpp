@@ -1,12 +1,15 @@
-// Exports that open and close a handle's port, initialise its stage, and
-// pass raw command text to and from its controller.
+// Exports that choose the device of a handle's port, open and close it,
+// initialise its stage, and pass raw command text to and from its controller.
 #include <cstdio>
+#include <cstring>
+#include <string>
 
 #include "Astrel.h"
 #include "CAstrelDLLApp.h"
 #include "CommunicationParams.h"
 #include "DriverFactory.h"
 #include "ExportGuard.h"
+#include "serial/SerialDevice.h"
 
 using astrel::WithStage;
 
@@ -47,8 +50,32 @@ ASTREL_API int32_t OpenComPort(int32_t handle) {
         }
         CAstrelBase& driver = *record.driver;
         driver.settings = astrel::MergeCommunicationParam(record.communicationParam, driver);
+        driver.chosenDevice = record.portDevice;
         driver.SetTraceHandle(handle);
         return driver.OpenPort();
+    });
+}
+
+ASTREL_API int32_t SetPortDevice(int32_t handle, const char* path) {
+    return astrel::WithRecord(__func__, handle, 0, [&](CAstrelData& record) {
+        record.portDevice = path != nullptr ? path : "";
+        return 1;
+    });
+}
+
+ASTREL_API int32_t GetPortDevice(int32_t handle, char* buffer, int32_t size) {
+    return astrel::WithRecord(__func__, handle, 0, [&](CAstrelData& record) {
+        const std::string device =
+            !record.portDevice.empty()
+                ? record.portDevice
+                : astrel::PortDevicePath(static_cast<int16_t>(record.communicationParam.Port));
+        if (buffer == nullptr || size < 1 || device.size() >= static_cast<uint32_t>(size)) {
+            astrel::NoteBadArgument("the buffer is null or too small for " +
+                                    std::to_string(device.size() + 1) + " bytes");
+            return 0;
+        }
+        std::memcpy(buffer, device.c_str(), device.size() + 1);
+        return 1;
     });
 }
 

@@ -10,7 +10,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh
-cmake -S . -B build-release -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake -S . -B build-release -DASTREL_WERROR=ON -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build-release -j "$(nproc)" --target astrel_bench
 echo "## one processor (taskset -c 0)"
 taskset -c 0 build-release/bench/astrel_bench "$@"

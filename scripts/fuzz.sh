@@ -9,7 +9,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh clang libclang-rt-14-dev
 targets=(Qt Prior Suruga Sigma Hirox Cp310 Transport)
-CC=clang CXX=clang++ cmake -S . -B build-fuzz -DASTREL_FUZZ=ON -DASTREL_TESTS=OFF \
+CC=clang CXX=clang++ cmake -S . -B build-fuzz -DASTREL_WERROR=ON -DASTREL_FUZZ=ON -DASTREL_TESTS=OFF \
     -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build-fuzz -j2 --target "${targets[@]/#/fuzz_}"
 scratch=$(mktemp -d)

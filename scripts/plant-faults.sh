@@ -16,7 +16,7 @@ pattern=${1:-}
 mkdir -p "$work"
 rm -rf "$work/src" && mkdir -p "$work/src"
 git ls-files -co --exclude-standard -z | xargs -0 cp --parents -p -t "$work/src"
-cmake -S "$work/src" -B "$work/build" -DCMAKE_BUILD_TYPE=Debug >/dev/null
+cmake -S "$work/src" -B "$work/build" -DASTREL_WERROR=ON -DCMAKE_BUILD_TYPE=Debug >/dev/null
 caught=0
 missed=0
 while read -r line; do

@@ -20,7 +20,7 @@ fail() { echo "test-install: $*" >&2; exit 1; }
 
 # The prefix /usr at configure time picks the multiarch library directory
 # that the packages need; --prefix below installs the same tree elsewhere.
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTALL_PREFIX=/usr >/dev/null
+cmake -S . -B build -DASTREL_WERROR=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTALL_PREFIX=/usr >/dev/null
 cmake --build build -j "$(nproc)" --target astrel astrel_tool
 libdir=$(sed -n 's/^CMAKE_INSTALL_LIBDIR:PATH=//p' build/CMakeCache.txt)
 prefix=$work/prefix
@@ -70,7 +70,7 @@ check_deb() {  # PACKAGE DEPENDS-PATTERN FILE...
     echo "$(basename "$deb"): $(dpkg-deb -c "$deb" | grep -vc '^d') files, Depends: $(dpkg-deb -f "$deb" Depends)"
 }
 lib=usr/$libdir
-check_deb libastrel1 'libc6' "$lib/libastrel.so.1" "$lib/libastrel.so.1.0.0"
+check_deb libastrel1 'libc6' "$lib/libastrel.so.1" "$lib/libastrel.so.1.1.0"
 check_deb libastrel-dev 'libastrel1 \(= ' usr/include/Astrel.h "$lib/libastrel.so" \
     "$lib/pkgconfig/astrel.pc" "$lib/cmake/astrel/astrelConfig.cmake"
 check_deb astrel 'libastrel1 \(' usr/bin/astrel

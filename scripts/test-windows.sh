@@ -12,10 +12,10 @@ scripts/deps.sh g++-mingw-w64-x86-64 wine wine64 googletest llvm clang lld
 jobs=$(nproc)
 
 # The simulated controllers run on the Linux side, served by the astrel tool.
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake -S . -B build -DASTREL_WERROR=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j "$jobs" --target astrel_tool
 
-cmake -S . -B build-windows -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+cmake -S . -B build-windows -DASTREL_WERROR=ON -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
     -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build-windows -j "$jobs"
 

@@ -9,7 +9,7 @@ cd "$(dirname "$0")/.."
 scripts/deps.sh
 jobs=$(nproc)
 
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake -S . -B build -DASTREL_WERROR=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j "$jobs"
 ctest --test-dir build --output-on-failure -j "$jobs"
 # The Python package over the plain build (not the sanitized ones: a
@@ -18,13 +18,13 @@ scripts/test-python.sh
 # astrel panel in headless Chromium, on the plain build only.
 scripts/test-panel.sh
 
-cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DASTREL_SANITIZE=ON >/dev/null
+cmake -S . -B build-asan -DASTREL_WERROR=ON -DCMAKE_BUILD_TYPE=Debug -DASTREL_SANITIZE=ON >/dev/null
 cmake --build build-asan -j "$jobs"
 ASAN_OPTIONS=abort_on_error=1:detect_leaks=1:strict_string_checks=1 \
 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
     ctest --test-dir build-asan --output-on-failure -j "$jobs"
 
-cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=Debug -DASTREL_SANITIZE_THREADS=ON >/dev/null
+cmake -S . -B build-tsan -DASTREL_WERROR=ON -DCMAKE_BUILD_TYPE=Debug -DASTREL_SANITIZE_THREADS=ON >/dev/null
 cmake --build build-tsan -j "$jobs"
 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
     ctest --test-dir build-tsan --output-on-failure -j "$jobs"

@@ -17,8 +17,7 @@ function(captures out text pattern)
 endfunction()
 
 # The ordinals hosts bind to: 1 to 41 and 100 to 106 in this order; nothing
-# else from 1 to 106. FreeStageName and the last-error pair, which came later,
-# sit above them all.
+# else from 1 to 106. The calls that came later sit above them all.
 set(ordinals_from_1
     GetMakerListFirst GetMakerListNext GetStageListFirst GetStageListNext
     GetSpeedUnitListFirst GetSpeedUnitListNext GetAcclUnitListFirst GetAcclUnitListNext
@@ -31,7 +30,8 @@ set(ordinals_from_1
 set(ordinals_from_100
     CP310SetStageDirection StgSetStageDirection InitializeStage GetStageFunctionProperty
     GetDeviceFunctionProperty SendStageData ReceiveStageData)
-set(ordinal_above_106 FreeStageName AstrelLastError AstrelLastErrorText)
+set(ordinal_above_106 FreeStageName AstrelLastError AstrelLastErrorText IsStopByLimitEx
+    AstrelClearLastError SetPortDevice GetPortDevice AstrelVersion)
 
 if(OBJDUMP)
     execute_process(COMMAND ${OBJDUMP} -p ${LIBRARY} OUTPUT_VARIABLE table

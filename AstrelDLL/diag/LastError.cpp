@@ -77,8 +77,12 @@ void EndCall(const char* op, std::string_view port, bool failed) {
         }
     }
     last.code = notes.code;
-    std::snprintf(last.text, sizeof last.text, "%s on %.*s: %s", op, static_cast<int>(port.size()),
-                  port.data(), notes.detail);
+    if (port.empty()) {
+        std::snprintf(last.text, sizeof last.text, "%s: %s", op, notes.detail);
+    } else {
+        std::snprintf(last.text, sizeof last.text, "%s on %.*s: %s", op,
+                      static_cast<int>(port.size()), port.data(), notes.detail);
+    }
 }
 
 void NoteSent(std::string_view text) {
@@ -141,6 +145,20 @@ void NoteUnusableReply(std::string_view reply) {
     char quoted[kQuoteSize];
     EscapeBytes(reply, quoted, sizeof quoted);
     Note(ASTREL_ERROR_BAD_REPLY, "unusable reply \"%s\"%s", quoted, ToSent());
+}
+
+void NoteNoHandle() {
+    Note(ASTREL_ERROR_NO_HANDLE, "%s", "all ten stage handles are taken");
+}
+
+void NoteNoSuchAxis(uint16_t axis) {
+    Note(ASTREL_ERROR_BAD_ARGUMENT, "bad argument: the stage has no axis %u",
+         static_cast<unsigned>(axis));
+}
+
+void ClearLastError() {
+    last.code = ASTREL_OK;
+    last.text[0] = '\0';
 }
 
 int32_t LastErrorCode() {

@@ -17,9 +17,9 @@ namespace astrel {
 // Starts the notes of a new call on this thread.
 void BeginCall();
 // Ends the call of export `op` on `port` (a device path, or a handle's name
-// when it has none). With `failed` the notes become this thread's last error;
-// when nothing was noted, a reply read in the call is quoted as unusable, and
-// without one the driver is taken to have refused the arguments.
+// when it has none; empty for a call of no handle). With `failed` the notes become this thread's
+// last error; when nothing was noted, a reply read in the call is quoted as unusable, and without
+// one the driver is taken to have refused the arguments.
 void EndCall(const char* op, std::string_view port, bool failed);
 // Whether a failure was noted in this call.
 bool FailureNoted();
@@ -46,8 +46,14 @@ void NoteBadArgument(std::string_view what);
 void NoteRefusal(std::string_view answer);
 void NoteUnusableReply(std::string_view reply);
 
+void NoteNoHandle();
+// The driver has no axis `axis` (or does not use it) for a single-axis request.
+void NoteNoSuchAxis(uint16_t axis);
+
 // This thread's last error code (0: none yet) and message.
 int32_t LastErrorCode();
 const char* LastErrorText();
+// Back to no error and an empty message.
+void ClearLastError();
 
 }  // namespace astrel

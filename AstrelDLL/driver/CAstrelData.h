@@ -22,6 +22,7 @@ class CAstrelData {
     std::unique_ptr<CAstrelBase> driver;  // created by OpenComPort
     CommunicationParam communicationParam{};
     std::string stageName;
+    std::string portDevice;  // SetPortDevice: opened in place of what the port index names
     int16_t makerType = 0;
     int16_t xSign = 1;
     int16_t ySign = 1;

@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "driver/HostNumbers.h"
+#include "driver/LimitTest.h"
 #include "driver/ModelTable.h"
 #include "driver/ReplyFields.h"
 
@@ -149,7 +150,7 @@ CAstrelBase::Motion CAstrelCP310::QueryMotion() {
 
 int32_t CAstrelCP310::IsStopByLimit(uint16_t axis) {
     const bool anyAxis = axis == kAnyAxis;
-    if (!anyAxis && !HasAxis(axis)) return 0;
+    if (!anyAxis && !HasAxis(axis)) return astrel::NoSuchAxis(axis);
     if (!QueryPositions()) return Unanswered();
     int32_t stopped = 0;
     for (int stageAxis = 0; stageAxis < AxisCount(); ++stageAxis) {

@@ -4,6 +4,7 @@
 #include <iterator>
 #include <string_view>
 
+#include "driver/LimitTest.h"
 #include "driver/ModelTable.h"
 #include "driver/ReplyFields.h"
 
@@ -152,6 +153,8 @@ int32_t CAstrelHirox::IsStopByLimit(uint16_t axis) {
     if (InUse(index)) {
         AxisStatus status;
         if (QueryAxisStatus(kAxisNumbers[index], status) == 0) return Unanswered();
+    } else if (axis != 0xFFFF) {
+        return astrel::NoSuchAxis(axis);
     }
     return 0;
 }

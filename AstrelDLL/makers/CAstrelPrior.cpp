@@ -3,6 +3,7 @@
 #include <string_view>
 
 #include "driver/HostNumbers.h"
+#include "driver/LimitTest.h"
 #include "driver/ModelTable.h"
 #include "driver/ReplyFields.h"
 
@@ -63,7 +64,7 @@ CAstrelBase::Motion CAstrelPrior::QueryMotion() {
 }
 
 int32_t CAstrelPrior::IsStopByLimit(uint16_t axis) {
-    if (axis != kAnyAxis && axis >= kAxes) return 0;
+    if (axis != kAnyAxis && axis >= kAxes) return astrel::NoSuchAxis(axis);
     uint32_t limits = 0;
     if (!QueryHex("LMT:", Resend::kNo, limits)) return Unanswered();
     const uint32_t mask = axis == kAnyAxis ? ~0u : kLimitBits[axis];

@@ -5,6 +5,7 @@
 #include <iterator>
 
 #include "driver/HostNumbers.h"
+#include "driver/LimitTest.h"
 #include "driver/ModelTable.h"
 #include "driver/ReplyFields.h"
 
@@ -124,7 +125,7 @@ CAstrelBase::Motion CAstrelSuruga::QueryMotion() {
 }
 
 int32_t CAstrelSuruga::IsStopByLimit(uint16_t axis) {
-    if (axis != kAnyAxis && axis >= kStageAxes) return 0;
+    if (axis != kAnyAxis && axis >= kStageAxes) return astrel::NoSuchAxis(axis);
     if (!ReadStatusBytes()) return Unanswered();
     const auto atLimit = [](uint8_t status) { return (status & kLimitBits) != 0; };
     if (axis == kAnyAxis) {

@@ -77,11 +77,11 @@ uint32_t CSerialCommunication::RemainingMs(uint32_t start, uint32_t timeoutMs) {
 
 int32_t CSerialCommunication::OpenPort() {
     if (open_) ClosePort();
-    if (settings.port < 0 || settings.port >= astrel::kPortCount) {
+    if (chosenDevice.empty() && (settings.port < 0 || settings.port >= astrel::kPortCount)) {
         astrel::NoteBadArgument("the port index is not 0 to 9");
         return 0;
     }
-    path_ = astrel::PortDevicePath(settings.port);
+    path_ = chosenDevice.empty() ? astrel::PortDevicePath(settings.port) : chosenDevice;
     trace_ = astrel::Trace::FromEnvironment();
     // The path says which kind of device it is: a serial port or a network serial server.
     if (systemDevice_) device_ = astrel::MakeSystemSerialDevice(path_);

@@ -23,6 +23,10 @@ class CSerialCommunication {
 
     // Replaced whole by the owner before OpenPort; read only by OpenPort.
     SerialSettings settings;
+    // The device OpenPort opens in place of the one the port index names
+    // (empty: the port index's, and then the index must be valid). Set by
+    // the owner before OpenPort.
+    std::string chosenDevice;
 
     // 1 when the port is open with every setting applied; otherwise 0 and closed.
     int32_t OpenPort();

@@ -114,11 +114,16 @@ TEST_P(Contract, ALimitStopsTheAxisAndIsReported) {
     EXPECT_EQ(Position(), Expected(limited));
     if (GetParam().limitQuery) {
         EXPECT_EQ(IsStopByLimit(stage.h, 0xFFFF), 1);
-        for (uint16_t axis = 0; axis < 3; ++axis) {
-            SCOPED_TRACE(axis);
-            EXPECT_EQ(IsStopByLimit(stage.h, axis),
-                      axis == 0 || (last > 0 && axis == last) ? 1 : 0);
-        }
+    }
+    // Each axis answers for itself; an axis the stage lacks cannot be asked.
+    // A controller that tells no limits answers "not at a limit".
+    for (const uint16_t axis : {0, 1, 2, 0xFFFF}) {
+        SCOPED_TRACE(axis);
+        const bool present = axis == 0xFFFF || axis <= last;
+        const bool onLimit = axis == 0xFFFF || axis == 0 || (last > 0 && axis == last);
+        int32_t atLimit = -1;
+        EXPECT_EQ(IsStopByLimitEx(stage.h, axis, &atLimit), present ? 1 : 0);
+        EXPECT_EQ(atLimit, !present ? -1 : GetParam().limitQuery && onLimit ? 1 : 0);
     }
 }
 
@@ -214,12 +219,13 @@ TEST_P(Contract, ASilentControllerIsNoReplyWithinTheTimeOut) {
         EXPECT_EQ(GetStageStatus(stage.h), 6);
         const auto waited = std::chrono::steady_clock::now() - start;
         EXPECT_LT(waited, std::chrono::milliseconds(2 * kTimeOutMs + 300));  // at most one resend
-        int32_t x = 11, y = 22, z = 33, running = 44;
+        int32_t x = 11, y = 22, z = 33, running = 44, atLimit = 55;
         EXPECT_EQ(GetStagePosition(stage.h, &x, &y, &z), 0);
         EXPECT_EQ(IsStageRunningEx(stage.h, &running), 0);
         EXPECT_EQ(IsStageRunning(stage.h), 0);
         EXPECT_EQ(IsStopByLimit(stage.h, 0xFFFF), 0);
-        EXPECT_EQ((Positions{x, y, z, running}), (Positions{11, 22, 33, 44}));
+        EXPECT_EQ(IsStopByLimitEx(stage.h, 0, &atLimit), 0);
+        EXPECT_EQ((Positions{x, y, z, running, atLimit}), (Positions{11, 22, 33, 44, 55}));
     }
 }
 

@@ -49,6 +49,19 @@ TEST(Catalogue, ThreeDriverListsShareOneCursor) {
     EXPECT_STREQ(name, "QT2");
 }
 
+// The version as a number and as text say the same, and the text is cut to the buffer.
+TEST(Catalogue, TheVersionReadsTheSameAsNumberAndText) {
+    char text[16] = {};
+    const int32_t version = AstrelVersion(text, sizeof text);
+    EXPECT_EQ(AstrelVersion(nullptr, 0), version);
+    EXPECT_GE(version, 10100);
+    EXPECT_EQ(text, std::to_string(version / 10000) + "." + std::to_string(version / 100 % 100) +
+                        "." + std::to_string(version % 100));
+    char cut[3] = {'x', 'x', 'x'};
+    AstrelVersion(cut, sizeof cut);
+    EXPECT_EQ(std::string(cut), std::string(text).substr(0, 2));
+}
+
 TEST(Catalogue, MakersWithoutListsAnswerZero) {
     for (const int16_t maker : {5, 7, -1, 1000}) {  // 6 (CP-310): the contracts
         SCOPED_TRACE(maker);

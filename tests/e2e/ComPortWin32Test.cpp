@@ -82,14 +82,25 @@ INSTANTIATE_TEST_SUITE_P(Makers, ComPortStage, ::testing::ValuesIn(ServedStages(
 // ASTREL_COM8=socket://HOST:PORT puts COM8 behind a network serial server:
 // the script serves a QT3 controller so on the Linux side, answering 500 ms
 // late, and names it in ASTREL_TCP_STAGE. Its reply ends the wait as it comes.
+// SetPortDevice names the same server for a handle without a port index.
 TEST_F(ComPort, Com8BehindANetworkSerialServer) {
-    ::SetEnvironmentVariableA("ASTREL_COM8", std::getenv("ASTREL_TCP_STAGE"));
+    const char* server = std::getenv("ASTREL_TCP_STAGE");
+    ::SetEnvironmentVariableA("ASTREL_COM8", server);
     const int32_t h = QtHandle(7, 3000);
     EXPECT_EQ(OpenComPort(h), 1);
     const auto start = SteadyClock::now();
     EXPECT_EQ(ReadPosition(h, 3), (Positions{0, 0, 0}));
     EXPECT_LT(MsSince(start), 1500) << "the reply waited out the time-out";
+    EXPECT_EQ(CloseComPort(h), 1);
     ::SetEnvironmentVariableA("ASTREL_COM8", nullptr);
+
+    const int32_t chosen = QtHandle(0xFFFF, 3000);
+    ASSERT_EQ(SetPortDevice(chosen, server), 1);
+    EXPECT_EQ(OpenComPort(chosen), 1);
+    EXPECT_EQ(ReadPosition(chosen, 3), (Positions{0, 0, 0}));
+    char device[16] = {};
+    EXPECT_EQ(GetPortDevice(QtHandle(9), device, sizeof device), 1);
+    EXPECT_STREQ(device, "\\\\.\\COM10");
 }
 
 // A reply wait on a controller that answers nothing ends at its time-out, and

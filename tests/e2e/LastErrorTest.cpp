@@ -73,6 +73,12 @@ TEST_F(LastError, EachFailureGivesItsCodeAndNamesCallPortAndCommand) {
          [] { OpenComPort(StageHandle(0, "QT99", 0)); }},
         {ASTREL_ERROR_BAD_ARGUMENT, "IsStageRunningEx on /dev/pts/.*",
          On(kNone, [](int32_t h) { IsStageRunningEx(h, nullptr); })},
+        {ASTREL_ERROR_BAD_ARGUMENT, "IsStopByLimitEx on /dev/pts/.*: bad argument: the stage has no axis 2",
+         On(kNone, [](int32_t h) { int32_t at; IsStopByLimitEx(h, 2, &at); }, 300, 6, "CP-500")},
+        {ASTREL_ERROR_BAD_ARGUMENT, "ReleaseAstrel on handle 12: bad argument: the handle is not one in use",
+         [] { ReleaseAstrel(12); }},
+        {ASTREL_ERROR_NO_HANDLE, "Astrel: all ten stage handles are taken",
+         [] { for (int n = 0; n < 11; ++n) Astrel(); }},
         // clang-format on
     };
     for (const auto& row : rows) {
@@ -102,6 +108,9 @@ TEST_F(LastError, IsKeptPerThreadAndLeftAsItWasBySuccess) {
     char small[8] = "xxxxxxx";
     EXPECT_EQ(AstrelLastErrorText(small, sizeof small), static_cast<int32_t>(failure.size()));
     EXPECT_EQ(std::string(small), failure.substr(0, 7));
+    AstrelClearLastError();
+    EXPECT_EQ(AstrelLastError(), ASTREL_OK);
+    EXPECT_EQ(AstrelLastErrorText(small, sizeof small), 0);
 }
 
 }  // namespace

@@ -58,6 +58,33 @@ TEST_F(Registry, OpenComPortAttachesKeepsAndReopensTheDriver) {
     EXPECT_TRUE(first.Heard().empty());
 }
 
+// A device set on the handle opens in place of the one its port index names
+// and needs no port index; cleared, the port index names the device again.
+TEST_F(Registry, ADeviceSetOnTheHandleTakesThePlaceOfThePortIndex) {
+    SimController named(0, "QT3", 0);
+    SimController chosen(0, "QT3", 1);
+    const int32_t h = QtHandle(0xFFFF);
+    char device[64] = "untouched";
+    ASSERT_EQ(SetPortDevice(h, chosen.Path().c_str()), 1);
+    const auto size = static_cast<int32_t>(chosen.Path().size());
+    EXPECT_EQ(GetPortDevice(h, device, size), 0);  // no room for the terminator
+    EXPECT_STREQ(device, "untouched");
+    EXPECT_EQ(GetPortDevice(h, device, size + 1), 1);
+    EXPECT_EQ(device, chosen.Path());
+    ASSERT_EQ(OpenComPort(h), 1);
+    EXPECT_EQ(SendStageData(h, "Q:A0"), 1);
+    EXPECT_TRUE(chosen.WaitHeard(1));
+
+    ASSERT_EQ(SetPortDevice(h, ""), 1);
+    SetCommunicationParams(h, 0, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF);
+    EXPECT_EQ(GetPortDevice(h, device, sizeof device), 1);
+    EXPECT_EQ(device, named.Path());
+    ASSERT_EQ(OpenComPort(h), 1);
+    EXPECT_EQ(SendStageData(h, "Q:A0"), 1);
+    EXPECT_TRUE(named.WaitHeard(1));
+    EXPECT_EQ(chosen.Heard().size(), 1u);
+}
+
 // The line settings a default QT handle opens with, read off the terminal:
 // raw mode (set by the library even on a terminal left in cooked mode), the
 // driver's defaults, and then codes given by the host.

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "Stage.h"
 
@@ -12,6 +13,8 @@ namespace astrel::tool {
 
 // `text` as a JSON string, quotes included; control bytes are escaped.
 std::string JsonText(std::string_view text);
+// A JSON array of `items`, each JSON already.
+std::string JsonArray(const std::vector<std::string>& items);
 
 class JsonObject {
   public:

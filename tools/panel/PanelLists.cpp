@@ -9,7 +9,6 @@
 #include "Json.h"
 #include "Makers.h"
 #include "PortList.h"
-#include "Text.h"
 
 namespace astrel::tool {
 
@@ -20,7 +19,7 @@ std::string ModelsJson(int16_t type) {
     for (const ModelEntry& model : KnownModels(type)) {
         models.push_back(JsonObject().Text("name", model.name).Number("axes", model.axes).Close());
     }
-    return "[" + Join(models, ",") + "]";
+    return JsonArray(models);
 }
 
 std::string FirstOf(const std::vector<std::string>& names) {
@@ -41,7 +40,7 @@ std::string CatalogueJson() {
                              .Text("accelUnit", FirstOf(AccelerationUnits(maker.type)))
                              .Close());
     }
-    return "[" + Join(makers, ",") + "]";
+    return JsonArray(makers);
 }
 
 std::string PortsJson(const std::string& simulated) {
@@ -75,7 +74,7 @@ std::string PortsJson(const std::string& simulated) {
                             .Text("device", device)
                             .Close());
     }
-    return "[" + Join(ports, ",") + "]";
+    return JsonArray(ports);
 }
 
 }  // namespace astrel::tool
