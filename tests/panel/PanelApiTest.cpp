@@ -12,6 +12,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <memory>
@@ -101,6 +102,22 @@ class Page : public ToolProcess {
     }
     // Waits up to 3 s for `text` in the stream; true when it came.
     bool Shows(std::string_view text) { return WaitForOutput(text, 3000); }
+    // Waits up to 3 s for a state holding every one of `parts`; true when one came.
+    bool ShowsState(std::initializer_list<std::string_view> parts) {
+        const auto until = Clock::now() + 3s;
+        for (size_t from = 0; Clock::now() < until; WaitForOutput("\n\n\n", 50)) {
+            for (size_t end = Out().find('\n', from); end != std::string::npos;
+                 from = end + 1, end = Out().find('\n', from)) {
+                const std::string_view line = std::string_view(Out()).substr(from, end - from);
+                if (std::all_of(parts.begin(), parts.end(), [&](std::string_view part) {
+                        return line.find(part) != std::string_view::npos;
+                    })) {
+                    return true;
+                }
+            }
+        }
+        return false;
+    }
     void Close() { Finish(0); }
 
     uint64_t seat = 0;
@@ -325,6 +342,20 @@ TEST_F(Panel, CtrlCStopsTheStage) {
     EXPECT_TRUE(controller_.WaitHeardLine(kQtStop, heard));
 }
 
+// The limit light is for the axes the last motion drove: an axis left
+// standing on its limit does not light it for a move of another axis.
+TEST_F(Panel, AtALimitOnlyForTheAxesAMoveDrove) {
+    controller_.With([](sim::Simulator& s) { s.GetDialect().Motion().SetLimits(0, -9000, 5000); });
+    Page page(port_, token_);
+    ASSERT_EQ(Post("/api/move", page.seat, {{"x", "10000"}, {"y", "0"}, {"z", "0"}}), 200);
+    EXPECT_TRUE(page.ShowsState({"\"position\":[5000,0,0]", "\"limit\":true"}));
+    ASSERT_EQ(
+        Post("/api/move", page.seat, {{"x", "0"}, {"y", "700"}, {"z", "0"}, {"relative", "1"}}),
+        200);
+    EXPECT_TRUE(page.ShowsState({"\"position\":[5000,700,0]", "\"limit\":false"}))
+        << page.Out().substr(page.Out().size() - 600);
+}
+
 // The library's own words reach the page: a controller that falls silent,
 // a device that cannot be opened.
 TEST_F(Panel, FailuresShowInWords) {
@@ -369,9 +400,8 @@ TEST_F(Panel, JogsRunToTheirSignOnEveryMaker) {
         ASSERT_EQ(Post("/api/jog", page.seat, {{"x", "1"}, {"y", "-1"}, {"z", "1"}}), 200);
         std::this_thread::sleep_for(400ms);
         ASSERT_EQ(Post("/api/jog-end", page.seat), 200);
-        std::printf("%-9s jog X+ Y- Z+ moved X %+d  Y %+d  Z %+d\n", maker.model,
-                    at(0) - before[0], at(1) - before[1],
-                    maker.axes > 2 ? at(2) - before[2] : 0);
+        std::printf("%-9s jog X+ Y- Z+ moved X %+d  Y %+d  Z %+d\n", maker.model, at(0) - before[0],
+                    at(1) - before[1], maker.axes > 2 ? at(2) - before[2] : 0);
         EXPECT_GT(at(0), before[0]);
         EXPECT_LT(at(1), before[1]);
         if (maker.axes > 2) {

@@ -68,7 +68,7 @@ TEST(Tool, SubcommandsReportWhatHappenedAndWhy) {
         {"UnknownModel", {"status", "--maker", "0", "--model", "QT9", "--device", "/dev/null"}, 2, "",
          "the maker has no stage model \"QT9\" (models: QT1, QT2, QT3, MSC2)"},
         {"MissingDevice", {"status", "--maker", "qt", "--model", "QT3", "--device", "/no/tty"}, 3, "",
-         "OpenComPort on /no/tty: cannot open it: no such device (COM1)"},
+         "OpenComPort on /no/tty: cannot open it: no such device"},
         {"UnknownMaker", {"status", "--maker", "acme", "--model", "QT3"}, 2, "", "unknown maker"},
         {"HelpGivesExitCodes", {"--help"}, 0, "130  interrupted by Ctrl-C"},
         // clang-format on

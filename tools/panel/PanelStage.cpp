@@ -3,9 +3,9 @@
 #include <utility>
 
 #include "Astrel.h"
-#include "Environment.h"
 #include "Jog.h"
 #include "Makers.h"
+#include "Text.h"
 #include "ToolError.h"
 
 namespace astrel::tool {
@@ -52,7 +52,6 @@ Outcome PanelStage::Connect(const Connection& connection) {
     speeds_.Forget();
     std::shared_ptr<Stage> stage;
     try {
-        const std::lock_guard environment(EnvironmentLock());
         stage.reset(new Stage(connection), [this](Stage* closing) {
             delete closing;
             {
@@ -70,6 +69,9 @@ Outcome PanelStage::Connect(const Connection& connection) {
     state.makerType = connection.makerType;
     state.maker = MakerName(connection.makerType);
     state.model = connection.model;
+    for (const ModelEntry& model : KnownModels(connection.makerType)) {
+        if (AsciiLower(model.name) == AsciiLower(connection.model)) state.axes = model.axes;
+    }
     state.device = stage->Device();
     const std::string connected =
         "connected to the " + state.maker + " " + state.model + " on " + state.device;
@@ -134,7 +136,10 @@ Outcome PanelStage::MoveTo(const Xyz& xyz) {
     Outcome outcome = Command(
         "moving", [&](const Stage& s) { return MoveABS(s.Handle(), xyz[0], xyz[1], xyz[2]); });
     std::unique_lock lock(mutex_);
-    if (Applies(outcome)) state_.target = xyz;
+    if (Applies(outcome)) {
+        state_.target = xyz;
+        Drove({true, true, true});
+    }
     Kick(lock);
     return outcome;
 }
@@ -153,6 +158,7 @@ Outcome PanelStage::MoveBy(const Xyz& distance) {
         }
         state_.target = target;
     }
+    if (Applies(outcome)) Drove({distance[0] != 0, distance[1] != 0, distance[2] != 0});
     Kick(lock);
     return outcome;
 }
@@ -173,6 +179,7 @@ Outcome PanelStage::Jog(const Xyz& directions, std::optional<int32_t> speed) {
                               [&](const Stage& stage) { return StartJog(stage, directions); });
     std::unique_lock lock(mutex_);
     if (Applies(outcome)) {
+        Drove({directions[0] != 0, directions[1] != 0, directions[2] != 0});
         state_.jogging = true;
         state_.target.reset();
         state_.holdUntil = Clock::now() + kHoldFor;
@@ -235,7 +242,10 @@ std::string PanelStage::JogSpeedError(const Xyz& directions, int32_t speed) {
 Outcome PanelStage::Home() {
     Outcome outcome = Command("returning to the origin", MoveOriginPosition);
     std::unique_lock lock(mutex_);
-    if (Applies(outcome)) state_.target = Xyz{};
+    if (Applies(outcome)) {
+        state_.target = Xyz{};
+        Drove({true, true, true});
+    }
     Kick(lock);
     return outcome;
 }
@@ -315,6 +325,29 @@ void PanelStage::Kick(std::unique_lock<std::mutex>& lock) {
     updates_.Notify();
 }
 
+void PanelStage::Drove(const std::array<bool, 3>& axes) {
+    for (size_t axis = 0; axis < axes.size(); ++axis) {
+        state_.drove[axis] = axes[axis] && static_cast<int>(axis) < state_.axes;
+    }
+    state_.atLimit.reset();
+    state_.sawMoving = false;
+}
+
+std::optional<bool> PanelStage::AtLimit(const Stage& stage, const std::array<bool, 3>& axes,
+                                        std::string& why) const {
+    bool atLimit = false;
+    for (size_t axis = 0; axis < axes.size(); ++axis) {
+        if (!axes[axis]) continue;
+        int32_t stopped = 0;
+        if (IsStopByLimitEx(stage.Handle(), static_cast<uint16_t>(axis), &stopped) != 1) {
+            why = "reading the limits: " + LastError();
+            return std::nullopt;
+        }
+        atLimit = atLimit || stopped != 0;
+    }
+    return atLimit;
+}
+
 void PanelStage::Poll() {
     std::unique_lock lock(mutex_);
     Clock::time_point started = Clock::now();
@@ -345,10 +378,23 @@ void PanelStage::PollOnce(const Stage& stage, uint64_t epoch) {
     std::string why = read ? std::string{} : "reading the position: " + LastError();
     const int32_t status = stage.Status();
     if (status == 6 && why.empty()) why = "reading the status: " + LastError();
+    std::optional<bool> atLimit;
+    std::array<bool, 3> drove{};
+    {
+        const std::lock_guard lock(mutex_);
+        // Once it rests after the motion: seen moving, or still after the
+        // time a controller takes to start.
+        const bool ended = state_.sawMoving || Clock::now() >= state_.fastUntil;
+        if (!state_.atLimit && !state_.jogging && ended) drove = state_.drove;
+    }
+    const bool ask = status != 1 && status != 6 && (drove[0] || drove[1] || drove[2]);
+    if (ask) atLimit = AtLimit(stage, drove, why);
     const std::lock_guard lock(mutex_);
     // The stage was closed, replaced or given a new origin meanwhile.
     if (epoch != state_.epoch) return;
     if (read) state_.position = xyz;
+    if (atLimit && state_.drove == drove) state_.atLimit = atLimit;
+    state_.sawMoving = state_.sawMoving || status == 1;
     state_.stale = !read;
     state_.status = status;
     state_.pollError = why;

@@ -287,7 +287,7 @@ function show(update) {
     e.classList.toggle('hidden-axis', Number(e.dataset.axis) >= axes);
   });
   light('light-moving', stage.moving);
-  light('light-limit', stage.limit);
+  light('light-limit', stage.limit === true);
   light('light-noreply', stage.noReply);
   light('light-error', stage.error);
   $('status').textContent = stage.connected
