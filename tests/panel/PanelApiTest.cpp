@@ -279,6 +279,7 @@ TEST_F(Panel, AJogAtItsOwnSpeedSetsTheSpeedsBackAfter) {
     ASSERT_EQ(Post("/api/speed", page.seat,
                    {{"axis", "0"}, {"start", "100"}, {"max", "20000"}, {"accel", "100"}}),
               200);
+    ASSERT_TRUE(controller_.WaitHeardLine("D:A100,20000,100", 0));
     const size_t heard = controller_.HeardCount();
     ASSERT_EQ(Post("/api/jog", page.seat, jog), 200);
     EXPECT_TRUE(controller_.WaitHeardLine("D:A100,2000,100", heard));
