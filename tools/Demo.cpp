@@ -7,6 +7,7 @@
 
 #include "Astrel.h"
 #include "Dialects.h"
+#include "Jog.h"
 #include "Makers.h"
 #include "PtySimulator.h"
 #include "StatusText.h"
@@ -23,12 +24,10 @@ namespace {
 struct Difference {
     uint16_t makerType;
     bool keepsPosition;  // no command redefines the position: set-origin leaves it as it is
-    int jogSign;         // the side a jog of +1 runs to: 1 plus, -1 minus
 };
 
 constexpr Difference kDifferences[] = {
-    {1, false, -1},  // the ProScan runs a jog of +1 towards its far minus target
-    {6, true, 1},    // the CP-310 and CP-500 controllers keep their own counting
+    {6, true},  // the CP-310 and CP-500 controllers keep their own counting
 };
 
 constexpr int32_t kTimeOutMs = 1000;
@@ -53,7 +52,7 @@ struct Session {
 Difference DifferencesOf(uint16_t makerType) {
     const auto row = std::find_if(std::begin(kDifferences), std::end(kDifferences),
                                   [&](const Difference& d) { return d.makerType == makerType; });
-    return row != std::end(kDifferences) ? *row : Difference{makerType, false, 1};
+    return row != std::end(kDifferences) ? *row : Difference{makerType, false};
 }
 
 Xyz Sum(const Xyz& a, const Xyz& b) {
@@ -114,11 +113,10 @@ class SessionSteps {
         ExpectAt(name, expected);
     }
 
-    // Jogs X briefly with +1, stops, and checks that only X moved on, to the
-    // side the maker runs such a jog.
+    // Jogs X briefly to plus, stops, and checks that only X moved, to plus.
     Xyz Jog() {
         const Xyz before = session_.final;
-        stage_.Require(MoveJOG(stage_.Handle(), 1, 0, 0), "jog");
+        stage_.Require(StartJog(stage_, {1, 0, 0}), "jog");
         Progress quiet(nullptr);
         const WaitResult jog = WaitWhileMoving(stage_, watch_, quiet, {}, kJogMs);
         if (!jog.stillMoving) Fail("jog", "the stage did not keep moving");
@@ -126,9 +124,8 @@ class SessionSteps {
         const Xyz at = WaitForRest(stage_, watch_, quiet, {}, kWaitLimitMs);
         Xyz expected = before;
         expected[0] = at[0];
-        const int jogSign = DifferencesOf(stage_.MakerType()).jogSign;
-        if ((int64_t{at[0]} - before[0]) * jogSign <= 0)
-            Fail("jog", "X did not move on: " + PositionText(at, session_.axes));
+        if (at[0] <= before[0])
+            Fail("jog", "X did not move to plus: " + PositionText(at, session_.axes));
         ExpectAt("jog and stop", expected);
         return at;
     }

@@ -7,6 +7,7 @@
 
 #include "Astrel.h"
 #include "Dialects.h"
+#include "Jog.h"
 #include "Makers.h"
 #include "StatusText.h"
 #include "Text.h"
@@ -119,8 +120,7 @@ void Jog(const StageOptions& options) {
     }
     InterruptWatch watch;
     const Stage stage(options.connection.Resolve());
-    const auto d = [&](size_t axis) { return static_cast<int16_t>(options.xyz.at(axis)); };
-    stage.Require(MoveJOG(stage.Handle(), d(0), d(1), d(2)), "starting the jog");
+    stage.Require(StartJog(stage, ToXyz(options.xyz)), "starting the jog");
     std::fprintf(stderr, "jogging for up to %d s; Ctrl-C stops the stage\n", options.forS);
     Progress progress(stdout);
     const WaitResult jog = WaitWhileMoving(stage, watch, progress, {}, options.forS * 1000);
@@ -138,8 +138,11 @@ void Speed(const StageOptions& options) {
         ++axis;
     }
     if (axis == kAxes.size()) throw ToolError(Exit::kUsage, "the axis is x, y or z (or 0, 1, 2)");
-    const Stage stage(options.connection.Resolve());
+    const Connection connection = options.connection.Resolve();
     const std::vector<int32_t>& v = options.xyz;
+    const std::string outside = SpeedRangeError(connection.makerType, v.at(0), v.at(1), v.at(2));
+    if (!outside.empty()) throw ToolError(Exit::kUsage, outside);
+    const Stage stage(connection);
     stage.Require(
         SetMoveSpeeds(stage.Handle(), static_cast<uint16_t>(axis), v.at(0), v.at(1), v.at(2)),
         "setting the speeds");

@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <climits>
 #include <cstdlib>
@@ -61,6 +62,19 @@ bool SimController::WaitHeard(size_t count, int ms) {
     std::unique_lock lock(mutex_);
     return heardMore_.wait_for(lock, std::chrono::milliseconds(ms),
                                [&] { return heard_.size() >= count; });
+}
+
+bool SimController::WaitHeardLine(std::string_view line, size_t from, int ms) {
+    std::unique_lock lock(mutex_);
+    return heardMore_.wait_for(lock, std::chrono::milliseconds(ms), [&] {
+        return from < heard_.size() && std::find(heard_.begin() + static_cast<std::ptrdiff_t>(from),
+                                                 heard_.end(), line) != heard_.end();
+    });
+}
+
+size_t SimController::HeardCount() {
+    std::lock_guard lock(mutex_);
+    return heard_.size();
 }
 
 }  // namespace astrel::test

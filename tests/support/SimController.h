@@ -9,6 +9,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "PtySimulator.h"
@@ -39,6 +40,10 @@ class SimController {
     std::vector<std::string> Heard();
     // Waits up to `ms` until the controller has received `count` lines; true when it has.
     bool WaitHeard(size_t count, int ms = 2000);
+    // Waits up to `ms` until `line` is among the lines received from the
+    // `from`th on (0 is the first); true when it is.
+    bool WaitHeardLine(std::string_view line, size_t from, int ms = 2000);
+    size_t HeardCount();
     const std::string& Path() const { return runner_->SlavePath(); }
     int SlaveFd() const { return runner_->SlaveFd(); }
 
