@@ -84,11 +84,11 @@ class SessionSteps {
         : stage_(stage), session_(session), watch_(watch) {}
 
     void Run(uint16_t makerType) {
-        Step("home", MoveOriginPosition(stage_.Handle()), kZero, nullptr);
+        Step("home", MoveOriginPosition(stage_.Handle()), kZero, kEveryAxis, nullptr);
         Step("absolute move", MoveABS(stage_.Handle(), kTarget[0], kTarget[1], kTarget[2]), kTarget,
-             stdout);
+             kEveryAxis, stdout);
         Step("relative move", MoveREL(stage_.Handle(), kStep[0], kStep[1], kStep[2]),
-             Sum(kTarget, kStep), nullptr);
+             Sum(kTarget, kStep), NonZero(kStep), nullptr);
         const Xyz jogged = Jog();
         stage_.Require(SetOriginNowPos(stage_.Handle()), "set origin");
         ExpectAt("set origin", DifferencesOf(makerType).keepsPosition ? jogged : kZero);
@@ -101,15 +101,16 @@ class SessionSteps {
     }
 
   private:
-    // Sends a motion, waits for rest and checks where the stage is.
-    void Step(const std::string& name, int32_t sent, const Xyz& expected, std::FILE* shown) {
+    // Sends a motion of the `driven` axes, waits for rest and checks where the stage is.
+    void Step(const std::string& name, int32_t sent, const Xyz& expected, const Axes& driven,
+              std::FILE* shown) {
         stage_.Require(sent, name);
         Progress progress(shown, "  " + std::string(15, ' '));
         Xyz target = expected;  // axes the model does not move read 0, or are never written
         for (auto axis = static_cast<size_t>(session_.axes); axis < target.size(); ++axis) {
             target[axis] = 0;
         }
-        WaitForRest(stage_, watch_, progress, target, kWaitLimitMs);
+        WaitForRest(stage_, watch_, progress, target, kWaitLimitMs, driven);
         ExpectAt(name, expected);
     }
 
@@ -121,7 +122,7 @@ class SessionSteps {
         const WaitResult jog = WaitWhileMoving(stage_, watch_, quiet, {}, kJogMs);
         if (!jog.stillMoving) Fail("jog", "the stage did not keep moving");
         stage_.Require(StopJOG(stage_.Handle()), "stop");
-        const Xyz at = WaitForRest(stage_, watch_, quiet, {}, kWaitLimitMs);
+        const Xyz at = WaitForRest(stage_, watch_, quiet, {}, kWaitLimitMs, {true, false, false});
         Xyz expected = before;
         expected[0] = at[0];
         if (at[0] <= before[0])

@@ -62,9 +62,10 @@ void AddWaitOptions(CLI::App& command, StageOptions& options) {
         ->capture_default_str();
 }
 
-// Sends a motion with `send` and, when asked, waits for rest.
+// Sends a motion of the `driven` axes with `send` and, when asked, waits for rest.
 void RunMotion(const StageOptions& options, const std::string& step,
-               const std::optional<Xyz>& target, const std::function<int32_t(int32_t)>& send) {
+               const std::optional<Xyz>& target, const Axes& driven,
+               const std::function<int32_t(int32_t)>& send) {
     // Watching before the motion starts, so that a signal always finds a stop sent.
     std::optional<InterruptWatch> watch;
     if (options.wait) watch.emplace();
@@ -72,7 +73,7 @@ void RunMotion(const StageOptions& options, const std::string& step,
     stage.Require(send(stage.Handle()), step);
     if (!watch) return;
     Progress progress(stdout);
-    const Xyz at = WaitForRest(stage, *watch, progress, target, options.maxWaitS * 1000);
+    const Xyz at = WaitForRest(stage, *watch, progress, target, options.maxWaitS * 1000, driven);
     Print("at rest: " + PositionText(at));
 }
 
@@ -120,13 +121,15 @@ void Jog(const StageOptions& options) {
     }
     InterruptWatch watch;
     const Stage stage(options.connection.Resolve());
-    stage.Require(StartJog(stage, ToXyz(options.xyz)), "starting the jog");
+    const Xyz directions = ToXyz(options.xyz);
+    stage.Require(StartJog(stage, directions), "starting the jog");
     std::fprintf(stderr, "jogging for up to %d s; Ctrl-C stops the stage\n", options.forS);
     Progress progress(stdout);
     const WaitResult jog = WaitWhileMoving(stage, watch, progress, {}, options.forS * 1000);
-    if (!jog.stillMoving) RequireAtRest(stage, jog.status);  // it stopped by itself
+    const Axes driven = NonZero(directions);
+    if (!jog.stillMoving) RequireAtRest(stage, jog.status, driven);  // it stopped by itself
     stage.Require(StopJOG(stage.Handle()), "stopping the jog");
-    const Xyz at = WaitForRest(stage, watch, progress, {}, options.maxWaitS * 1000);
+    const Xyz at = WaitForRest(stage, watch, progress, {}, options.maxWaitS * 1000, driven);
     Print("at rest: " + PositionText(at));
 }
 
@@ -201,7 +204,10 @@ void AddStageCommands(CLI::App& app, Action& action) {
             const Xyz xyz = ToXyz(o->xyz);
             std::optional<Xyz> target;
             if (!o->relative) target = xyz;
-            RunMotion(*o, "sending the move", target, [&](int32_t h) {
+            // An absolute move names every axis to the controller; a relative one drives
+            // the axes it moves.
+            const Axes driven = o->relative ? NonZero(xyz) : kEveryAxis;
+            RunMotion(*o, "sending the move", target, driven, [&](int32_t h) {
                 return o->relative ? MoveREL(h, xyz[0], xyz[1], xyz[2])
                                    : MoveABS(h, xyz[0], xyz[1], xyz[2]);
             });
@@ -219,7 +225,8 @@ void AddStageCommands(CLI::App& app, Action& action) {
     AddWaitOptions(*home, opt);
     home->callback([&action, o] {
         action = [o] {
-            RunMotion(*o, "sending the return to the origin", Xyz{}, MoveOriginPosition);
+            RunMotion(*o, "sending the return to the origin", Xyz{}, kEveryAxis,
+                      MoveOriginPosition);
         };
     });
 

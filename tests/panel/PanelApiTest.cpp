@@ -350,10 +350,15 @@ TEST_F(Panel, AtALimitOnlyForTheAxesAMoveDrove) {
     Page page(port_, token_);
     ASSERT_EQ(Post("/api/move", page.seat, {{"x", "10000"}, {"y", "0"}, {"z", "0"}}), 200);
     EXPECT_TRUE(page.ShowsState({"\"position\":[5000,0,0]", "\"limit\":true"}));
+    // Y moves while X rests on its switch, which decides the status: moving all
+    // the same, as a page that opens now sees.
+    Page watcher(port_, token_);
+    ASSERT_TRUE(watcher.ShowsState({"\"position\":[5000,0,0]"}));
     ASSERT_EQ(
-        Post("/api/move", page.seat, {{"x", "0"}, {"y", "700"}, {"z", "0"}, {"relative", "1"}}),
+        Post("/api/move", page.seat, {{"x", "0"}, {"y", "30000"}, {"z", "0"}, {"relative", "1"}}),
         200);
-    EXPECT_TRUE(page.ShowsState({"\"position\":[5000,700,0]", "\"limit\":false"}))
+    EXPECT_TRUE(watcher.ShowsState({"\"moving\":true"}));
+    EXPECT_TRUE(page.ShowsState({"\"position\":[5000,30000,0]", "\"limit\":false"}))
         << page.Out().substr(page.Out().size() - 600);
 }
 

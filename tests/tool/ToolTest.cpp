@@ -84,6 +84,36 @@ TEST(Tool, SubcommandsReportWhatHappenedAndWhy) {
     }
 }
 
+// A move is done when every axis rests, and it ends at a limit only when an
+// axis it drove is on one: X resting on its switch (which decides the QT
+// status) neither ends a move of Y early nor fails it.
+TEST(Tool, AMoveWaitsForEveryAxisAndFailsOnlyAtALimitItDrove) {
+    SimController controller(0, "QT3");
+    controller.With([](sim::Simulator& s) {
+        s.GetDialect().Motion().SetLimits(0, -100000, 1000);
+        s.GetDialect().Motion().SetLimits(1, -100000, 50000);
+    });
+    const struct {
+        Args move;
+        int exitCode;
+        const char* out;
+    } runs[] = {
+        {{"5000", "0", "0"}, 6, ""},  // X onto its switch
+        {{"--relative", "0", "30000", "0"},
+         0,
+         "at rest: X 1000  Y 30000"},                // Y while X rests there
+        {{"--relative", "0", "30000", "0"}, 6, ""},  // Y onto its own switch
+    };
+    for (const auto& run : runs) {
+        Args args = {"move"};
+        args.insert(args.end(), run.move.begin(), run.move.end());
+        args.insert(args.end(), {"--wait", "@stage"});
+        const ToolRun done = RunTool(WithStage(args, controller.Path()));
+        EXPECT_EQ(done.exitCode, run.exitCode) << done.err;
+        EXPECT_THAT(done.out, HasSubstr(run.out));
+    }
+}
+
 // A signal during move --wait stops the stage at once, even while the tool
 // waits for a reply that does not come, and ends the tool with 128 + its
 // number; the controller has heard the stop.

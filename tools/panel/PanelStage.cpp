@@ -5,6 +5,7 @@
 #include "Astrel.h"
 #include "Jog.h"
 #include "Makers.h"
+#include "Motion.h"
 #include "Text.h"
 #include "ToolError.h"
 
@@ -333,21 +334,6 @@ void PanelStage::Drove(const std::array<bool, 3>& axes) {
     state_.sawMoving = false;
 }
 
-std::optional<bool> PanelStage::AtLimit(const Stage& stage, const std::array<bool, 3>& axes,
-                                        std::string& why) const {
-    bool atLimit = false;
-    for (size_t axis = 0; axis < axes.size(); ++axis) {
-        if (!axes[axis]) continue;
-        int32_t stopped = 0;
-        if (IsStopByLimitEx(stage.Handle(), static_cast<uint16_t>(axis), &stopped) != 1) {
-            why = "reading the limits: " + LastError();
-            return std::nullopt;
-        }
-        atLimit = atLimit || stopped != 0;
-    }
-    return atLimit;
-}
-
 void PanelStage::Poll() {
     std::unique_lock lock(mutex_);
     Clock::time_point started = Clock::now();
@@ -376,7 +362,9 @@ void PanelStage::PollOnce(const Stage& stage, uint64_t epoch) {
     Xyz xyz{};
     const bool read = GetStagePosition(stage.Handle(), &xyz[0], &xyz[1], &xyz[2]) == 1;
     std::string why = read ? std::string{} : "reading the position: " + LastError();
-    const int32_t status = stage.Status();
+    // Moving while any axis moves; only at rest does the status say more.
+    const std::optional<bool> running = Running(stage);
+    const int32_t status = !running ? 6 : *running ? 1 : stage.Status();
     if (status == 6 && why.empty()) why = "reading the status: " + LastError();
     std::optional<bool> atLimit;
     std::array<bool, 3> drove{};
@@ -388,7 +376,7 @@ void PanelStage::PollOnce(const Stage& stage, uint64_t epoch) {
         if (!state_.atLimit && !state_.jogging && ended) drove = state_.drove;
     }
     const bool ask = status != 1 && status != 6 && (drove[0] || drove[1] || drove[2]);
-    if (ask) atLimit = AtLimit(stage, drove, why);
+    if (ask) atLimit = AtLimitOn(stage, drove, why);
     const std::lock_guard lock(mutex_);
     // The stage was closed, replaced or given a new origin meanwhile.
     if (epoch != state_.epoch) return;

@@ -92,10 +92,6 @@ class PanelStage {
     // A motion of these axes was sent (mutex_ held): whether it ends at a
     // limit is asked once the stage rests.
     void Drove(const std::array<bool, 3>& axes);
-    // Whether an axis the last motion drove stopped at a limit; nothing
-    // when the controller could not tell (`why` then says so).
-    std::optional<bool> AtLimit(const Stage& stage, const std::array<bool, 3>& axes,
-                                std::string& why) const;
 
     Updates& updates_;
     std::mutex connecting_;  // one connect or disconnect at a time
