@@ -7,8 +7,10 @@
 # (blank lines and lines starting with # are skipped). For a file under
 # python/, "tests" are pytest's arguments (a path under tests/python, -k ...):
 # the planted package runs from the copy against the plain build in build/
-# (scripts/test-python.sh makes its environment). For any other file, "tests"
-# is a ctest regex, run on a build of the copy. Usage:
+# (scripts/test-python.sh makes its environment). "tests" written "browser:K"
+# run the panel's browser test (its tests matching K, pytest's -k) with the
+# tool of a build of the copy. For any other file, "tests" is a ctest regex,
+# run on a build of the copy. Usage:
 #   scripts/plant-faults.sh [PATTERN]   only the faults whose description matches PATTERN
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -25,15 +27,17 @@ missed=0
 # Each runner runs the tests of one planted fault and writes the names of
 # those that failed to $work/failing: status 0 all passed, 1 some failed,
 # 2 they could not run.
-run_ctest() {  # REGEX
+build_copy() {
     if [ -z "$configured" ]; then
         cmake -S "$work/src" -B "$work/build" -DASTREL_WERROR=ON -DCMAKE_BUILD_TYPE=Debug >/dev/null
         configured=yes
     fi
-    if ! cmake --build "$work/build" -j "$(nproc)" >"$work/build.log" 2>&1; then
-        echo "not built, see $work/build.log" >"$work/failing"
-        return 2
-    fi
+    cmake --build "$work/build" -j "$(nproc)" >"$work/build.log" 2>&1 && return 0
+    echo "not built, see $work/build.log" >"$work/failing"
+    return 2
+}
+run_ctest() {  # REGEX
+    build_copy || return 2
     if ctest --test-dir "$work/build" -R "$1" -j "$(nproc)" --timeout 60 --no-tests=error \
         >"$work/test.log" 2>&1; then
         return 0
@@ -58,6 +62,17 @@ run_pytest() {  # PYTEST-ARGUMENTS
         awk '!seen[$0]++' | head -3 | paste -sd, -; } >"$work/failing" || true
     return 1
 }
+run_browser() {  # browser:K
+    build_copy || return 2
+    if ASTREL_TOOL="$work/build/tools/astrel" ASTREL_SCREENSHOT="$work/screenshot.png" \
+        /usr/bin/python3 -m pytest -q -p no:cacheprovider -k "${1#browser:}" \
+        tests/panel/test_panel_browser.py >"$work/test.log" 2>&1; then
+        return 0
+    fi
+    { grep -oE '^FAILED [^ ]+' "$work/test.log" | sed 's/.*:://' | head -3 |
+        paste -sd, -; } >"$work/failing" || true
+    return 1
+}
 
 while read -r line; do
     [ -z "$line" ] || [[ "$line" == \#* ]] && continue
@@ -78,6 +93,7 @@ open(path, "w").write(text.replace(os.environ["FROM"], os.environ["TO"]))
     fi
     runner=run_ctest
     [[ "$file" == python/* ]] && runner=run_pytest
+    [[ "$tests" == browser:* ]] && runner=run_browser
     status=0
     : >"$work/failing"
     $runner "$tests" || status=$?

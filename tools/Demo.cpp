@@ -7,6 +7,7 @@
 
 #include "Astrel.h"
 #include "Dialects.h"
+#include "Jog.h"
 #include "Makers.h"
 #include "PtySimulator.h"
 #include "StatusText.h"
@@ -23,12 +24,10 @@ namespace {
 struct Difference {
     uint16_t makerType;
     bool keepsPosition;  // no command redefines the position: set-origin leaves it as it is
-    int jogSign;         // the side a jog of +1 runs to: 1 plus, -1 minus
 };
 
 constexpr Difference kDifferences[] = {
-    {1, false, -1},  // the ProScan runs a jog of +1 towards its far minus target
-    {6, true, 1},    // the CP-310 and CP-500 controllers keep their own counting
+    {6, true},  // the CP-310 and CP-500 controllers keep their own counting
 };
 
 constexpr int32_t kTimeOutMs = 1000;
@@ -53,7 +52,7 @@ struct Session {
 Difference DifferencesOf(uint16_t makerType) {
     const auto row = std::find_if(std::begin(kDifferences), std::end(kDifferences),
                                   [&](const Difference& d) { return d.makerType == makerType; });
-    return row != std::end(kDifferences) ? *row : Difference{makerType, false, 1};
+    return row != std::end(kDifferences) ? *row : Difference{makerType, false};
 }
 
 Xyz Sum(const Xyz& a, const Xyz& b) {
@@ -85,11 +84,11 @@ class SessionSteps {
         : stage_(stage), session_(session), watch_(watch) {}
 
     void Run(uint16_t makerType) {
-        Step("home", MoveOriginPosition(stage_.Handle()), kZero, nullptr);
+        Step("home", MoveOriginPosition(stage_.Handle()), kZero, kEveryAxis, nullptr);
         Step("absolute move", MoveABS(stage_.Handle(), kTarget[0], kTarget[1], kTarget[2]), kTarget,
-             stdout);
+             kEveryAxis, stdout);
         Step("relative move", MoveREL(stage_.Handle(), kStep[0], kStep[1], kStep[2]),
-             Sum(kTarget, kStep), nullptr);
+             Sum(kTarget, kStep), NonZero(kStep), nullptr);
         const Xyz jogged = Jog();
         stage_.Require(SetOriginNowPos(stage_.Handle()), "set origin");
         ExpectAt("set origin", DifferencesOf(makerType).keepsPosition ? jogged : kZero);
@@ -102,33 +101,32 @@ class SessionSteps {
     }
 
   private:
-    // Sends a motion, waits for rest and checks where the stage is.
-    void Step(const std::string& name, int32_t sent, const Xyz& expected, std::FILE* shown) {
+    // Sends a motion of the `driven` axes, waits for rest and checks where the stage is.
+    void Step(const std::string& name, int32_t sent, const Xyz& expected, const Axes& driven,
+              std::FILE* shown) {
         stage_.Require(sent, name);
         Progress progress(shown, "  " + std::string(15, ' '));
         Xyz target = expected;  // axes the model does not move read 0, or are never written
         for (auto axis = static_cast<size_t>(session_.axes); axis < target.size(); ++axis) {
             target[axis] = 0;
         }
-        WaitForRest(stage_, watch_, progress, target, kWaitLimitMs);
+        WaitForRest(stage_, watch_, progress, target, kWaitLimitMs, driven);
         ExpectAt(name, expected);
     }
 
-    // Jogs X briefly with +1, stops, and checks that only X moved on, to the
-    // side the maker runs such a jog.
+    // Jogs X briefly to plus, stops, and checks that only X moved, to plus.
     Xyz Jog() {
         const Xyz before = session_.final;
-        stage_.Require(MoveJOG(stage_.Handle(), 1, 0, 0), "jog");
+        stage_.Require(StartJog(stage_, {1, 0, 0}), "jog");
         Progress quiet(nullptr);
         const WaitResult jog = WaitWhileMoving(stage_, watch_, quiet, {}, kJogMs);
         if (!jog.stillMoving) Fail("jog", "the stage did not keep moving");
         stage_.Require(StopJOG(stage_.Handle()), "stop");
-        const Xyz at = WaitForRest(stage_, watch_, quiet, {}, kWaitLimitMs);
+        const Xyz at = WaitForRest(stage_, watch_, quiet, {}, kWaitLimitMs, {true, false, false});
         Xyz expected = before;
         expected[0] = at[0];
-        const int jogSign = DifferencesOf(stage_.MakerType()).jogSign;
-        if ((int64_t{at[0]} - before[0]) * jogSign <= 0)
-            Fail("jog", "X did not move on: " + PositionText(at, session_.axes));
+        if (at[0] <= before[0])
+            Fail("jog", "X did not move to plus: " + PositionText(at, session_.axes));
         ExpectAt("jog and stop", expected);
         return at;
     }

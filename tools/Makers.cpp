@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cstring>
+#include <optional>
 
 #include "Astrel.h"
 #include "Dialects.h"
@@ -19,10 +20,7 @@ using Entry = char[64];
 constexpr size_t kMaxEntries = 64;
 
 bool SameIgnoringAsciiCase(std::string_view a, std::string_view b) {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-        const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
-        return lower(x) == lower(y);
-    });
+    return AsciiLower(a) == AsciiLower(b);
 }
 
 std::string ShortName(int16_t type) {
@@ -43,7 +41,36 @@ std::vector<std::string> Distinct(First first, Next next) {
     return names;
 }
 
+// The range "LOW-HIGH" a unit names; nothing for a unit such as "pps".
+std::optional<std::pair<int32_t, int32_t>> UnitRange(const std::string& unit) {
+    int32_t low = 0, high = 0;
+    const char* end = unit.data() + unit.size();
+    const auto [dash, lowError] = std::from_chars(unit.data(), end, low);
+    if (lowError != std::errc{} || dash == end || *dash != '-') return std::nullopt;
+    const auto [at, highError] = std::from_chars(dash + 1, end, high);
+    if (highError != std::errc{} || at != end || high < low) return std::nullopt;
+    return std::pair{low, high};
+}
+
+std::string OutOfRange(const char* what, int32_t value, const std::vector<std::string>& units) {
+    const auto range = units.empty() ? std::nullopt : UnitRange(units.front());
+    const int32_t low = range ? range->first : 0;
+    if (value >= low && (!range || value <= range->second)) return {};
+    return std::string(what) + " " + std::to_string(value) + " is outside " +
+           (range ? units.front() : "0 and more");
+}
+
 }  // namespace
+
+std::string SpeedRangeError(int16_t type, int32_t start, int32_t max, int32_t accel) {
+    const std::vector<std::string> speed = SpeedUnits(type);
+    for (const std::string& error :
+         {OutOfRange("the start speed", start, speed), OutOfRange("the maximum speed", max, speed),
+          OutOfRange("the acceleration", accel, AccelerationUnits(type))}) {
+        if (!error.empty()) return error + " (astrel models lists the units)";
+    }
+    return {};
+}
 
 const sim::DialectInfo* SimulatorOf(int16_t type) {
     return type < 0 ? nullptr : sim::FindDialectByType(static_cast<uint16_t>(type));

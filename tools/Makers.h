@@ -58,4 +58,9 @@ std::vector<ModelEntry> KnownModels(int16_t type);
 std::vector<std::string> SpeedUnits(int16_t type);
 std::vector<std::string> AccelerationUnits(int16_t type);
 
+// Why speeds for SetMoveSpeeds lie outside what the maker's units allow, in
+// words; empty when they are within. A unit that names a range ("1-100")
+// bounds its values; every value is 0 or more.
+std::string SpeedRangeError(int16_t type, int32_t start, int32_t max, int32_t accel);
+
 }  // namespace astrel::tool

@@ -14,14 +14,10 @@ namespace {
 
 constexpr uint32_t kNoHandle = 0xFFFFFFFF;
 
-std::string PortVariable(uint16_t port) {
-    return "ASTREL_COM" + std::to_string(port + 1);
-}
-
-// The device the library opens for a port index, as it finds it.
-std::string DeviceOf(uint16_t port) {
-    const char* path = std::getenv(PortVariable(port).c_str());
-    return path != nullptr && *path != '\0' ? path : "/dev/ttyS" + std::to_string(port);
+// The device the handle's port opens, as the library has it.
+std::string DeviceOf(int32_t handle) {
+    char device[512] = {};
+    return GetPortDevice(handle, device, sizeof device) == 1 ? device : "";
 }
 
 std::string ModelList(int16_t makerType) {
@@ -34,10 +30,6 @@ std::string ModelList(int16_t makerType) {
 
 Stage::Stage(const Connection& connection) : connection_(connection) {
     if (connection.port > 9) throw ToolError(Exit::kUsage, "port index must be 0 to 9");
-    if (!connection.device.empty()) {
-        ::setenv(PortVariable(connection.port).c_str(), connection.device.c_str(), 1);
-    }
-    device_ = DeviceOf(connection.port);
     // The library reads the variable when the port opens.
     if (connection.trace) ::setenv("ASTREL_TRACE", "stderr", 1);
     const uint32_t handle = Astrel();
@@ -50,6 +42,8 @@ Stage::Stage(const Connection& connection) : connection_(connection) {
                                    connection.stopBitsCode,  connection.flowCode,
                                    connection.delimiterCode, connection.timeOutMs};
     SetCommunicationParam(handle_, &param);
+    if (!connection.device.empty()) SetPortDevice(handle_, connection.device.c_str());
+    device_ = DeviceOf(handle_);
     if (OpenComPort(handle_) == 1) return;
     const std::string why = LastError();
     ReleaseAstrel(handle_);
@@ -57,7 +51,9 @@ Stage::Stage(const Connection& connection) : connection_(connection) {
         throw ToolError(Exit::kUsage, MakerName(connection.makerType) + ": " + why +
                                           ModelList(connection.makerType));
     }
-    throw ToolError(Exit::kNoPort, why + " (COM" + std::to_string(connection.port + 1) + ")");
+    throw ToolError(Exit::kNoPort, why + (connection.device.empty()
+                                              ? " (COM" + std::to_string(connection.port + 1) + ")"
+                                              : ""));
 }
 
 Stage::~Stage() {

@@ -15,7 +15,7 @@ struct Connection {
     int16_t makerType = 0;
     std::string model;
     uint16_t port = 0;   // port index: 0 is COM1
-    std::string device;  // when set, the port index is pointed at this device
+    std::string device;  // when set, the handle opens this device instead of the port index's
     uint16_t baudCode = kDriverDefault;
     uint16_t parityCode = kDriverDefault;
     uint16_t dataBitsCode = kDriverDefault;

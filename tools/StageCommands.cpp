@@ -7,6 +7,7 @@
 
 #include "Astrel.h"
 #include "Dialects.h"
+#include "Jog.h"
 #include "Makers.h"
 #include "StatusText.h"
 #include "Text.h"
@@ -61,9 +62,10 @@ void AddWaitOptions(CLI::App& command, StageOptions& options) {
         ->capture_default_str();
 }
 
-// Sends a motion with `send` and, when asked, waits for rest.
+// Sends a motion of the `driven` axes with `send` and, when asked, waits for rest.
 void RunMotion(const StageOptions& options, const std::string& step,
-               const std::optional<Xyz>& target, const std::function<int32_t(int32_t)>& send) {
+               const std::optional<Xyz>& target, const Axes& driven,
+               const std::function<int32_t(int32_t)>& send) {
     // Watching before the motion starts, so that a signal always finds a stop sent.
     std::optional<InterruptWatch> watch;
     if (options.wait) watch.emplace();
@@ -71,7 +73,7 @@ void RunMotion(const StageOptions& options, const std::string& step,
     stage.Require(send(stage.Handle()), step);
     if (!watch) return;
     Progress progress(stdout);
-    const Xyz at = WaitForRest(stage, *watch, progress, target, options.maxWaitS * 1000);
+    const Xyz at = WaitForRest(stage, *watch, progress, target, options.maxWaitS * 1000, driven);
     Print("at rest: " + PositionText(at));
 }
 
@@ -119,14 +121,15 @@ void Jog(const StageOptions& options) {
     }
     InterruptWatch watch;
     const Stage stage(options.connection.Resolve());
-    const auto d = [&](size_t axis) { return static_cast<int16_t>(options.xyz.at(axis)); };
-    stage.Require(MoveJOG(stage.Handle(), d(0), d(1), d(2)), "starting the jog");
+    const Xyz directions = ToXyz(options.xyz);
+    stage.Require(StartJog(stage, directions), "starting the jog");
     std::fprintf(stderr, "jogging for up to %d s; Ctrl-C stops the stage\n", options.forS);
     Progress progress(stdout);
     const WaitResult jog = WaitWhileMoving(stage, watch, progress, {}, options.forS * 1000);
-    if (!jog.stillMoving) RequireAtRest(stage, jog.status);  // it stopped by itself
+    const Axes driven = NonZero(directions);
+    if (!jog.stillMoving) RequireAtRest(stage, jog.status, driven);  // it stopped by itself
     stage.Require(StopJOG(stage.Handle()), "stopping the jog");
-    const Xyz at = WaitForRest(stage, watch, progress, {}, options.maxWaitS * 1000);
+    const Xyz at = WaitForRest(stage, watch, progress, {}, options.maxWaitS * 1000, driven);
     Print("at rest: " + PositionText(at));
 }
 
@@ -138,8 +141,11 @@ void Speed(const StageOptions& options) {
         ++axis;
     }
     if (axis == kAxes.size()) throw ToolError(Exit::kUsage, "the axis is x, y or z (or 0, 1, 2)");
-    const Stage stage(options.connection.Resolve());
+    const Connection connection = options.connection.Resolve();
     const std::vector<int32_t>& v = options.xyz;
+    const std::string outside = SpeedRangeError(connection.makerType, v.at(0), v.at(1), v.at(2));
+    if (!outside.empty()) throw ToolError(Exit::kUsage, outside);
+    const Stage stage(connection);
     stage.Require(
         SetMoveSpeeds(stage.Handle(), static_cast<uint16_t>(axis), v.at(0), v.at(1), v.at(2)),
         "setting the speeds");
@@ -198,7 +204,10 @@ void AddStageCommands(CLI::App& app, Action& action) {
             const Xyz xyz = ToXyz(o->xyz);
             std::optional<Xyz> target;
             if (!o->relative) target = xyz;
-            RunMotion(*o, "sending the move", target, [&](int32_t h) {
+            // An absolute move names every axis to the controller; a relative one drives
+            // the axes it moves.
+            const Axes driven = o->relative ? NonZero(xyz) : kEveryAxis;
+            RunMotion(*o, "sending the move", target, driven, [&](int32_t h) {
                 return o->relative ? MoveREL(h, xyz[0], xyz[1], xyz[2])
                                    : MoveABS(h, xyz[0], xyz[1], xyz[2]);
             });
@@ -216,7 +225,8 @@ void AddStageCommands(CLI::App& app, Action& action) {
     AddWaitOptions(*home, opt);
     home->callback([&action, o] {
         action = [o] {
-            RunMotion(*o, "sending the return to the origin", Xyz{}, MoveOriginPosition);
+            RunMotion(*o, "sending the return to the origin", Xyz{}, kEveryAxis,
+                      MoveOriginPosition);
         };
     });
 

@@ -73,6 +73,12 @@ size_t DisplayWidth(std::string_view utf8) {
     return width;
 }
 
+std::string AsciiLower(std::string_view text) {
+    std::string lower(text);
+    for (char& c : lower) c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    return lower;
+}
+
 bool SplitHostPort(const std::string& text, std::string& host, uint16_t& port) {
     const size_t colon = text.rfind(':');
     unsigned number = 0;

@@ -17,11 +17,14 @@ std::string Cp932ToUtf8(std::string_view bytes);
 // Columns `text` takes on a terminal: CJK and full-width characters take two.
 size_t DisplayWidth(std::string_view utf8);
 
-// CR, LF and other control bytes as \r, \n and \xNN.
+// `text` with the ASCII capitals made small: host names, header names.
+std::string AsciiLower(std::string_view text);
+
 // "HOST:PORT" split into its two parts; false when it is not one (a host,
 // then a port from 0 to 65535 and nothing after it).
 bool SplitHostPort(const std::string& text, std::string& host, uint16_t& port);
 
+// CR, LF and other control bytes as \r, \n and \xNN.
 std::string Visible(std::string_view bytes);
 
 // "X 1200  Y -500  Z 0" for the first `axes` axes.

@@ -45,7 +45,9 @@ WaitResult WaitWhileMoving(const Stage& stage, InterruptWatch& watch, Progress& 
     };
     for (;;) {
         checkSignal();
-        result.status = stage.Status();
+        // Moving while any axis moves; only at rest does the status say how it ended.
+        const std::optional<bool> running = Running(stage);
+        result.status = !running ? 6 : *running ? 1 : stage.Status();
         checkSignal();
         Xyz position{};
         if (GetStagePosition(stage.Handle(), &position[0], &position[1], &position[2]) == 1) {
@@ -67,7 +69,7 @@ WaitResult WaitWhileMoving(const Stage& stage, InterruptWatch& watch, Progress& 
 }
 
 Xyz WaitForRest(const Stage& stage, InterruptWatch& watch, Progress& progress,
-                const std::optional<Xyz>& target, int limitMs) {
+                const std::optional<Xyz>& target, int limitMs, const Axes& driven) {
     const WaitResult result = WaitWhileMoving(stage, watch, progress, target, limitMs);
     if (result.stillMoving) {
         const bool stopped = StopMove(stage.Handle()) == 1;
@@ -75,23 +77,21 @@ Xyz WaitForRest(const Stage& stage, InterruptWatch& watch, Progress& progress,
                                                 " ms; " +
                                                 (stopped ? "a stop was sent" : "the stop failed"));
     }
-    RequireAtRest(stage, result.status);
+    RequireAtRest(stage, result.status, driven);
     return result.position;
 }
 
-void RequireAtRest(const Stage& stage, int32_t status) {
-    const std::string meaning = StatusMeaning(stage.MakerType(), status);
-    switch (status) {
-        case 0:
-            return;
-        case 4:
-            throw ToolError(Exit::kAtLimit, "the stage " + meaning);
-        case 6:
-            throw ToolError(Exit::kNoReply, "waiting for the stage: " + LastError());
-        default:
-            throw ToolError(Exit::kControllerError, "the stage stopped with status " +
-                                                        std::to_string(status) + ": " + meaning);
-    }
+void RequireAtRest(const Stage& stage, int32_t status, const Axes& driven) {
+    if (status == 6) throw ToolError(Exit::kNoReply, "waiting for the stage: " + LastError());
+    std::string why;
+    const std::optional<bool> atLimit = AtLimitOn(stage, driven, why);
+    if (!atLimit) throw ToolError(Exit::kNoReply, why);
+    if (*atLimit) throw ToolError(Exit::kAtLimit, "the stage stopped at a travel limit");
+    // 4 without a driven axis at a limit: another axis rests on its switch.
+    if (status == 0 || status == 4) return;
+    throw ToolError(Exit::kControllerError, "the stage stopped with status " +
+                                                std::to_string(status) + ": " +
+                                                StatusMeaning(stage.MakerType(), status));
 }
 
 }  // namespace astrel::tool

@@ -1,12 +1,14 @@
-// Waiting for a moving stage: polls its status (the query every maker
-// answers), shows the progress, and on SIGINT or SIGTERM sends a stop before
-// the tool ends, so the tool never leaves a stage moving because of a signal
-// it could catch.
+// Waiting for a moving stage: polls whether any axis moves, shows the
+// progress, and on SIGINT or SIGTERM sends a stop before the tool ends, so
+// the tool never leaves a stage moving because of a signal it could catch.
+// Once the stage rests, its status and the limits of the axes the motion
+// drove give the verdict (Motion.h).
 #pragma once
 
 #include <optional>
 
 #include "Interrupt.h"
+#include "Motion.h"
 #include "Progress.h"
 #include "Stage.h"
 
@@ -14,7 +16,7 @@ namespace astrel::tool {
 
 struct WaitResult {
     bool stillMoving;  // the time ran out first
-    int32_t status;    // the last status read
+    int32_t status;    // 1 while moving; once at rest the status read then; 6 no usable reply
     Xyz position;      // the last position read
 };
 
@@ -25,11 +27,14 @@ WaitResult WaitWhileMoving(const Stage& stage, InterruptWatch& watch, Progress& 
                            const std::optional<Xyz>& target, int limitMs);
 
 // Waits for rest as above; still moving after `limitMs` sends a stop and
-// ends the run, and so does any end other than at rest.
+// ends the run, and so does any end other than at rest for the axes the
+// motion drove (`driven`).
 Xyz WaitForRest(const Stage& stage, InterruptWatch& watch, Progress& progress,
-                const std::optional<Xyz>& target, int limitMs);
+                const std::optional<Xyz>& target, int limitMs, const Axes& driven);
 
-// Ends the run with the exit code a final status calls for, unless it is 0.
-void RequireAtRest(const Stage& stage, int32_t status);
+// Ends the run with the exit code a final status calls for: no usable reply,
+// one of the `driven` axes at a limit (an axis the motion did not drive
+// resting on a switch does not count), or a controller error.
+void RequireAtRest(const Stage& stage, int32_t status, const Axes& driven);
 
 }  // namespace astrel::tool

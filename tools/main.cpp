@@ -5,8 +5,8 @@
 #include <cstdio>
 
 #include "Demo.h"
-#include "PortsCommand.h"
 #include "PanelCommand.h"
+#include "PortsCommand.h"
 #include "SimCommand.h"
 #include "StageCommands.h"
 #include "ToolError.h"

@@ -1,6 +1,8 @@
 #include "diag/LastError.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 
 #include "Astrel.h"
 #include "diag/EscapedBytes.h"
@@ -13,11 +15,29 @@ constexpr size_t kQuoteSize = 100;
 constexpr size_t kDetailSize = 300;
 constexpr size_t kTextSize = 480;
 
+// A command or reply as it went over the line: its first kQuoteSize bytes,
+// which escaped fill a quote and show whether more followed. Every exchange
+// notes one; only a failure escapes it, so that noting costs a copy.
+struct RawBytes {
+    char bytes[kQuoteSize] = {};
+    size_t size = 0;
+
+    void Keep(std::string_view text) {
+        size = std::min(text.size(), sizeof bytes);
+        std::memcpy(bytes, text.data(), size);
+    }
+    // The bytes escaped for quoting, in a buffer that lasts until the next call.
+    const char* Escaped(char (&out)[kQuoteSize]) const {
+        EscapeBytes(std::string_view(bytes, size), out, sizeof out);
+        return out;
+    }
+};
+
 struct CallNotes {
     int32_t code = ASTREL_OK;
     char detail[kDetailSize] = {};
-    char sent[kQuoteSize] = {};
-    char reply[kQuoteSize] = {};
+    RawBytes sent;
+    RawBytes reply;
     bool wrote = false;
     bool replied = false;
     bool failedResult = false;
@@ -38,11 +58,17 @@ void Note(int32_t code, const char* format, Args... args) {
     std::snprintf(notes.detail, sizeof notes.detail, format, args...);
 }
 
+// The command written in this call, escaped.
+const char* Sent() {
+    static thread_local char text[kQuoteSize];
+    return notes.sent.Escaped(text);
+}
+
 // ` to "<sent>"` when something was written in this call, else nothing.
 const char* ToSent() {
     static thread_local char text[kQuoteSize + 8];
     if (!notes.wrote) return "";
-    std::snprintf(text, sizeof text, " to \"%s\"", notes.sent);
+    std::snprintf(text, sizeof text, " to \"%s\"", Sent());
     return text;
 }
 
@@ -71,7 +97,9 @@ void EndCall(const char* op, std::string_view port, bool failed) {
     if (!failed) return;
     if (notes.code == ASTREL_OK) {
         if (notes.replied) {
-            Note(ASTREL_ERROR_BAD_REPLY, "unusable reply \"%s\"%s", notes.reply, ToSent());
+            char reply[kQuoteSize];
+            Note(ASTREL_ERROR_BAD_REPLY, "unusable reply \"%s\"%s", notes.reply.Escaped(reply),
+                 ToSent());
         } else {
             Note(ASTREL_ERROR_BAD_ARGUMENT, "%s", "an axis or value the stage does not take");
         }
@@ -86,12 +114,12 @@ void EndCall(const char* op, std::string_view port, bool failed) {
 }
 
 void NoteSent(std::string_view text) {
-    EscapeBytes(text, notes.sent, sizeof notes.sent);
+    notes.sent.Keep(text);
     notes.wrote = true;
 }
 
 void NoteReply(std::string_view text) {
-    EscapeBytes(text, notes.reply, sizeof notes.reply);
+    notes.reply.Keep(text);
     notes.replied = true;
     notes.code = ASTREL_OK;
 }
@@ -113,7 +141,7 @@ void NoteHangUp() {
 void NoteWriteFailed() {
     // A write after the line closed in this call fails for that reason.
     if (notes.code == ASTREL_ERROR_HANG_UP) return;
-    Note(ASTREL_ERROR_WRITE_FAILED, "could not write \"%s\"", notes.sent);
+    Note(ASTREL_ERROR_WRITE_FAILED, "could not write \"%s\"", Sent());
 }
 
 void NoteNotOpen() {
@@ -137,8 +165,7 @@ void NoteBadArgument(std::string_view what) {
 void NoteRefusal(std::string_view answer) {
     char quoted[kQuoteSize];
     EscapeBytes(answer, quoted, sizeof quoted);
-    Note(ASTREL_ERROR_REFUSED, "the controller refused \"%s\", answering \"%s\"", notes.sent,
-         quoted);
+    Note(ASTREL_ERROR_REFUSED, "the controller refused \"%s\", answering \"%s\"", Sent(), quoted);
 }
 
 void NoteUnusableReply(std::string_view reply) {

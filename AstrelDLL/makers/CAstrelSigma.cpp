@@ -204,7 +204,13 @@ int32_t CAstrelSigma::GetStagePosition(int32_t* x, int32_t* y, int32_t* z) {
 // ---------------------------------------------------------------- busy query
 
 CAstrelBase::Motion CAstrelSigma::QueryMotion() {
-    if (family_ == kMark102) return kMotionUnknown;
+    if (family_ == kMark102) {
+        // No busy query: the status line's drive mark ('R' ready) tells
+        // whether an axis moves, whatever the limit mark beside it says.
+        const int32_t code = QueryStatus();
+        if (code == kStatusNoReply || code == kStatusError) return kMotionUnknown;
+        return state2_ == 'R' ? kMotionAtRest : kMotionMoving;
+    }
     // The last line the controller sent is the answer.
     Reply reply;
     if (!Query(CommandLine("!:"), reply)) return kMotionUnknown;

@@ -21,6 +21,16 @@ constexpr std::string_view kKeys[] = {"STS=", "INP=", "OUT=", "POS=", "ENC=", "S
 constexpr size_t kHexKeys = 3;
 constexpr size_t kKeyCount = std::size(kKeys);
 
+// Whether `word` begins with `key`, compared here byte by byte: a library
+// compare per key and word is most of the time a status line costs.
+bool BeginsWith(std::string_view word, std::string_view key) {
+    if (word.size() < key.size()) return false;
+    for (size_t i = 0; i < key.size(); ++i) {
+        if (word[i] != key[i]) return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 bool Words::Next(std::string_view& word) {
@@ -85,7 +95,7 @@ bool ParseStatusLine(std::string_view line, uint32_t axis, AxisStatus& status) {
     bool seen[kKeyCount] = {};
     while (words.Next(word)) {
         for (size_t k = 0; k < kKeyCount; ++k) {
-            if (!word.starts_with(kKeys[k])) continue;
+            if (!BeginsWith(word, kKeys[k])) continue;
             const std::string_view text = word.substr(kKeys[k].size());
             const bool read = k < kHexKeys ? ReadHexValue(text, hex[k])
                                            : ReadDecimalValue(text, decimal[k - kHexKeys]);

@@ -12,6 +12,8 @@ namespace {
 constexpr uint8_t kCr = 0x0D;
 // The longest a close waits for written output to leave the port.
 constexpr uint32_t kMaxCloseDrainMs = 2000;
+// The most reads a traced purge makes to show what it drops.
+constexpr int kPurgeTraceReads = 64;
 // The least an open waits for a network serial server to accept the connection.
 constexpr uint32_t kMinConnectMs = 3000;
 constexpr uint8_t kLf = 0x0A;
@@ -150,28 +152,26 @@ int32_t CSerialCommunication::PurgeInput() {
     return 1;
 }
 
-CSerialCommunication::Next CSerialCommunication::Poll(uint8_t& byte, bool failOnLineError) {
+CSerialCommunication::Next CSerialCommunication::NextByte(uint8_t& byte, uint32_t start,
+                                                          uint32_t timeoutMs, bool wait,
+                                                          bool failOnLineError) {
     if (Interrupted()) return Next::kFailed;
     if (keptBegin_ == keptEnd_) {
-        astrel::PortState state;
-        if (!device_->Query(state)) return Next::kFailed;
-        if (failOnLineError && state.lineError) return Next::kFailed;
-        if (state.bytesWaiting == 0) return Next::kNothing;
+        const uint32_t remaining = RemainingMs(start, timeoutMs);
+        if (remaining == 0) return Next::kTimedOut;
+        // Waiting first costs nothing when input is there already (the wait
+        // returns at once) and saves a read that would find nothing.
+        if (wait && !AwaitInput(remaining)) return Next::kFailed;
+        if (failOnLineError && device_->LineError()) return Next::kFailed;
         const int32_t n = device_->Read(kept_, kKeptSize);
         if (n < 0) return Next::kFailed;
         if (n == 0) return Next::kNothing;
         keptBegin_ = 0;
         keptEnd_ = std::min(static_cast<uint32_t>(n), kKeptSize);
+        keptFull_ = keptEnd_ == kKeptSize;
     }
     byte = kept_[keptBegin_++];
     return Next::kByte;
-}
-
-bool CSerialCommunication::QueryWaiting(astrel::PortState& state) {
-    state = {};
-    if (!device_->Query(state)) return false;
-    state.bytesWaiting += keptEnd_ - keptBegin_;
-    return true;
 }
 
 bool CSerialCommunication::AwaitInput(uint32_t remainingMs) {
@@ -179,11 +179,16 @@ bool CSerialCommunication::AwaitInput(uint32_t remainingMs) {
     return result == astrel::WaitResult::kReadable || result == astrel::WaitResult::kTimedOut;
 }
 
-CSerialCommunication::Wait CSerialCommunication::GoOn(uint32_t start, uint32_t timeoutMs,
-                                                      Next last) {
-    const uint32_t remaining = RemainingMs(start, timeoutMs);
-    if (remaining == 0) return Wait::kTimedOut;
-    return last == Next::kByte || AwaitInput(remaining) ? Wait::kGoOn : Wait::kFailed;
+int32_t CSerialCommunication::MoreInputStatus() {
+    if (keptBegin_ != keptEnd_) return 2;
+    if (!keptFull_) return 1;  // the last read took everything that was waiting
+    // The last read filled the buffer, so more may wait: look once, keeping what comes.
+    const int32_t n = device_->Read(kept_, kKeptSize);
+    if (n < 0) return 0;
+    keptBegin_ = 0;
+    keptEnd_ = std::min(static_cast<uint32_t>(n), kKeptSize);
+    keptFull_ = keptEnd_ == kKeptSize;
+    return n > 0 ? 2 : 1;
 }
 
 void CSerialCommunication::NoteWaitEnded(bool timedOut, uint32_t timeoutMs,
@@ -205,8 +210,9 @@ void CSerialCommunication::NoteWaitEnded(bool timedOut, uint32_t timeoutMs,
 
 void CSerialCommunication::TracePurge() {
     std::string dropped(reinterpret_cast<const char*>(kept_ + keptBegin_), keptEnd_ - keptBegin_);
-    astrel::PortState state;
-    while (device_->Query(state) && state.bytesWaiting > 0) {
+    // What is waiting now, read a bounded number of times: a device that
+    // never falls quiet cannot keep a purge reading.
+    for (int reads = 0; reads < kPurgeTraceReads; ++reads) {
         const int32_t n = device_->Read(kept_, kKeptSize);
         if (n <= 0) break;
         dropped.append(reinterpret_cast<const char*>(kept_), static_cast<size_t>(n));
@@ -214,38 +220,33 @@ void CSerialCommunication::TracePurge() {
     if (!dropped.empty()) TraceLine("--", dropped, "purged");
 }
 
-bool CSerialCommunication::WriteAll(const uint8_t* data, size_t size, int& stalls,
-                                    bool checkLineErrors, size_t& written) {
+bool CSerialCommunication::WriteLine(const char* text, std::string_view delimiter,
+                                     bool checkLineErrors) {
+    std::string out(text);
+    out += delimiter;
     // A write waits at most half the reply time-out for the device to take bytes.
     const uint32_t writeTimeoutMs = TimeOutMs() / 2;
-    while (size > 0) {
-        if (Interrupted()) return false;  // a stop goes out instead of the rest
-        if (checkLineErrors) {
-            astrel::PortState state;
-            if (!QueryWaiting(state) || state.lineError) return false;
-        }
+    const auto* data = reinterpret_cast<const uint8_t*>(out.data());
+    size_t left = out.size();
+    int stalls = 0;
+    while (left > 0) {
+        // A stop goes out instead of the rest; a reported line error fails the command.
+        if (Interrupted() || (checkLineErrors && device_->LineError())) break;
         // A device call takes at most 2 GiB - 1 (its count is an int32_t); the
         // rest goes in later calls.
-        const auto chunk = static_cast<uint32_t>(std::min<size_t>(size, INT32_MAX));
+        const auto chunk = static_cast<uint32_t>(std::min<size_t>(left, INT32_MAX));
         const int32_t n = device_->Write(data, chunk, writeTimeoutMs);
-        if (n < 0) return false;
-        if (n == 0 && ++stalls >= 2) return false;
+        if (n < 0 || (n == 0 && ++stalls >= 2)) break;
         const auto taken = std::min(static_cast<uint32_t>(n), chunk);
         data += taken;
-        size -= taken;
-        written += taken;
+        left -= taken;
     }
-    return true;
-}
-
-int32_t CSerialCommunication::WriteEnded(const char* text, std::string_view out, bool whole,
-                                         size_t written) {
     // A command cut short before any of it went out is not quoted as sent.
     const bool interrupted = Interrupted();
-    if (written > 0 || !interrupted) astrel::NoteSent(text);
-    if (whole) {
+    if (left < out.size() || !interrupted) astrel::NoteSent(text);
+    if (left == 0) {
         TraceLine("->", out);
-        return 1;
+        return true;
     }
     if (interrupted) {
         astrel::NoteInterrupted();
@@ -254,7 +255,7 @@ int32_t CSerialCommunication::WriteEnded(const char* text, std::string_view out,
         astrel::NoteWriteFailed();
         TraceLine("->", out, "write failed");
     }
-    return 0;
+    return false;
 }
 
 int32_t CSerialCommunication::SendData(const char* text) {
@@ -265,13 +266,7 @@ int32_t CSerialCommunication::SendData(const char* text) {
         return 0;
     }
     try {
-        std::string out(text);
-        out += delimiter;
-        int stalls = 0;
-        size_t written = 0;
-        const bool whole = WriteAll(reinterpret_cast<const uint8_t*>(out.data()), out.size(),
-                                    stalls, false, written);
-        return WriteEnded(text, out, whole, written);
+        return WriteLine(text, delimiter, false) ? 1 : 0;
     } catch (const std::bad_alloc&) {
         astrel::NoteOutOfMemory();
         return 0;
@@ -306,15 +301,15 @@ int32_t CSerialCommunication::ReceiveData(char* buffer, int32_t size, int32_t* s
     try {
         reply_.clear();
         for (;;) {
-            const uint32_t remaining = RemainingMs(start, timeoutMs);
-            if (remaining == 0) {
+            uint8_t byte = 0;
+            // Line errors do not matter to a reply read this way.
+            const Next next = NextByte(byte, start, timeoutMs, true, false);
+            if (next == Next::kTimedOut) {
                 NoteWaitEnded(true, timeoutMs, reply_);
                 StoreStatus(status, 1);
                 return 0;
             }
-            uint8_t byte = 0;
-            const Next next = Poll(byte, false);  // line errors are cleared and reading goes on
-            if (next == Next::kFailed || (next == Next::kNothing && !AwaitInput(remaining))) {
+            if (next == Next::kFailed) {
                 NoteWaitEnded(false, timeoutMs, reply_);
                 StoreStatus(status, Interrupted() ? 1 : 2);
                 return 0;
@@ -349,8 +344,7 @@ int32_t CSerialCommunication::ReceiveData(char* buffer, int32_t size, int32_t* s
         return 0;
     }
     // Bytes already read past the delimiter count as waiting input.
-    astrel::PortState state;
-    const int32_t finalStatus = !QueryWaiting(state) ? 0 : state.bytesWaiting > 0 ? 2 : 1;
+    const int32_t finalStatus = MoreInputStatus();
     astrel::NoteReply(reply_);
     TraceLine("<-", reply_, length > capacity ? "longer than the buffer: not copied" : "");
     if (length >= 1 && length <= capacity) {
@@ -385,25 +379,19 @@ int32_t CSerialCommunication::SendStopCommand(const char* text) {
     if (!CanSend(text)) return 0;
     // The line errors seen so far are cleared with the input: they came
     // before the stop.
-    astrel::PortState ignored;
-    device_->Query(ignored);
+    device_->LineError();
     PurgeInput();
     return WriteCommand(text, false);
 }
 
 int32_t CSerialCommunication::WriteCommand(const char* text, bool checkLineErrors) {
-    int stalls = 0;  // counted over the text and the delimiter together
-    size_t written = 0;
-    const std::string_view delimiter = DelimiterBytes(settings.delimiter);
     // An unknown delimiter code writes the text alone.
-    const bool whole = WriteAll(reinterpret_cast<const uint8_t*>(text), std::strlen(text), stalls,
-                                checkLineErrors, written) &&
-                       WriteAll(reinterpret_cast<const uint8_t*>(delimiter.data()),
-                                delimiter.size(), stalls, checkLineErrors, written);
-    // The line as written, for the trace only.
-    const std::string out =
-        trace_ != nullptr ? std::string(text) + std::string(delimiter) : std::string();
-    return WriteEnded(text, out, whole, written);
+    try {
+        return WriteLine(text, DelimiterBytes(settings.delimiter), checkLineErrors) ? 1 : 0;
+    } catch (const std::bad_alloc&) {
+        astrel::NoteOutOfMemory();
+        return 0;
+    }
 }
 
 int32_t CSerialCommunication::ReadLine(char* buffer, int32_t size) {
@@ -416,33 +404,28 @@ int32_t CSerialCommunication::ReadLine(char* buffer, int32_t size) {
     const auto capacity = static_cast<uint32_t>(size) - 1;  // text bytes that fit
     uint32_t length = 0;
     for (;;) {
-        uint8_t byte = 0;
-        const Next next = Poll(byte, true);
-        if (next == Next::kFailed) {
-            NoteWaitEnded(false, timeoutMs, std::string_view(buffer, length));
-            return 0;
-        }
-        if (next == Next::kByte) {
-            if (IsLineEnd(byte) && length > 0) {
-                buffer[length] = '\0';
-                astrel::NoteReply(std::string_view(buffer, length));
-                TraceLine("<-", std::string_view(buffer, length));
-                return 1;
-            }
-            // Line ends before any text are skipped.
-            if (!IsLineEnd(byte)) {
-                if (byte == 0 || length >= capacity) {
-                    astrel::NoteUnusableReply(std::string_view(buffer, length));
-                    return 0;
-                }
-                buffer[length++] = static_cast<char>(byte);
-            }
-        }
         // The whole call has one time-out from its start, so a device that
         // streams bytes without ending a line cannot hold it longer.
-        if (const Wait wait = GoOn(start, timeoutMs, next); wait != Wait::kGoOn) {
-            NoteWaitEnded(wait == Wait::kTimedOut, timeoutMs, std::string_view(buffer, length));
+        uint8_t byte = 0;
+        const Next next = NextByte(byte, start, timeoutMs, true, true);
+        if (next == Next::kTimedOut || next == Next::kFailed) {
+            NoteWaitEnded(next == Next::kTimedOut, timeoutMs, std::string_view(buffer, length));
             return 0;
+        }
+        if (next != Next::kByte) continue;
+        if (IsLineEnd(byte) && length > 0) {
+            buffer[length] = '\0';
+            astrel::NoteReply(std::string_view(buffer, length));
+            TraceLine("<-", std::string_view(buffer, length));
+            return 1;
+        }
+        // Line ends before any text are skipped.
+        if (!IsLineEnd(byte)) {
+            if (byte == 0 || length >= capacity) {
+                astrel::NoteUnusableReply(std::string_view(buffer, length));
+                return 0;
+            }
+            buffer[length++] = static_cast<char>(byte);
         }
     }
 }
@@ -457,10 +440,14 @@ int32_t CSerialCommunication::DiscardInput() {
     bool atBoundary = true;
     std::string dropped;  // for the trace only
     for (;;) {
+        // Complete lines are dropped and a half-received line is waited out,
+        // all within one time-out from the call's start: a controller that
+        // never falls quiet cannot hold the call longer.
         uint8_t byte = 0;
-        const Next next = Poll(byte, true);
-        if (next == Next::kFailed) {
-            NoteWaitEnded(false, timeoutMs);
+        // Between lines the input is only looked at; within one, waited for.
+        const Next next = NextByte(byte, start, timeoutMs, !atBoundary, true);
+        if (next == Next::kTimedOut || next == Next::kFailed) {
+            NoteWaitEnded(next == Next::kTimedOut, timeoutMs);
             return 0;
         }
         const bool got = next == Next::kByte;
@@ -471,12 +458,5 @@ int32_t CSerialCommunication::DiscardInput() {
         if (got && trace_ != nullptr) dropped += static_cast<char>(byte);
         // A line end returns to the boundary; any other byte is (still) a line in progress.
         if (got) atBoundary = IsLineEnd(byte);
-        // Complete lines are dropped and a half-received line is waited out,
-        // all within one time-out from the call's start: a controller that
-        // never falls quiet cannot hold the call longer.
-        if (const Wait wait = GoOn(start, timeoutMs, next); wait != Wait::kGoOn) {
-            NoteWaitEnded(wait == Wait::kTimedOut, timeoutMs);
-            return 0;
-        }
     }
 }

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "diag/Trace.h"
 #include "serial/SerialDevice.h"
@@ -98,33 +99,32 @@ class CSerialCommunication {
     uint32_t RemainingMs(uint32_t start, uint32_t timeoutMs);
 
   private:
-    enum class Next { kByte, kNothing, kFailed };
+    enum class Next { kByte, kNothing, kTimedOut, kFailed };
 
-    // One look at the input, never blocking; kFailed once interrupted. The next byte comes from the
-    // kept buffer; when that is empty the device is queried (which clears its line-error flags) and
-    // whatever it has waiting is read in one call. With `failOnLineError` a reported line error
-    // gives kFailed and nothing is read; without it line errors are ignored.
-    Next Poll(uint8_t& byte, bool failOnLineError);
-    // Bytes waiting: the kept buffer plus the device's queue; false when the query failed.
-    bool QueryWaiting(astrel::PortState& state);
+    // The next input byte for a call that began at `start` with a time-out
+    // of `timeoutMs`; kFailed once interrupted. It comes from the kept
+    // buffer. When that is empty: kTimedOut once the time-out has passed;
+    // else, with `wait`, a wait for input of at most the time left, then one
+    // read of whatever the device has waiting, without asking it first how
+    // much (kNothing when it had nothing). With `failOnLineError` a line error
+    // reported since the last look gives kFailed and nothing is read; without
+    // it line errors are not looked at. The clock is read only when the kept
+    // buffer is empty: bytes already read cost no time check each.
+    Next NextByte(uint8_t& byte, uint32_t start, uint32_t timeoutMs, bool wait,
+                  bool failOnLineError);
     // Blocks until input may be waiting or `remainingMs` has passed; false
     // when the device failed or the wait was interrupted.
     bool AwaitInput(uint32_t remainingMs);
-    enum class Wait { kGoOn, kTimedOut, kFailed };
-    // Whether a wait that began at `start` goes on after a Poll that gave
-    // `last`: kTimedOut once the time-out has passed; when nothing was
-    // waiting, blocks until input may be waiting (kFailed when the device
-    // failed or the wait was interrupted).
-    Wait GoOn(uint32_t start, uint32_t timeoutMs, Next last);
-    // Writes all of `data`; false at a failure or at the second stall counted
-    // in `stalls`. `written` counts the bytes that went out.
-    bool WriteAll(const uint8_t* data, size_t size, int& stalls, bool checkLineErrors,
-                  size_t& written);
-    // Writes `text` and the delimiter for SendCommand and SendStopCommand.
+    // After a reply: 2 when more input is waiting (kept, or left behind by a
+    // read that filled the kept buffer), 1 when not, 0 when the device failed.
+    int32_t MoreInputStatus();
+    // Writes `text` and `delimiter` in one piece: false at a failure or at
+    // the second stall; with `checkLineErrors`, also when the line reported an
+    // error before a write. Notes and traces the outcome.
+    bool WriteLine(const char* text, std::string_view delimiter, bool checkLineErrors);
+    // Writes `text` and the configured delimiter (the text alone for an
+    // unknown delimiter code) for SendCommand and SendStopCommand: 1 or 0.
     int32_t WriteCommand(const char* text, bool checkLineErrors);
-    // Ends a write of `text` (as `out`, its delimiter included) that went out
-    // whole or not, `written` bytes of it: notes and traces it; 1 or 0.
-    int32_t WriteEnded(const char* text, std::string_view out, bool whole, size_t written);
     void DropKeptInput() { keptBegin_ = keptEnd_ = 0; }
     // Notes why a wait for input ended without what it waited for: the
     // time-out when `timedOut`, else an interruption or a failed line; the
@@ -155,6 +155,7 @@ class CSerialCommunication {
     uint8_t kept_[kKeptSize] = {};
     uint32_t keptBegin_ = 0;
     uint32_t keptEnd_ = 0;
+    bool keptFull_ = false;  // the last read filled the kept buffer: more may be waiting
 
     // Scratch for the reply being read, kept between calls so that a reply
     // costs no allocation once the first has been read.

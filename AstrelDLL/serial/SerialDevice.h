@@ -15,12 +15,6 @@
 
 namespace astrel {
 
-// What a port query reports.
-struct PortState {
-    uint32_t bytesWaiting = 0;  // bytes in the device's input queue
-    bool lineError = false;     // a framing, parity or overrun error since the last query
-};
-
 enum class WaitResult {
     kReadable,  // input is waiting (or the device has news: a read will tell)
     kTimedOut,  // nothing arrived within the wait
@@ -43,11 +37,12 @@ class SerialDevice {
     virtual bool DrainOutput(uint32_t timeoutMs) = 0;
     // Drops what is queued for input and/or output.
     virtual bool Purge(bool input, bool output) = 0;
-    // Reports the input queue length and clears the line-error flags.
-    virtual bool Query(PortState& state) = 0;
+    // Whether a framing, parity, overrun or break error came in since the
+    // last call, which clears it; false where the device cannot tell.
+    virtual bool LineError() = 0;
     // Reads what is waiting, at most `size` bytes, without blocking.
     // Returns the count read, 0 when nothing is waiting, -1 when the device
-    // failed or hung up.
+    // failed or hung up. A count below `size` means nothing more was waiting.
     virtual int32_t Read(uint8_t* buffer, uint32_t size) = 0;
     // Writes up to `size` bytes, waiting at most `timeoutMs` for the device to
     // take them (0: take what fits now). Returns the count written (0 is a

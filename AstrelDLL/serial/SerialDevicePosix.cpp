@@ -116,13 +116,7 @@ class PosixSerialDevice : public SerialDevice {
         return ::tcflush(fd_, which) == 0;
     }
 
-    bool Query(PortState& state) override {
-        int waiting = 0;
-        if (fd_ < 0 || ::ioctl(fd_, FIONREAD, &waiting) != 0) return false;
-        state.bytesWaiting = waiting > 0 ? static_cast<uint32_t>(waiting) : 0;
-        state.lineError = lineErrors_.Changed();
-        return true;
-    }
+    bool LineError() override { return lineErrors_.Changed(); }
 
     int32_t Read(uint8_t* buffer, uint32_t size) override {
         for (;;) {

@@ -1,7 +1,6 @@
 // The network serial server on POSIX systems: a non-blocking TCP socket,
-// poll for waiting. The bytes waiting come from FIONREAD; once the server
-// has closed the connection and nothing is left to read, the device has
-// hung up.
+// poll for waiting. Once the server has closed the connection and nothing is
+// left to read, a read finds the end of the stream: the device has hung up.
 #include <fcntl.h>
 #include <linux/sockios.h>
 #include <netdb.h>
@@ -123,14 +122,8 @@ class TcpSerialDevice : public SerialDevice {
         return true;
     }
 
-    bool Query(PortState& state) override {
-        int waiting = 0;
-        if (fd_ < 0 || ::ioctl(fd_, FIONREAD, &waiting) != 0) return false;
-        state.bytesWaiting = waiting > 0 ? static_cast<uint32_t>(waiting) : 0;
-        state.lineError = false;
-        // Nothing waiting on a connection the server closed: it hung up.
-        return waiting > 0 || !PeerClosed();
-    }
+    // The line's errors stay with the server.
+    bool LineError() override { return false; }
 
     int32_t Read(uint8_t* buffer, uint32_t size) override {
         for (;;) {

@@ -78,15 +78,8 @@ class Win32TcpSerialDevice : public SerialDevice {
         return true;
     }
 
-    bool Query(PortState& state) override {
-        u_long waiting = 0;
-        if (socket_ == INVALID_SOCKET || ::ioctlsocket(socket_, FIONREAD, &waiting) != 0) {
-            return false;
-        }
-        state.bytesWaiting = static_cast<uint32_t>(waiting);
-        state.lineError = false;
-        return waiting > 0 || !PeerClosed();
-    }
+    // The line's errors stay with the server.
+    bool LineError() override { return false; }
 
     int32_t Read(uint8_t* buffer, uint32_t size) override {
         const int n = ::recv(socket_, reinterpret_cast<char*>(buffer),
@@ -114,11 +107,12 @@ class Win32TcpSerialDevice : public SerialDevice {
         if (wake != nullptr && wake->Raised()) return WaitResult::kWoken;
         // Reset first, then look: input that comes after the look sets the event again.
         ::WSAResetEvent(event_);
-        PortState state;
-        if (!Query(state)) return WaitResult::kFailed;
-        if (state.bytesWaiting > 0) return WaitResult::kReadable;
+        u_long waiting = 0;
+        if (::ioctlsocket(socket_, FIONREAD, &waiting) != 0) return WaitResult::kFailed;
+        if (waiting > 0) return WaitResult::kReadable;
+        if (PeerClosed()) return WaitResult::kFailed;
         const DWORD woke = win32::WaitWithWake(event_, wake, timeoutMs);
-        if (woke == WAIT_OBJECT_0) return WaitResult::kReadable;  // input or a close: Query tells
+        if (woke == WAIT_OBJECT_0) return WaitResult::kReadable;  // input or a close: Read tells
         if (woke == WAIT_OBJECT_0 + 1) return WaitResult::kWoken;
         return woke == WAIT_TIMEOUT ? WaitResult::kTimedOut : WaitResult::kFailed;
     }

@@ -1,6 +1,6 @@
 // The serial seam on Windows: a COM device opened without sharing, line
-// state through the DCB, ClearCommError for the bytes waiting and the line
-// errors. Reads normally return at once with what is buffered; to wait for
+// state through the DCB, ClearCommError for the line errors and the output
+// still queued. Reads normally return at once with what is buffered; to wait for
 // input the device switches to read time-outs that return at the first byte,
 // so the thread sleeps in the system until a byte comes or the wait is over.
 // That byte is held and handed out by the next Read. Every transfer is
@@ -85,13 +85,12 @@ class Win32SerialDevice : public SerialDevice {
         return ::PurgeComm(handle_, flags) != 0;
     }
 
-    bool Query(PortState& state) override {
+    bool LineError() override {
         COMSTAT stat{};
-        if (!ClearErrors(stat)) return false;
-        state.bytesWaiting = stat.cbInQue + (held_ ? 1u : 0u);
-        state.lineError = lineErrors_ != 0;
+        ClearErrors(stat);
+        const bool seen = lineErrors_ != 0;
         lineErrors_ = 0;
-        return true;
+        return seen;
     }
 
     int32_t Read(uint8_t* buffer, uint32_t size) override {
@@ -192,7 +191,7 @@ class Win32SerialDevice : public SerialDevice {
     }
 
     // Queries the port, which clears its error flags; the errors are kept
-    // for the next Query.
+    // for the next LineError.
     bool ClearErrors(COMSTAT& stat) {
         DWORD errors = 0;
         if (handle_ == INVALID_HANDLE_VALUE || !::ClearCommError(handle_, &errors, &stat)) {
@@ -205,7 +204,7 @@ class Win32SerialDevice : public SerialDevice {
     HANDLE handle_ = INVALID_HANDLE_VALUE;
     HANDLE io_;                // event of the transfer in progress
     COMMTIMEOUTS timeouts_{};  // in force on the port; zeroed: not known
-    DWORD lineErrors_ = 0;     // error flags seen since the last Query
+    DWORD lineErrors_ = 0;     // error flags seen since the last LineError
     bool held_ = false;        // heldByte_ came in while waiting and is not read yet
     uint8_t heldByte_ = 0;
 };

@@ -51,16 +51,14 @@ bool FakeSerialDevice::Purge(bool input, bool /*output*/) {
     return true;
 }
 
-bool FakeSerialDevice::Query(PortState& state) {
-    if (++line_->queries > 1000000) throw std::logic_error("the port polls without end");
-    if (line_->failQuery) return false;
-    state.bytesWaiting = line_->Gone() ? 0 : line_->Ready();
-    state.lineError = line_->lineErrors > 0;
-    if (line_->lineErrors > 0) --line_->lineErrors;
+bool FakeSerialDevice::LineError() {
+    if (line_->lineErrors == 0) return false;
+    --line_->lineErrors;
     return true;
 }
 
 int32_t FakeSerialDevice::Read(uint8_t* buffer, uint32_t size) {
+    if (++line_->reads > 1000000) throw std::logic_error("the port reads without end");
     if (line_->failRead || line_->Gone()) return -1;
     const uint32_t n = std::min(size, line_->Ready());
     for (uint32_t i = 0; i < n; ++i) {

@@ -40,14 +40,12 @@ struct FakeLine {
     std::string written;  // every byte written, in order
 
     // Failure injection.
-    bool failQuery = false;
     bool failRead = false;
-    int lineErrors = 0;  // the next this-many queries report a line error
+    int lineErrors = 0;  // the next this-many line-error checks report one
     // Results of the next writes: n > 0 takes at most n bytes, 0 stalls, -1 fails.
     std::deque<int32_t> writes;
-    // From this tick on the device is gone: queries find nothing waiting
-    // (failQuery makes them fail too), reads, writes and waits fail, and a
-    // wait in progress ends then.
+    // From this tick on the device is gone: reads, writes and waits fail,
+    // and a wait in progress ends then.
     std::optional<uint32_t> hangUpAt;
 
     // Called with each complete line written (without its CR/LF); may Queue a reply.
@@ -68,7 +66,7 @@ struct FakeLine {
     bool Gone() const;
 
     std::string pendingLine;  // responder's partial line
-    int queries = 0;          // a port that polls without end fails its test
+    int reads = 0;            // a port that reads without end fails its test
 };
 
 class FakeSerialDevice : public SerialDevice {
@@ -81,7 +79,7 @@ class FakeSerialDevice : public SerialDevice {
     // Written bytes are taken at once: nothing is ever queued.
     bool DrainOutput(uint32_t /*timeoutMs*/) override { return true; }
     bool Purge(bool input, bool output) override;
-    bool Query(PortState& state) override;
+    bool LineError() override;
     int32_t Read(uint8_t* buffer, uint32_t size) override;
     int32_t Write(const uint8_t* data, uint32_t size, uint32_t timeoutMs) override;
     WaitResult WaitReadable(uint32_t timeoutMs, const WakeSignal* wake) override;

@@ -37,7 +37,7 @@ inline const Maker kMakers[] = {
     {"Prior", 1, "ProScan", 3, 0, true, true, true, true, false, "1-100", "1-100", -1},
     {"Suruga", 2, "MSC-10", 3, 4, true, true, true, false, false, "pps", "msec"},
     {"SigmaFC101G", 3, "FC-101G_2", 2, 4, true, true, true, true, true, "pps", "msec"},
-    {"SigmaMark102", 3, "Mark-102", 2, 4, false, true, false, true, true, "pps", "msec"},
+    {"SigmaMark102", 3, "Mark-102", 2, 4, true, true, false, true, true, "pps", "msec"},
     {"SigmaSHOT202", 3, "SHOT-202", 2, 4, true, true, true, true, true, "pps", "msec"},
     {"SigmaSHOT204MS", 3, "SHOT-204MS", 2, 4, true, true, true, true, true, "pps", "msec"},
     {"HiroxTH3", 4, "TH3", 3, 7, true, false, true, true, true, "pps,pps,pps", "msec,msec,msec"},

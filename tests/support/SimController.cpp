@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <climits>
 #include <cstdlib>
@@ -80,6 +81,19 @@ bool SimController::WaitHeardOther(size_t from, const std::string& unlike, int m
         }
         return false;
     });
+}
+
+bool SimController::WaitHeardLine(std::string_view line, size_t from, int ms) {
+    std::unique_lock lock(mutex_);
+    return heardMore_.wait_for(lock, std::chrono::milliseconds(ms), [&] {
+        return from < heard_.size() && std::find(heard_.begin() + static_cast<std::ptrdiff_t>(from),
+                                                 heard_.end(), line) != heard_.end();
+    });
+}
+
+size_t SimController::HeardCount() {
+    std::lock_guard lock(mutex_);
+    return heard_.size();
 }
 
 }  // namespace astrel::test

@@ -10,6 +10,7 @@
 #include <mutex>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "PtySimulator.h"
@@ -45,6 +46,10 @@ class SimController {
     // Waits up to `ms` until the controller has received, after its first
     // `from` lines, one that is not `unlike`; true when it has.
     bool WaitHeardOther(size_t from, const std::string& unlike, int ms = 2000);
+    // Waits up to `ms` until `line` is among the lines received from the
+    // `from`th on (0 is the first); true when it is.
+    bool WaitHeardLine(std::string_view line, size_t from, int ms = 2000);
+    size_t HeardCount();
     const std::string& Path() const { return runner_->SlavePath(); }
     int SlaveFd() const { return runner_->SlaveFd(); }
 

@@ -27,6 +27,14 @@ using Args = std::vector<std::string>;
 
 constexpr const char* kQtMakerUtf8 = "\xe4\xb8\xad\xe5\xa4\xae\xe7\xb2\xbe\xe6\xa9\x9f";
 
+// Waits up to `ms` until `done` is true; true when it is.
+template <class Done>
+bool Within(int ms, Done done) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (!done() && std::chrono::steady_clock::now() < until) std::this_thread::sleep_for(10ms);
+    return done();
+}
+
 // `args` with "@stage" replaced by the options that reach the simulated QT3 on `device`.
 Args WithStage(Args args, const std::string& device) {
     const auto at = std::find(args.begin(), args.end(), "@stage");
@@ -60,7 +68,7 @@ TEST(Tool, SubcommandsReportWhatHappenedAndWhy) {
         {"UnknownModel", {"status", "--maker", "0", "--model", "QT9", "--device", "/dev/null"}, 2, "",
          "the maker has no stage model \"QT9\" (models: QT1, QT2, QT3, MSC2)"},
         {"MissingDevice", {"status", "--maker", "qt", "--model", "QT3", "--device", "/no/tty"}, 3, "",
-         "OpenComPort on /no/tty: cannot open it: no such device (COM1)"},
+         "OpenComPort on /no/tty: cannot open it: no such device"},
         {"UnknownMaker", {"status", "--maker", "acme", "--model", "QT3"}, 2, "", "unknown maker"},
         {"HelpGivesExitCodes", {"--help"}, 0, "130  interrupted by Ctrl-C"},
         // clang-format on
@@ -76,8 +84,39 @@ TEST(Tool, SubcommandsReportWhatHappenedAndWhy) {
     }
 }
 
+// A move is done when every axis rests, and it ends at a limit only when an
+// axis it drove is on one: X resting on its switch (which decides the QT
+// status) neither ends a move of Y early nor fails it.
+TEST(Tool, AMoveWaitsForEveryAxisAndFailsOnlyAtALimitItDrove) {
+    SimController controller(0, "QT3");
+    controller.With([](sim::Simulator& s) {
+        s.GetDialect().Motion().SetLimits(0, -100000, 1000);
+        s.GetDialect().Motion().SetLimits(1, -100000, 50000);
+    });
+    const struct {
+        Args move;
+        int exitCode;
+        const char* out;
+    } runs[] = {
+        {{"5000", "0", "0"}, 6, ""},  // X onto its switch
+        {{"--relative", "0", "30000", "0"},
+         0,
+         "at rest: X 1000  Y 30000"},                // Y while X rests there
+        {{"--relative", "0", "30000", "0"}, 6, ""},  // Y onto its own switch
+    };
+    for (const auto& run : runs) {
+        Args args = {"move"};
+        args.insert(args.end(), run.move.begin(), run.move.end());
+        args.insert(args.end(), {"--wait", "@stage"});
+        const ToolRun done = RunTool(WithStage(args, controller.Path()));
+        EXPECT_EQ(done.exitCode, run.exitCode) << done.err;
+        EXPECT_THAT(done.out, HasSubstr(run.out));
+    }
+}
+
 // A signal during move --wait stops the stage at once, even while the tool
-// waits for a reply that does not come, and ends the tool with 128 + its number.
+// waits for a reply that does not come, and ends the tool with 128 + its
+// number; the controller has heard the stop.
 TEST(Tool, ASignalDuringAWaitStopsTheStage) {
     for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
         SCOPED_TRACE(signal);
@@ -88,14 +127,34 @@ TEST(Tool, ASignalDuringAWaitStopsTheStage) {
         ASSERT_TRUE(tool.WaitForOutput("moving", 5000));
         controller.SetFault(sim::Fault::kSilent);
         std::this_thread::sleep_for(200ms);
+        const size_t heard = controller.HeardCount();
         tool.Signal(signal);
         const ToolRun run = tool.Finish(1500);
         EXPECT_EQ(run.exitCode, 128 + signal);
         EXPECT_THAT(run.err, HasSubstr("the stage was sent a stop"));
-        std::this_thread::sleep_for(500ms);  // the stopped axis slows down for 100 ms
-        EXPECT_FALSE(
-            controller.With([](sim::Simulator& s) { return s.GetDialect().Motion().Moving(0); }));
+        EXPECT_TRUE(controller.WaitHeardLine("L:", heard));
     }
+}
+
+// astrel jog runs each axis to the side its sign says, on the ProScan too
+// (whose own jog of +1 runs to minus), until Ctrl-C stops it.
+TEST(Tool, CtrlCStopsAJogThatRunsToItsSign) {
+    SimController controller(1, "ProScan");
+    ToolProcess tool({"jog", "1", "-1", "1", "--device", controller.Path(), "--maker", "prior",
+                      "--model", "ProScan"});
+    const auto at = [&controller](int axis) {
+        return controller.With(
+            [axis](sim::Simulator& s) { return s.GetDialect().Motion().Position(axis); });
+    };
+    ASSERT_TRUE(Within(3000, [&] { return at(0) != 0; }));
+    const size_t heard = controller.HeardCount();
+    tool.Signal(SIGINT);
+    const ToolRun run = tool.Finish(3000);
+    EXPECT_EQ(run.exitCode, 128 + SIGINT) << run.err;
+    EXPECT_TRUE(controller.WaitHeardLine("I:", heard));
+    EXPECT_GT(at(0), 0);
+    EXPECT_LT(at(1), 0);
+    EXPECT_GT(at(2), 0);
 }
 
 // astrel sim serves its controller on the device it prints (and its link) or

@@ -103,9 +103,13 @@ TEST(SigmaDriver, CommandTable) {
         {kShot, triggers, {"T:P1P5", "T:M", "T:S"}, 0, {{"T:P1P5", "NG"}, {"T:M", "NG"}}},
         {kShot, Range, {}, 3000021},
         {kFc, [](auto& d) { return d.SetTrigger(1, 2) + d.OnceTrigger(); }, {}, 0},
+        // The Mark-102 has no busy query: its status line's drive mark tells
+        // motion, also beside a limit mark; an unusable line cannot tell.
+        {kMark, RunningEx, {"Q:"}, 11, {{"Q:", "+1,+2,K,M,B,K,B"}}},
+        {kMark, RunningEx, {"Q:"}, 1, {{"Q:", "+1,+2,K,M,R,K,K"}}},
+        {kMark, RunningEx, {"Q:"}, -50, {{"Q:", "+1,+2,K,?,R,K,K"}}},
         // What the Mark-102 does not have: nothing sent, 0.
-        {kMark, RunningEx, {}, -50},
-        {kMark, [](auto& d) { return d.IsStageRunning() + d.RemoteStage(1); }, {}, 0},
+        {kMark, [](auto& d) { return d.RemoteStage(1); }, {}, 0},
         {kMark, SetPosition(0, 0), {}, 0},
         {kMark, Range, {}, 210},
         // The status query sends "Q:" once more after a silence.

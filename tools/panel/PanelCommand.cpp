@@ -7,6 +7,7 @@
 
 #include "Dialects.h"
 #include "Interrupt.h"
+#include "ListenAddress.h"
 #include "Makers.h"
 #include "PanelServer.h"
 #include "PanelStage.h"
@@ -23,6 +24,7 @@ struct PanelOptions {
     std::string model;
     Connection line;
     std::string listen = "127.0.0.1:8080";
+    bool allowRemote = false;
     std::vector<std::string> sim;  // MAKER MODEL
 };
 
@@ -38,13 +40,17 @@ std::string NewToken() {
     return token;
 }
 
-std::pair<std::string, int> HostAndPort(const std::string& listen) {
-    std::string host;
-    uint16_t port = 0;
-    if (!SplitHostPort(listen, host, port)) {
-        throw ToolError(Exit::kUsage, "--listen takes HOST:PORT, for example 127.0.0.1:8080");
+// Where to listen; anywhere but this machine only with --allow-remote.
+ListenAddress Where(const PanelOptions& options) {
+    const ListenAddress address = ListenAddress::Parse(options.listen);
+    if (!address.Loopback() && !options.allowRemote) {
+        throw ToolError(Exit::kUsage,
+                        "--listen " + options.listen +
+                            " lets other machines reach the panel, over plain HTTP that anyone "
+                            "on the network can read, token included; add --allow-remote to "
+                            "serve there all the same");
     }
-    return {host, port};
+    return address;
 }
 
 // A simulated controller of MAKER MODEL on a pseudo-terminal.
@@ -55,7 +61,7 @@ std::unique_ptr<sim::PtySimulator> Simulate(const std::string& maker, std::strin
 }
 
 void Serve(PanelOptions options) {
-    const auto [host, port] = HostAndPort(options.listen);
+    const ListenAddress address = Where(options);
     // Before any thread starts, so that every thread leaves the signals to it.
     InterruptWatch watch;
     std::unique_ptr<sim::PtySimulator> simulator;
@@ -76,17 +82,19 @@ void Serve(PanelOptions options) {
     }
     const std::string token = NewToken();
     PanelServer server(stage, updates, token, simulator ? simulator->SlavePath() : "");
-    const int serving = server.Listen(host, port);
+    const int serving = server.Listen(address);
     if (serving < 0) {
         throw ToolError(Exit::kNoPort, "cannot listen on " + options.listen +
                                            " (in use? --listen 127.0.0.1:0 takes a free port)");
     }
-    std::printf("http://%s:%d/?token=%s\n", host.c_str(), serving, token.c_str());
+    std::printf("http://%s/?token=%s\n", address.UrlAuthority(serving).c_str(), token.c_str());
     std::fflush(stdout);
     std::fprintf(stderr, "open the address above in a browser; Ctrl-C stops the stage and ends\n");
-    if (host != "127.0.0.1" && host != "localhost") {
-        std::fprintf(stderr, "warning: listening on %s: other machines may reach the panel\n",
-                     host.c_str());
+    if (!address.Loopback()) {
+        std::fprintf(stderr,
+                     "warning: serving on %s to other machines, over plain HTTP: anyone who can "
+                     "watch the network can read the token and drive the stage\n",
+                     options.listen.c_str());
     }
     watch.WaitForSignal();
     stage.StopBecause("the panel was ended");
@@ -108,8 +116,14 @@ void AddPanelCommand(CLI::App& app, Action& action) {
     command->add_option("--timeout", options->line.timeOutMs, "reply time-out in milliseconds")
         ->check(CLI::Range(1, 600000))
         ->capture_default_str();
-    command->add_option("--listen", options->listen, "HOST:PORT to serve on (port 0: any)")
+    command
+        ->add_option("--listen", options->listen,
+                     "HOST:PORT or [IPv6]:PORT to serve on (port 0: any free port)")
         ->capture_default_str();
+    command->add_flag("--allow-remote", options->allowRemote,
+                      "allow a --listen address other machines can reach. The panel speaks "
+                      "plain HTTP: anyone who can watch the network sees the token and can "
+                      "then drive the stage");
     command->add_option("--sim", options->sim, "serve a simulated MAKER MODEL and connect to it")
         ->expected(2)
         ->excludes(maker)

@@ -5,7 +5,6 @@
 #include <vector>
 
 #include "Dialects.h"
-#include "Environment.h"
 #include "Json.h"
 #include "Makers.h"
 #include "PortList.h"
@@ -52,17 +51,14 @@ std::string PortsJson(const std::string& simulated) {
                             .Text("device", simulated)
                             .Close());
     }
-    {
-        const std::lock_guard environment(EnvironmentLock());
-        for (const PortSetting& s : PortSettings()) {
-            if (s.device == simulated) continue;
-            ports.push_back(JsonObject()
-                                .Text("label", "COM" + std::to_string(s.index + 1) + " (" +
-                                                   s.variable + "=" + s.device + ")")
-                                .Number("port", s.index)
-                                .Text("device", s.device)
-                                .Close());
-        }
+    for (const PortSetting& s : PortSettings()) {
+        if (s.device == simulated) continue;
+        ports.push_back(JsonObject()
+                            .Text("label", "COM" + std::to_string(s.index + 1) + " (" + s.variable +
+                                               "=" + s.device + ")")
+                            .Number("port", s.index)
+                            .Text("device", s.device)
+                            .Close());
     }
     // The devices present, each by its stable name where it has one.
     for (const PortInfo& port : ListPorts("/sys", "/dev")) {

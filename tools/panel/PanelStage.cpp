@@ -3,8 +3,10 @@
 #include <utility>
 
 #include "Astrel.h"
-#include "Environment.h"
+#include "Jog.h"
 #include "Makers.h"
+#include "Motion.h"
+#include "Text.h"
 #include "ToolError.h"
 
 namespace astrel::tool {
@@ -48,9 +50,9 @@ Outcome PanelStage::Connect(const Connection& connection) {
     std::unique_lock lock(mutex_);
     Close(lock);
     lock.unlock();
+    speeds_.Forget();
     std::shared_ptr<Stage> stage;
     try {
-        const std::lock_guard environment(EnvironmentLock());
         stage.reset(new Stage(connection), [this](Stage* closing) {
             delete closing;
             {
@@ -68,6 +70,9 @@ Outcome PanelStage::Connect(const Connection& connection) {
     state.makerType = connection.makerType;
     state.maker = MakerName(connection.makerType);
     state.model = connection.model;
+    for (const ModelEntry& model : KnownModels(connection.makerType)) {
+        if (AsciiLower(model.name) == AsciiLower(connection.model)) state.axes = model.axes;
+    }
     state.device = stage->Device();
     const std::string connected =
         "connected to the " + state.maker + " " + state.model + " on " + state.device;
@@ -106,10 +111,15 @@ void PanelStage::Close(std::unique_lock<std::mutex>& lock) {
     updates_.Notify();
 }
 
-Outcome PanelStage::Command(const std::string& step, const std::function<int32_t(int32_t)>& send) {
+Outcome PanelStage::Command(const std::string& step, int32_t (*send)(int32_t)) {
+    return Command(step, [send](const Stage& stage) { return send(stage.Handle()); });
+}
+
+Outcome PanelStage::Command(const std::string& step,
+                            const std::function<int32_t(const Stage&)>& send) {
     auto [stage, epoch] = Current();
     if (stage == nullptr) return {false, "no stage is connected"};
-    const int32_t result = send(stage->Handle());
+    const int32_t result = send(*stage);
     stage.reset();
     if (result == 1) return {true, {}, epoch};
     const std::string why =
@@ -124,17 +134,21 @@ bool PanelStage::Applies(const Outcome& outcome) const {
 }
 
 Outcome PanelStage::MoveTo(const Xyz& xyz) {
-    Outcome outcome =
-        Command("moving", [&](int32_t h) { return MoveABS(h, xyz[0], xyz[1], xyz[2]); });
+    Outcome outcome = Command(
+        "moving", [&](const Stage& s) { return MoveABS(s.Handle(), xyz[0], xyz[1], xyz[2]); });
     std::unique_lock lock(mutex_);
-    if (Applies(outcome)) state_.target = xyz;
+    if (Applies(outcome)) {
+        state_.target = xyz;
+        Drove({true, true, true});
+    }
     Kick(lock);
     return outcome;
 }
 
 Outcome PanelStage::MoveBy(const Xyz& distance) {
-    Outcome outcome = Command(
-        "moving by", [&](int32_t h) { return MoveREL(h, distance[0], distance[1], distance[2]); });
+    Outcome outcome = Command("moving by", [&](const Stage& s) {
+        return MoveREL(s.Handle(), distance[0], distance[1], distance[2]);
+    });
     std::unique_lock lock(mutex_);
     if (Applies(outcome) && state_.position) {
         Xyz target = *state_.position;
@@ -145,16 +159,28 @@ Outcome PanelStage::MoveBy(const Xyz& distance) {
         }
         state_.target = target;
     }
+    if (Applies(outcome)) Drove({distance[0] != 0, distance[1] != 0, distance[2] != 0});
     Kick(lock);
     return outcome;
 }
 
-Outcome PanelStage::Jog(const Xyz& directions) {
-    const auto d = [&](size_t axis) { return static_cast<int16_t>(directions[axis]); };
-    Outcome outcome =
-        Command("starting the jog", [&](int32_t h) { return MoveJOG(h, d(0), d(1), d(2)); });
+Outcome PanelStage::Jog(const Xyz& directions, std::optional<int32_t> speed) {
+    if (speed) {
+        const auto [settings, missing] = speeds_.ForJog(directions, *speed, true);
+        if (!missing.empty()) return {false, missing};
+        for (const auto& [axis, s] : settings) {
+            const Outcome set = Command("setting the jog speed", [&](const Stage& stage) {
+                return SetMoveSpeeds(stage.Handle(), static_cast<uint16_t>(axis), s.start, s.max,
+                                     s.accel);
+            });
+            if (!set.ok) return set;
+        }
+    }
+    Outcome outcome = Command("starting the jog",
+                              [&](const Stage& stage) { return StartJog(stage, directions); });
     std::unique_lock lock(mutex_);
     if (Applies(outcome)) {
+        Drove({directions[0] != 0, directions[1] != 0, directions[2] != 0});
         state_.jogging = true;
         state_.target.reset();
         state_.holdUntil = Clock::now() + kHoldFor;
@@ -179,7 +205,9 @@ Outcome PanelStage::EndJog() {
         state_.jogging = false;
     }
     wake_.notify_all();
-    return Command("stopping the jog", StopJOG);
+    Outcome outcome = Command("stopping the jog", StopJOG);
+    SpeedsBack();
+    return outcome;
 }
 
 Outcome PanelStage::Stop() {
@@ -188,13 +216,37 @@ Outcome PanelStage::Stop() {
         state_.jogging = false;
     }
     wake_.notify_all();
-    return Command("stopping", StopMove);
+    Outcome outcome = Command("stopping", StopMove);
+    SpeedsBack();
+    return outcome;
+}
+
+void PanelStage::SpeedsBack() {
+    for (const auto& [axis, s] : speeds_.TakeBack()) {
+        Command("setting the speeds back after the jog", [&](const Stage& stage) {
+            return SetMoveSpeeds(stage.Handle(), static_cast<uint16_t>(axis), s.start, s.max,
+                                 s.accel);
+        });
+    }
+}
+
+std::string PanelStage::JogSpeedError(const Xyz& directions, int32_t speed) {
+    const auto [settings, missing] = speeds_.ForJog(directions, speed, false);
+    if (!missing.empty()) return missing;
+    for (const auto& [axis, s] : settings) {
+        const std::string outside = SpeedRangeError(s.start, s.max, s.accel);
+        if (!outside.empty()) return outside;
+    }
+    return {};
 }
 
 Outcome PanelStage::Home() {
     Outcome outcome = Command("returning to the origin", MoveOriginPosition);
     std::unique_lock lock(mutex_);
-    if (Applies(outcome)) state_.target = Xyz{};
+    if (Applies(outcome)) {
+        state_.target = Xyz{};
+        Drove({true, true, true});
+    }
     Kick(lock);
     return outcome;
 }
@@ -213,10 +265,13 @@ Outcome PanelStage::SetOrigin() {
 }
 
 Outcome PanelStage::SetSpeeds(int axis, int32_t start, int32_t max, int32_t accel) {
-    Outcome outcome = Command("setting the speeds", [&](int32_t h) {
-        return SetMoveSpeeds(h, static_cast<uint16_t>(axis), start, max, accel);
+    Outcome outcome = Command("setting the speeds", [&](const Stage& s) {
+        return SetMoveSpeeds(s.Handle(), static_cast<uint16_t>(axis), start, max, accel);
     });
-    if (outcome.ok) Tell("speeds set for " + std::string(1, "XYZ"[axis]), false);
+    if (outcome.ok) {
+        speeds_.Set(axis, {start, max, accel});
+        Tell("speeds set for " + std::string(1, "XYZ"[axis]), false);
+    }
     return outcome;
 }
 
@@ -231,6 +286,7 @@ void PanelStage::StopBecause(const std::string& why) {
     const std::string failure = sent ? std::string{} : ": " + LastError();
     stage.reset();
     Tell((sent ? "stop sent: " : "the stop failed: ") + why + failure, !sent);
+    SpeedsBack();
 }
 
 void PanelStage::Tell(const std::string& text, bool error) {
@@ -248,12 +304,34 @@ std::string PanelStage::StateJson() const {
     return state_.Json();
 }
 
+bool PanelStage::AtRest() const {
+    const std::lock_guard lock(mutex_);
+    return !state_.Moving() && !state_.jogging;
+}
+
+std::string PanelStage::SpeedRangeError(int32_t start, int32_t max, int32_t accel) const {
+    int16_t makerType = 0;
+    {
+        const std::lock_guard lock(mutex_);
+        makerType = state_.makerType;
+    }
+    return tool::SpeedRangeError(makerType, start, max, accel);
+}
+
 void PanelStage::Kick(std::unique_lock<std::mutex>& lock) {
     state_.fastUntil = Clock::now() + kFastAfterCommand;
     kicked_ = true;
     lock.unlock();
     wake_.notify_all();
     updates_.Notify();
+}
+
+void PanelStage::Drove(const std::array<bool, 3>& axes) {
+    for (size_t axis = 0; axis < axes.size(); ++axis) {
+        state_.drove[axis] = axes[axis] && static_cast<int>(axis) < state_.axes;
+    }
+    state_.atLimit.reset();
+    state_.sawMoving = false;
 }
 
 void PanelStage::Poll() {
@@ -284,12 +362,27 @@ void PanelStage::PollOnce(const Stage& stage, uint64_t epoch) {
     Xyz xyz{};
     const bool read = GetStagePosition(stage.Handle(), &xyz[0], &xyz[1], &xyz[2]) == 1;
     std::string why = read ? std::string{} : "reading the position: " + LastError();
-    const int32_t status = stage.Status();
+    // Moving while any axis moves; only at rest does the status say more.
+    const std::optional<bool> running = Running(stage);
+    const int32_t status = !running ? 6 : *running ? 1 : stage.Status();
     if (status == 6 && why.empty()) why = "reading the status: " + LastError();
+    std::optional<bool> atLimit;
+    std::array<bool, 3> drove{};
+    {
+        const std::lock_guard lock(mutex_);
+        // Once it rests after the motion: seen moving, or still after the
+        // time a controller takes to start.
+        const bool ended = state_.sawMoving || Clock::now() >= state_.fastUntil;
+        if (!state_.atLimit && !state_.jogging && ended) drove = state_.drove;
+    }
+    const bool ask = status != 1 && status != 6 && (drove[0] || drove[1] || drove[2]);
+    if (ask) atLimit = AtLimitOn(stage, drove, why);
     const std::lock_guard lock(mutex_);
     // The stage was closed, replaced or given a new origin meanwhile.
     if (epoch != state_.epoch) return;
     if (read) state_.position = xyz;
+    if (atLimit && state_.drove == drove) state_.atLimit = atLimit;
+    state_.sawMoving = state_.sawMoving || status == 1;
     state_.stale = !read;
     state_.status = status;
     state_.pollError = why;

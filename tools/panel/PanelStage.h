@@ -13,6 +13,7 @@
 #include <string>
 #include <thread>
 
+#include "AxisSpeeds.h"
 #include "Stage.h"
 #include "StageState.h"
 #include "Updates.h"
@@ -47,7 +48,9 @@ class PanelStage {
     Outcome MoveTo(const Xyz& xyz);
     Outcome MoveBy(const Xyz& distance);
     // Directions -1, 0 or 1 per axis; the jog lasts while Hold comes in time.
-    Outcome Jog(const Xyz& directions);
+    // At `speed`, when given, on the jogging axes: their maximum speed is
+    // set to it for the jog, and set back when it ends.
+    Outcome Jog(const Xyz& directions, std::optional<int32_t> speed = std::nullopt);
     Outcome Hold();
     Outcome EndJog();
     Outcome Stop();
@@ -59,6 +62,12 @@ class PanelStage {
 
     // The stage's state as a JSON object (see StageState.h).
     std::string StateJson() const;
+    // Neither moving nor jogging, as far as the last reading tells.
+    bool AtRest() const;
+    // Why speeds are outside the connected maker's units; empty when they are not.
+    std::string SpeedRangeError(int32_t start, int32_t max, int32_t accel) const;
+    // Why a jog of `directions` at `speed` cannot be made; empty when it can.
+    std::string JogSpeedError(const Xyz& directions, int32_t speed);
 
   private:
     // Whether a command's outcome may change the state: it went well, to the
@@ -69,13 +78,20 @@ class PanelStage {
     // Closes the open stage and waits until no thread uses it any more.
     void Close(std::unique_lock<std::mutex>& lock);
     // Sends a command with `send`; a failure becomes a message on the page.
-    Outcome Command(const std::string& step, const std::function<int32_t(int32_t)>& send);
+    Outcome Command(const std::string& step, const std::function<int32_t(const Stage&)>& send);
+    // The same for an export that takes the handle alone.
+    Outcome Command(const std::string& step, int32_t (*send)(int32_t));
     void Tell(const std::string& text, bool error);
+    // Sets back the speeds a jog at its own speed changed.
+    void SpeedsBack();
     void Poll();
     void PollOnce(const Stage& stage, uint64_t epoch);
     void WatchJog();
     // Polls at once, and fast for a while: a motion was just sent.
     void Kick(std::unique_lock<std::mutex>& lock);
+    // A motion of these axes was sent (mutex_ held): whether it ends at a
+    // limit is asked once the stage rests.
+    void Drove(const std::array<bool, 3>& axes);
 
     Updates& updates_;
     std::mutex connecting_;  // one connect or disconnect at a time
@@ -85,6 +101,7 @@ class PanelStage {
     std::condition_variable wake_;
     std::shared_ptr<Stage> stage_;
     StageState state_;
+    AxisSpeeds speeds_;
     bool kicked_ = false;
     bool quit_ = false;
     // Stages opened and closed (a stage closes when its last user lets go).

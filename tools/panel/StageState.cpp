@@ -24,13 +24,16 @@ std::string StageState::Json() const {
         json.Raw("target", "null");
     }
     const bool known = connected && status >= 0;
-    // 0 at rest, 1 moving, 4 at a limit and 6 no reply have lights of their
-    // own; the error light takes the rest (7, and the makers' own 2, 3, 5).
+    // Moving, at a limit (one of the axes the last motion drove, as
+    // IsStopByLimitEx tells) and no reply have lights of their own; the error
+    // light takes the statuses that are none of these nor at rest (7, and the
+    // makers' own 2, 3, 5).
     json.Bool("stale", stale)
         .Number("status", status)
         .Text("statusText", known ? StatusMeaning(makerType, status) : "")
         .Bool("moving", known && status == 1)
-        .Bool("limit", known && status == 4)
+        // null until asked, after the stage came to rest
+        .Raw("limit", connected && atLimit ? (*atLimit ? "true" : "false") : "null")
         .Bool("noReply", connected && (status == 6 || stale))
         .Bool("error", known && status != 0 && status != 1 && status != 4 && status != 6)
         .Text("pollError", pollError)

@@ -3,6 +3,7 @@
 // the target, the last failure in words and the last message.
 #pragma once
 
+#include <array>
 #include <chrono>
 #include <cstdint>
 #include <optional>
@@ -28,6 +29,13 @@ struct StageState {
     int32_t status = -1;  // GetStageStatus; -1 before the first reading
     std::string pollError;
     uint64_t polls = 0;
+
+    int axes = 3;  // the model's axes, X first
+    // The axes the last motion drove, and once the stage rests after it,
+    // whether one of them stopped at a limit (unknown until then).
+    std::array<bool, 3> drove{};
+    bool sawMoving = false;  // since the last motion was sent
+    std::optional<bool> atLimit;
 
     std::optional<Xyz> target;
     bool jogging = false;
