@@ -102,8 +102,13 @@ class Win32SerialDevice : public SerialDevice {
             held_ = false;
         }
         if (count == size) return static_cast<int32_t>(count);
+        // Only what is queued: a read that finds nothing does not return at
+        // once on every system (Wine keeps an overlapped one pending).
+        COMSTAT stat{};
+        if (!ClearErrors(stat)) return count > 0 ? static_cast<int32_t>(count) : -1;
+        const DWORD want = std::min<uint32_t>({size - count, kMaxChunk, stat.cbInQue});
+        if (want == 0) return static_cast<int32_t>(count);
         DWORD got = 0;
-        const DWORD want = std::min<uint32_t>(size - count, kMaxChunk);
         OVERLAPPED transfer = Overlapped();
         if (!SetTimeouts(kNoWait, timeouts_.WriteTotalTimeoutConstant) ||
             !Started(::ReadFile(handle_, buffer + count, want, nullptr, &transfer)) ||
