@@ -168,11 +168,8 @@ Outcome PanelStage::Jog(const Xyz& directions, std::optional<int32_t> speed) {
     if (speed) {
         const auto [settings, missing] = speeds_.ForJog(directions, *speed, true);
         if (!missing.empty()) return {false, missing};
-        for (const auto& [axis, s] : settings) {
-            const Outcome set = Command("setting the jog speed", [&](const Stage& stage) {
-                return SetMoveSpeeds(stage.Handle(), static_cast<uint16_t>(axis), s.start, s.max,
-                                     s.accel);
-            });
+        for (const AxisSpeeds::Setting& setting : settings) {
+            const Outcome set = SetSpeeds("setting the jog speed", setting);
             if (!set.ok) return set;
         }
     }
@@ -222,12 +219,17 @@ Outcome PanelStage::Stop() {
 }
 
 void PanelStage::SpeedsBack() {
-    for (const auto& [axis, s] : speeds_.TakeBack()) {
-        Command("setting the speeds back after the jog", [&](const Stage& stage) {
-            return SetMoveSpeeds(stage.Handle(), static_cast<uint16_t>(axis), s.start, s.max,
-                                 s.accel);
-        });
+    for (const AxisSpeeds::Setting& setting : speeds_.TakeBack()) {
+        SetSpeeds("setting the speeds back after the jog", setting);
     }
+}
+
+Outcome PanelStage::SetSpeeds(const std::string& step, const AxisSpeeds::Setting& setting) {
+    const auto axis = static_cast<uint16_t>(setting.first);
+    const Speeds& s = setting.second;
+    return Command(step, [&](const Stage& stage) {
+        return SetMoveSpeeds(stage.Handle(), axis, s.start, s.max, s.accel);
+    });
 }
 
 std::string PanelStage::JogSpeedError(const Xyz& directions, int32_t speed) {

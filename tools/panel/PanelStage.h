@@ -84,6 +84,8 @@ class PanelStage {
     void Tell(const std::string& text, bool error);
     // Sets back the speeds a jog at its own speed changed.
     void SpeedsBack();
+    // Sets one axis's speeds as `setting` gives them.
+    Outcome SetSpeeds(const std::string& step, const AxisSpeeds::Setting& setting);
     void Poll();
     void PollOnce(const Stage& stage, uint64_t epoch);
     void WatchJog();
