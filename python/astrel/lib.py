@@ -83,9 +83,10 @@ class ErrorCode(enum.IntEnum):
     OPEN_FAILED = 6  #: the device could not be opened
     UNKNOWN_MODEL = 7  #: an unknown maker type or stage model
     BAD_ARGUMENT = 8  #: a bad handle, null pointer or value
-    INTERRUPTED = 9  #: cut short by a stop from another thread
+    INTERRUPTED = 9  #: cut short by another thread's stop, close or release
     HANG_UP = 10  #: the line closed or the device failed
     NO_HANDLE = 11  #: all ten stage handles are taken
+    NO_MEMORY = 12  #: the library could not allocate memory
 
 
 _i32p = POINTER(c_int32)
