@@ -158,22 +158,6 @@ TEST_P(Contract, TheCatalogueListsTheModelAndItsUnits) {
               maker.acclUnits);
 }
 
-// A speed the controller refuses leaves its speeds as they were, and where
-// the driver learns of the refusal it reports it.
-TEST_P(Contract, ARefusedSpeedChangesNothing) {
-    const auto maxSpeed = [this] {
-        return stage.With(
-            [](sim::Simulator& s) { return s.GetDialect().Motion().Speeds(0).maxSpeed; });
-    };
-    const int32_t before = maxSpeed();
-    const int32_t result = SetMoveSpeeds(stage.h, 0, 100, 0, 50);
-    if (GetParam().speedRefused) {
-        EXPECT_EQ(result, 0);
-    }
-    GetStageStatus(stage.h);  // answered once the lines before it are served
-    EXPECT_EQ(maxSpeed(), before);
-}
-
 // A line that comes late (a copy of the controller's last answer, after the
 // host has read it) is dropped before the next query: each answer is fresh.
 TEST_P(Contract, ALateLineIsNeverTakenForTheNextAnswer) {

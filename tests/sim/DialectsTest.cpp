@@ -33,9 +33,7 @@ TEST(Dialects, AnswerAsTheirControllersDo) {
         const char* line;
         const char* reply;
     } cases[] = {
-        {"SigmaAcknowledges", "sigma", "SHOT-202", nullptr, "L:w", "OK\r\n"},
         {"SigmaRefusesASpeedOfZero", "sigma", "SHOT-202", nullptr, "D:1S100F0R50", "NG\r\n"},
-        {"HiroxAcknowledges", "hirox", "TH3", nullptr, "@EMR 1", "OK\r\n"},
         {"HiroxRefusesASpeedOfZero", "hirox", "TH3", nullptr, "@SYS 1 4 0", "ERR\r\n"},
         {"HiroxEncoderIsNotTheCounter", "hirox", "TH3", XAt500, "@STS 1 ?",
          "@STS 1 STS=4H INP=0H OUT=0H POS=500 ENC=501 SPD=0\r\n"},

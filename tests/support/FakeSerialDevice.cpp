@@ -42,10 +42,6 @@ uint32_t FakeLine::Ready() const {
     return n;
 }
 
-bool FakeLine::Gone() const {
-    return hangUpAt && Reached(clock.now_, *hangUpAt);
-}
-
 bool FakeSerialDevice::Purge(bool input, bool /*output*/) {
     if (input) line_->input.erase(line_->input.begin(), line_->input.begin() + line_->Ready());
     return true;
@@ -59,7 +55,7 @@ bool FakeSerialDevice::LineError() {
 
 int32_t FakeSerialDevice::Read(uint8_t* buffer, uint32_t size) {
     if (++line_->reads > 1000000) throw std::logic_error("the port reads without end");
-    if (line_->failRead || line_->Gone()) return -1;
+    if (line_->gone) return -1;
     const uint32_t n = std::min(size, line_->Ready());
     for (uint32_t i = 0; i < n; ++i) {
         buffer[i] = line_->input.front().second;
@@ -69,7 +65,7 @@ int32_t FakeSerialDevice::Read(uint8_t* buffer, uint32_t size) {
 }
 
 int32_t FakeSerialDevice::Write(const uint8_t* data, uint32_t size, uint32_t timeoutMs) {
-    if (line_->Gone()) return -1;
+    if (line_->gone) return -1;
     uint32_t n = size;
     if (!line_->writes.empty()) {
         const int32_t step = line_->writes.front();
@@ -95,14 +91,13 @@ int32_t FakeSerialDevice::Write(const uint8_t* data, uint32_t size, uint32_t tim
 WaitResult FakeSerialDevice::WaitReadable(uint32_t timeoutMs, const WakeSignal* wake) {
     if (line_->onWait) line_->onWait();
     if (wake != nullptr && wake->Raised()) return WaitResult::kWoken;
-    // Jump to the next scheduled byte or hang-up, or to the end of the wait.
+    if (line_->gone) return WaitResult::kFailed;
+    // Jump to the next scheduled byte, or to the end of the wait.
     uint32_t wait = timeoutMs;
     if (!line_->input.empty())
         wait = std::min(wait, line_->input.front().first - line_->clock.now_);
-    if (line_->hangUpAt) wait = std::min(wait, *line_->hangUpAt - line_->clock.now_);
-    if (line_->Ready() > 0 || line_->Gone()) wait = 0;
+    if (line_->Ready() > 0) wait = 0;
     line_->clock.now_ += wait;
-    if (line_->Gone()) return WaitResult::kFailed;
     return line_->Ready() > 0 ? WaitResult::kReadable : WaitResult::kTimedOut;
 }
 

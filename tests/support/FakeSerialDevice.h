@@ -8,7 +8,6 @@
 #include <deque>
 #include <functional>
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -40,13 +39,11 @@ struct FakeLine {
     std::string written;  // every byte written, in order
 
     // Failure injection.
-    bool failRead = false;
     int lineErrors = 0;  // the next this-many line-error checks report one
     // Results of the next writes: n > 0 takes at most n bytes, 0 stalls, -1 fails.
     std::deque<int32_t> writes;
-    // From this tick on the device is gone: reads, writes and waits fail,
-    // and a wait in progress ends then.
-    std::optional<uint32_t> hangUpAt;
+    // The device is gone: reads, writes and waits fail.
+    bool gone = false;
 
     // Called with each complete line written (without its CR/LF); may Queue a reply.
     std::function<void(const std::string&)> responder;
@@ -55,15 +52,12 @@ struct FakeLine {
 
     // Makes `bytes` readable `delayMs` after now.
     void Queue(const std::string& bytes, uint32_t delayMs = 0);
-    // The device vanishes `delayMs` after now.
-    void HangUp(uint32_t delayMs = 0) { hangUpAt = clock.now_ + delayMs; }
     // The bytes written since the last call, and forget them.
     std::string TakeWritten();
     // The lines written since the last call (split at CR/LF), and forget them.
     std::vector<std::string> TakeLines();
     // Bytes readable now.
     uint32_t Ready() const;
-    bool Gone() const;
 
     std::string pendingLine;  // responder's partial line
     int reads = 0;            // a port that reads without end fails its test
