@@ -69,13 +69,7 @@ struct DriverBench {
     // `model` (may be null) is selected before the port opens. With
     // `writable` >= 0 the port takes that many lines and stalls on the next.
     explicit DriverBench(const char* model, int writable = -1) : writesLeft(writable) {
-        rig.Attach(driver);
-        if (model != nullptr) {
-            driver.SetStageName(model);
-            EXPECT_NE(driver.SelectStage(), 0) << model;
-        }
-        driver.settings.delimiter = driver.GetDefaultDelimiter();
-        EXPECT_EQ(driver.OpenPort(), 1);
+        EXPECT_EQ(rig.Open(driver, model), 1) << (model != nullptr ? model : "");
         if (writesLeft == 0) rig.line->writes = {0, 0};  // the port gives up after two stalls
         rig.line->responder = [this](const std::string& line) {
             if (writesLeft > 0 && --writesLeft == 0) rig.line->writes = {0, 0};

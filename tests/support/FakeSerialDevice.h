@@ -94,6 +94,19 @@ struct FakeRig {
         port.UseDevice(std::make_unique<FakeSerialDevice>(line));
         port.UseClock(clock);
     }
+    // Attaches a maker's `driver`, selects `model` (none when null) and opens
+    // the port with the maker's delimiter: OpenPort's result, or 0 when the
+    // driver does not know the model.
+    template <typename Driver>
+    int32_t Open(Driver& driver, const char* model) {
+        Attach(driver);
+        if (model != nullptr) {
+            driver.SetStageName(model);
+            if (driver.SelectStage() == 0) return 0;
+        }
+        driver.settings.delimiter = driver.GetDefaultDelimiter();
+        return driver.OpenPort();
+    }
 };
 
 }  // namespace astrel::test
