@@ -49,7 +49,6 @@ TEST(QtDriver, CommandTable) {
         {"MSC2", Status, {"Q:0"}, 1, {{"Q:0", "1,2D"}}},
         // Running: two queries, the second decides; any moving axis counts,
         // and a line answering garbage is not "at rest".
-        {"QT3", Running, q3twice, 0, {{kQ3, "1D,1,1"}, {kQ3, "1,1,1"}}},
         {"QT3", RunningEx, q3twice, 11, {{kQ3, "1,1,1"}, {kQ3, "1L,2D,3"}}},
         {"QT3", RunningEx, q3twice, -50, {{kQ3, "1D,2,3"}, {kQ3, "x,y,z"}}},
         // "QT2": one query, no resend; codes 2, 3 and 5 leave the flag unset.

@@ -27,7 +27,6 @@ TEST(SurugaDriver, CommandTable) {
     const Row rows[] = {
         // clang-format off
         // Every exchange starts with "MODE3"; a failed "MODE3" ends it there.
-        {kModel, Abs(1000, -200, 0), {"MODE3", "AX1000Y-200Z0G"}, 1},
         {kModel, Abs(1, 2, 3), {}, 0, {}, 0},
         {kModel, Remote(0), {"MODE1"}, 1},
         // Relative moves: magnitudes, then the direction letters (0 goes down).
