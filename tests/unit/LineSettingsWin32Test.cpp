@@ -37,11 +37,6 @@ TEST(LineSettingsWin32, EachCodeSetsItsMembersAndNothingElse) {
         {"odd parity, 1.5 stop bits, XON/XOFF both ways", {0, -1, 2, 1, -1, 1}, [](DCB& d) { d.Parity = ODDPARITY, d.fParity = TRUE, d.StopBits = ONE5STOPBITS; Flow(d, DTR_CONTROL_ENABLE, RTS_CONTROL_ENABLE, FALSE, FALSE, TRUE); }},
         {"mark parity, hardware handshake: CTS and DSR", {0, -1, 3, -1, -1, 2}, [](DCB& d) { d.Parity = MARKPARITY, d.fParity = TRUE; Flow(d, DTR_CONTROL_HANDSHAKE, RTS_CONTROL_HANDSHAKE, TRUE, TRUE, FALSE); }},
         {"space parity, RTS/CTS: DSR ignored", {0, -1, 4, -1, -1, 3}, [](DCB& d) { d.Parity = SPACEPARITY, d.fParity = TRUE, d.fDsrSensitivity = FALSE; Flow(d, DTR_CONTROL_ENABLE, RTS_CONTROL_HANDSHAKE, TRUE, FALSE, FALSE); }},
-        {"a QT port's defaults: 9600 8N1, no flow control, lines raised", {0, 6, 0, 0, 1, 0},
-         [](DCB& d) {
-             d.BaudRate = CBR_9600, d.Parity = NOPARITY, d.fParity = FALSE, d.StopBits = ONESTOPBIT, d.ByteSize = 8;
-             Flow(d, DTR_CONTROL_ENABLE, RTS_CONTROL_ENABLE, FALSE, FALSE, FALSE);
-         }},
         // clang-format on
     };
     for (const auto& row : rows) {
