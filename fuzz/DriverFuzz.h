@@ -60,11 +60,7 @@ template <typename Driver>
 void Exercise(std::string_view model, const Op<Driver>& op, uint8_t arg, const Answer& answer) {
     test::FakeRig rig;  // outlives the driver, which keeps its clock
     Driver driver;
-    rig.Attach(driver);
-    driver.SetStageName(std::string(model).c_str());
-    driver.SelectStage();
-    driver.settings.delimiter = driver.GetDefaultDelimiter();
-    if (driver.OpenPort() != 1) std::abort();
+    if (rig.Open(driver, std::string(model).c_str()) != 1) std::abort();
     rig.line->responder = [&](const std::string& line) { rig.line->Queue(answer(line)); };
     op(driver, arg);
 }

@@ -55,7 +55,6 @@ TEST(PtySimulator, ServesTheHostOverAPseudoTerminal) {
         speed_t speed = B9600;  // the controller's
     } cases[] = {
         // clang-format off
-        {"EmptyLinesAreSkipped", {}, "\r\nQ:A0B0C0\r\n", "42,0,0\r\n"},
         {"AnotherSpeedIsNoise", {}, "Q:0\r\n", "", -1, B19200},
         {"AnotherLineEndIsNoise", {}, "Q:0\n", "", -1},
         {"HalfLine", {.fault = Fault::kHalfLine}, "Q:0\r\n", "42,"},

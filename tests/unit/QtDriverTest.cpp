@@ -62,7 +62,6 @@ TEST(QtDriver, CommandTable) {
         {"QT3", SetPosition(0, INT32_MIN, 0), {"R:A0B-2147483648C0"}, 1},
         {"QT3", Rel(5, 0, -3), {"MGO:A5C-3"}, 1},
         {"QT3", Jog(1, 0, -1), {"L:B", "JGO:A+C-"}, 1},
-        {"QT3", Jog(0, 0, 0), {"L:A", "L:B", "L:C"}, 1},
         {"QT1", Jog(-3, 7, 0), {"L:C", "JGO:A-B+"}, 1},
         {"QT1", Home, {"H:A"}, 1},
         {"QT3", [](auto& d) { return d.SetUseAxisMask(2) && d.MoveOriginPosition(); }, {"H:B"}, 1},
@@ -94,7 +93,6 @@ TEST(QtDriver, CommandTable) {
         {"MSC2", Assign(kNone, 1, 0), {"AGO:B2C1"}, 11},  // X and Y only, where they now are
         // A command that is not taken ends the operation; what was sent stays sent.
         {"QT3", Jog(0, 0, 1), {"L:A"}, 0, {}, 1},
-        {"QT3", Direction(0, -1), dirRead, 0, {{"P:18R", "0,0,0"}}, 1},
     };
     RunCommandRows(rows);
 }
