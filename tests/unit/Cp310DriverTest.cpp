@@ -14,16 +14,7 @@ namespace astrel::test {
 namespace {
 
 using Row = CommandRow<CAstrelCP310>;
-using Driver = CAstrelCP310;
 
-// The model index after selecting `name`, plus 10 when it was accepted.
-auto Select(const char* name) {
-    return [=](Driver& d) {
-        d.SetStageName(name);
-        const int32_t accepted = d.SelectStage();
-        return accepted * 10 + d.ModelIndex();
-    };
-}
 const auto kSpeeds = [](int16_t axis) { return Speeds(axis, 100, 2000, 50); };
 
 const std::string kExtremes = "-2147483648,+2147483647,+99999999999,K,0";
@@ -31,7 +22,6 @@ const Lines kQ = {"Q:"}, kBusy = {"!:"}, q2 = {"Q2:"};
 
 TEST(Cp310Driver, CommandTable) {
     const Row rows[] = {
-        {"CP-310", Select("cp-500"), {}, 11},
         // Moves: sign and magnitude per axis of the model, then "G:".
         {"CP-310", Rel(INT32_MIN, INT32_MAX, -1), {"M:W-P2147483648+P2147483647-P1", "G:"}, 1},
         {"CP-310", Abs(1, 2, 3), {"A:W+P1+P2+P3"}, 0, {}, 1},  // not started when "G:" fails

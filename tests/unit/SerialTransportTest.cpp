@@ -77,7 +77,6 @@ TEST_F(SerialTransport, ReadersFollowDelimiterStatusAndLineRules) {
         // Longer than one read from the device; the next reply is still on the device.
         {"LongReply", 0, longReply + "\r\nB\r\n", 999, {{kReceive, 1, longReply.c_str(), 2}}},
         {"ReceiveIgnoresLineErrors", 0, "OK\r\n", 16, {{kReceive, 1, "OK", 1}}, 5},
-        {"ReadLineSkips", 0, "\r\n\r\nA\r\n\nB\n", 16, {{kReadLine, 1, "A"}, {kReadLine, 1, "B"}}},
         {"ReadLineOverlong", 0, "ABCD\n", 4, {{kReadLine, 0, nullptr}}},
         {"ReadLineNul", 0, std::string("A\0B\r", 4), 16, {{kReadLine, 0, nullptr}}},
         {"ReadLineLineError", 0, "OK\r\n", 16, {{kReadLine, 0, nullptr}, {kReadLine, 1, "OK"}}, 1},
