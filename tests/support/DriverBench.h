@@ -26,7 +26,6 @@ using Values = std::vector<int32_t>;
 
 // The calls the tables make, on any maker's driver.
 inline const auto Status = [](CAstrelBase& d) { return d.GetStageStatus(); };
-inline const auto Running = [](CAstrelBase& d) { return d.IsStageRunning(); };
 inline const auto Home = [](CAstrelBase& d) { return d.MoveOriginPosition(); };
 inline const auto Stops = [](CAstrelBase& d) { return d.StopMove() + d.StopNow(); };
 // The flag IsStageRunningEx leaves (-5: untouched) times 10, plus its result.

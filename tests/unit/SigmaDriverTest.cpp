@@ -64,7 +64,6 @@ TEST(SigmaDriver, CommandTable) {
         {kShot, Jog(0, 1), {"Q:", "L:1", "L:w", "Q:", "Q:", "M:w+P0+P99999999", "G:"}, 1,
          {{"Q:", kShotBusy}, {"L:1", "OK"}, {"L:w", "OK"}, {"Q:", kShotBusy}, {"Q:", kShotReady},
           {"M:w+P0+P99999999", "OK"}, {"G:", "OK"}}},
-        {kFc, Jog(0, 0, 1), {"Q:", "L:1", "L:2"}, 1, jog(kFcReady, {"L:1", "L:2"})},
         {kFc, Jog(-2, 1), {"Q:", "M:w-P199999998+P99999999", "G"}, 1,
          jog(kFcReady, {"M:w-P199999998+P99999999", "G"})},
         {kFc, Jog(1, 0), {"Q:", "L:2"}, 0, {{"Q:", kFcReady}, {"L:2", "NG"}}},
@@ -77,7 +76,6 @@ TEST(SigmaDriver, CommandTable) {
         {kFc, kSpeeds(1, 20), {"D:2F5000", "ACC:2 200"}, 1, Oks({"D:2F5000", "ACC:2 200"})},
         {kFc, kSpeeds(0, 20), {"D:1F5000", "ACC:1 200"}, 0, {{"D:1F5000", "OK"}, {"ACC:1 200", "NG"}}},
         {kFc, kSpeeds(0, 0), {"D:1F5000"}, 1, Oks({"D:1F5000"})},
-        {kShot, kSpeeds(0, 20), {"D:1S100F5000R20"}, 0, {{"D:1S100F5000R20", "NG"}}},
         {kShot, [](auto& d) { return d.SetMoveSpeeds(2, 1, 2, 3) + d.IsStopByLimit(2); }, {}, 0},
         // Remote mode: acknowledged; the FC-101G asks its mode first and takes the last line.
         {kShot, Remote(1), {"P:H"}, 1, {{"P:H", "OK"}}},

@@ -57,7 +57,7 @@ TEST(SurugaDriver, CommandTable) {
         {kModel, Position({1200, -500, 7}), {"MODE3", "?POSX", "?POSY", "?POSZ"}, 1, positions},
         {kModel, NoPosition, {"MODE3", "?POSX", "?POSY"}, 0, {{"?POSX", "1"}, {"?POSY", "\r"}}},
         // Running: two status runs, the second decides; any moving axis counts.
-        {kModel, Running, {"MODE3", "?SX", "?SY", "?SZ", "MODE3", "?SX", "?SY", "?SZ"}, 1,
+        {kModel, RunningEx, {"MODE3", "?SX", "?SY", "?SZ", "MODE3", "?SX", "?SY", "?SZ"}, 11,
          {{"?SX", "0"}, {"?SY", "0"}, {"?SZ", "0"}, {"?SX", "1"}, {"?SY", "\x80"}, {"?SZ", "0"}}},
         // Limits: an axis outside X, Y, Z is refused before anything is sent.
         {kModel, Limit(3), {}, 0},
