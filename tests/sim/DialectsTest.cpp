@@ -10,20 +10,6 @@ namespace {
 
 using Prepare = void (*)(MotionModel&, ManualSimClock&);
 
-void AllThreeMove(MotionModel& m, ManualSimClock&) {
-    for (int axis = 0; axis < 3; ++axis) m.MoveTo(axis, 1000);
-}
-
-void ZOnItsPlusLimit(MotionModel& m, ManualSimClock& clock) {
-    m.SetLimits(2, -100, 100);
-    m.MoveTo(2, 500);
-    clock.Advance(10000);
-}
-
-void XAt500(MotionModel& m, ManualSimClock&) {
-    m.SetPosition(0, 500);
-}
-
 TEST(Dialects, AnswerAsTheirControllersDo) {
     const struct {
         const char* name;
@@ -35,10 +21,18 @@ TEST(Dialects, AnswerAsTheirControllersDo) {
     } cases[] = {
         {"SigmaRefusesASpeedOfZero", "sigma", "SHOT-202", nullptr, "D:1S100F0R50", "NG\r\n"},
         {"HiroxRefusesASpeedOfZero", "hirox", "TH3", nullptr, "@SYS 1 4 0", "ERR\r\n"},
-        {"HiroxEncoderIsNotTheCounter", "hirox", "TH3", XAt500, "@STS 1 ?",
-         "@STS 1 STS=4H INP=0H OUT=0H POS=500 ENC=501 SPD=0\r\n"},
-        {"PriorStatusIsHexadecimal", "prior", "ProScan", AllThreeMove, "$", "F\r"},
-        {"PriorLimitsAreHexadecimal", "prior", "ProScan", ZOnItsPlusLimit, "LMT", "10\r"},
+        // clang-format off
+        {"HiroxEncoderIsNotTheCounter", "hirox", "TH3", [](MotionModel& m, ManualSimClock&) { m.SetPosition(0, 500); },
+         "@STS 1 ?", "@STS 1 STS=4H INP=0H OUT=0H POS=500 ENC=501 SPD=0\r\n"},
+        {"PriorStatusIsHexadecimal", "prior", "ProScan",  // all three axes moving
+         [](MotionModel& m, ManualSimClock&) { for (int axis = 0; axis < 3; ++axis) m.MoveTo(axis, 1000); }, "$", "F\r"},
+        {"PriorLimitsAreHexadecimal", "prior", "ProScan",  // Z on its plus limit
+         [](MotionModel& m, ManualSimClock& clock) {
+             m.SetLimits(2, -100, 100);
+             m.MoveTo(2, 500);
+             clock.Advance(10000);
+         }, "LMT", "10\r"},
+        // clang-format on
         {"Mark102DriveAndControllerPieces", "sigma", "Mark-102", nullptr,
          "Q:", "+        0,+        0,K,K,R,K,K\r\n"},
         {"Cp310IdleUntilItFirstMoves", "cp310", "CP-310", nullptr, "!:", "I\r\n"},

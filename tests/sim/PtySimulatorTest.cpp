@@ -58,11 +58,8 @@ TEST(PtySimulator, ServesTheHostOverAPseudoTerminal) {
         {"AnotherSpeedIsNoise", {}, "Q:0\r\n", "", -1, B19200},
         {"AnotherLineEndIsNoise", {}, "Q:0\n", "", -1},
         {"HalfLine", {.fault = Fault::kHalfLine}, "Q:0\r\n", "42,"},
-        {"Delayed", {.fault = Fault::kDelayed, .delayMs = 200}, "Q:0\r\n", "42,0,0\r\n", 200},
         {"LateRepliesThenTheLastLineOnceMore", {.fault = Fault::kLate, .lateMs = 50}, "Q:0\r\n",
          "42,0,0\r\n42,0,0\r\n", 50},
-        {"EndlessShortLinesUntilTheNextCommand", {.fault = Fault::kEndlessShortLines, .intervalMs = 5, .shortLine = "OK"},
-         "Q:0\r\n", "42,0,0\r\nOK\r\nOK\r\nOK\r\n"},
         // clang-format on
     };
     for (const auto& row : cases) {
@@ -85,12 +82,7 @@ TEST(PtySimulator, ServesTheHostOverAPseudoTerminal) {
                   static_cast<ssize_t>(written.size()));
         const Heard heard = Listen(fd, sent, 400, 100, 500);
         ::close(fd);
-        if (row.fault.fault == Fault::kEndlessShortLines) {
-            // They keep coming: at least the reply and three of them.
-            EXPECT_TRUE(heard.bytes.starts_with(row.reply)) << heard.bytes;
-        } else {
-            EXPECT_EQ(heard.bytes, row.reply);
-        }
+        EXPECT_EQ(heard.bytes, row.reply);
         EXPECT_GE(heard.firstByteMs, row.notBeforeMs);
         std::string line = written;  // each row writes one command
         std::erase_if(line, [](char c) { return c == '\r' || c == '\n'; });

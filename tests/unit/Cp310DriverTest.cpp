@@ -17,7 +17,6 @@ using Row = CommandRow<CAstrelCP310>;
 
 const auto kSpeeds = [](int16_t axis) { return Speeds(axis, 100, 2000, 50); };
 
-const std::string kExtremes = "-2147483648,+2147483647,+99999999999,K,0";
 const Lines kQ = {"Q:"}, kBusy = {"!:"}, q2 = {"Q2:"};
 
 TEST(Cp310Driver, CommandTable) {
@@ -47,7 +46,11 @@ TEST(Cp310Driver, CommandTable) {
         {"CP-310", Direction(3, -1), {}, 0},
         // Positions and limits from "Q:"; one resend after a silent read.
         {"CP-310", Position({7, 8, 9}), {"Q:", "Q:"}, 1, {{"Q:", ""}, {"Q:", "+7,+8,+9,K,0"}}},
-        {"CP-310", Position({INT32_MIN, INT32_MAX, INT32_MAX}), kQ, 1, {{"Q:", kExtremes}}},
+        {"CP-310",
+         Position({INT32_MIN, INT32_MAX, INT32_MAX}),
+         kQ,
+         1,
+         {{"Q:", "-2147483648,+2147483647,+99999999999,K,0"}}},
         {"CP-310", NoPosition, kQ, 0, {{"Q:", "+1,+2,+3,K,8"}}},
         {"CP-500", NoPosition, kQ, 0, {{"Q:", "+1,+2,+3,K,0"}}},
         {"CP-310", [](auto& d) { return d.GetStagePosition(nullptr, nullptr, nullptr); }, {}, 0},
