@@ -23,7 +23,6 @@
 #include <vector>
 
 #include "Astrel.h"
-#include "ConnectingOpen.h"
 #include "CutShort.h"
 #include "Makers.h"
 #include "StageHandles.h"

@@ -15,7 +15,6 @@
 #include <thread>
 #include <vector>
 
-#include "ConnectingOpen.h"
 #include "CutShort.h"
 #include "Makers.h"
 #include "SimStage.h"
@@ -88,7 +87,7 @@ TEST_F(Threads, AStopCloseOrReleaseCutsEveryWaitShort) {
             stage.SetFault(sim::Fault::kNone);  // the stop's acknowledgement comes
         };
         CutEachWay(stage.h, row.name, [&] { return row.call(stage.h); },
-                   {[&](Cut) { stage.SetFault(row.fault); }, settle,
+                   {[&] { stage.SetFault(row.fault); }, settle,
                     [&] { EXPECT_TRUE(stage.WaitHeardOther(sent, last, 1000)); }});
     }
 }
@@ -129,78 +128,56 @@ TEST_F(Threads, AStopGoesBeforeThePollersQueuedBehindASlowController) {
     for (std::thread& t : pollers) t.join();
 }
 
-// Three makers at a time (ten handles): on each, two pollers and a mover share
-// a steady stage that nothing stops, which must never fail and must come to
-// rest on every target, while three threads jog, stop, poll, close, reopen and
-// release beside it on a chaos stage, which is finally released under use.
+// Every maker at once: on each maker's stage two pollers and a mover share
+// the handle, which must never fail and must come to rest on every target,
+// while another thread takes, names and releases handles beside them. (A
+// stop, a close and a release amid a call: the tests above.)
 TEST_F(Threads, SharedHandlesStayConsistentUnderConcurrentCalls) {
-    std::atomic<long> calls{0}, failures{0}, moves{0}, chaosFailures{0};
-    // 6 and 7 are failures; 2, 3 and 5 are states of their own (a CP-310 is idle
-    // until it first moves).
-    const auto poll = [&](int32_t h, std::atomic<long>& failed) {
-        int32_t at[3];
-        const int32_t status = GetStageStatus(h);
-        failed += (status >= 6) + (GetStagePosition(h, &at[0], &at[1], &at[2]) != 1);
-        calls += 2;
-    };
+    std::atomic<long> calls{0}, failures{0}, moves{0};
     const std::vector<Maker> makers = OnePerMaker();
-    for (size_t first = 0; first < makers.size(); first += 3) {
-        std::vector<std::unique_ptr<SimStage>> stages;  // each maker's steady and chaos stage
-        std::vector<std::thread> threads;
-        const auto until = Clock::now() + std::chrono::milliseconds(1800);
-        const auto loop = [&](auto step) {
-            threads.emplace_back([step, &until]() mutable {
-                for (int n = 0; Clock::now() < until; ++n) step(n);
-            });
-        };
-        for (size_t i = first; i < std::min(first + 3, makers.size()); ++i) {
-            const Maker m = makers[i];
-            const auto open = [&](size_t port) {
-                const auto p = static_cast<int>(port);
-                return stages
-                    .emplace_back(std::make_unique<SimStage>(m.makerType, m.model, 2000, p))
-                    ->h;
-            };
-            const int32_t steady = open(2 * (i - first)), chaos = open(2 * (i - first) + 1);
-            loop([&, steady](int) { poll(steady, failures); });
-            loop([&, steady](int) { poll(steady, failures); });
-            loop([&, steady, m](int n) {
-                const int32_t to[3] = {n % 2 ? 3000 : -1500, n % 2 ? -2000 : 2500,
-                                       n % 2 ? 1000 : -500};
-                int32_t at[3] = {};
-                failures += (MoveABS(steady, to[0], to[1], to[2]) != 1) +
-                            (WaitAtRest(steady) != 0) +
-                            (GetStagePosition(steady, &at[0], &at[1], &at[2]) != 1);
-                for (int axis = 0; axis < m.axes; ++axis) failures += at[axis] != to[axis];
-                ++moves;
-            });
-            loop([chaos](int n) {
-                MoveJOG(chaos, 1, 0, 0);
-                SleepMs(15);
-                n % 2 ? StopJOG(chaos) : StopNow(chaos);
-            });
-            loop([&, chaos](int) {
-                poll(chaos, chaosFailures);
-                SleepMs(1);
-            });
-            loop([chaos, m](int) {
-                CloseComPort(chaos);
-                OpenComPort(chaos);
-                const auto extra = static_cast<int32_t>(Astrel());
-                SetUseStageName(extra, m.model);
-                FreeStageName(GetUseStageName(extra));
-                ReleaseAstrel(extra);
-                SleepMs(5);
+    std::vector<std::unique_ptr<SimStage>> stages;
+    std::vector<std::thread> threads;
+    const auto until = Clock::now() + std::chrono::milliseconds(2000);
+    const auto loop = [&](auto step) {
+        threads.emplace_back([step, &until]() mutable {
+            for (int n = 0; Clock::now() < until; ++n) step(n);
+        });
+    };
+    for (size_t i = 0; i < makers.size(); ++i) {
+        const Maker m = makers[i];
+        const int32_t h = stages
+                              .emplace_back(std::make_unique<SimStage>(m.makerType, m.model, 2000,
+                                                                       static_cast<int>(i)))
+                              ->h;
+        // 6 and 7 are failures; 2, 3 and 5 are states of their own (a CP-310
+        // is idle until it first moves).
+        for (int poller = 0; poller < 2; ++poller) {
+            loop([&, h](int) {
+                int32_t at[3];
+                failures +=
+                    (GetStageStatus(h) >= 6) + (GetStagePosition(h, &at[0], &at[1], &at[2]) != 1);
+                calls += 2;
             });
         }
-        SleepMs(1500);
-        for (size_t chaos = 1; chaos < stages.size(); chaos += 2) ReleaseAstrel(stages[chaos]->h);
-        for (std::thread& t : threads) t.join();
+        loop([&, h, m](int n) {
+            const int32_t to[3] = {n % 2 ? 3000 : -1500, n % 2 ? -2000 : 2500, n % 2 ? 1000 : -500};
+            int32_t at[3] = {};
+            failures += (MoveABS(h, to[0], to[1], to[2]) != 1) + (WaitAtRest(h) != 0) +
+                        (GetStagePosition(h, &at[0], &at[1], &at[2]) != 1);
+            for (int axis = 0; axis < m.axes; ++axis) failures += at[axis] != to[axis];
+            ++moves;
+        });
     }
-    std::printf(
-        "%ld calls (%ld on chaos stages failed: stopped, closed or released), %ld moves, "
-        "%ld failures on steady stages\n",
-        calls.load(), chaosFailures.load(), moves.load(), failures.load());
+    loop([](int) {
+        const auto extra = static_cast<int32_t>(Astrel());
+        SetUseStageName(extra, "QT3");
+        FreeStageName(GetUseStageName(extra));
+        ReleaseAstrel(extra);
+        SleepMs(5);
+    });
+    for (std::thread& t : threads) t.join();
+    std::printf("%ld calls, %ld moves, %ld failures\n", calls.load(), moves.load(),
+                failures.load());
     EXPECT_EQ(failures, 0);
     EXPECT_GE(moves, static_cast<long>(makers.size()));
 }
