@@ -4,6 +4,7 @@
 // library, so a test that loads the library itself can use it too.
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <memory>
@@ -54,6 +55,13 @@ class SimController {
     int SlaveFd() const { return runner_->SlaveFd(); }
 
   private:
+    // Waits up to `ms` until `heard()` holds of the lines received; true when it does.
+    template <class Heard>
+    bool WaitFor(int ms, Heard heard) {
+        std::unique_lock lock(mutex_);
+        return heardMore_.wait_for(lock, std::chrono::milliseconds(ms), heard);
+    }
+
     sim::SteadySimClock clock_;
     std::mutex mutex_;
     std::condition_variable heardMore_;
