@@ -1,7 +1,7 @@
-// The catalogue through the C interface: the three lists answered by a
-// maker's driver and their shared cursor, makers without lists and null
-// buffers. (The maker list's names are checked where they
-// are read as text: by the tool and the Python package.)
+// The catalogue through the C interface: makers without lists, null buffers
+// and the version. (Each maker's lists are the contracts'; the maker list's
+// names are checked where they are read as text: by the tool and the Python
+// package.)
 #include <cstring>
 #include <string>
 
@@ -44,20 +44,6 @@ TEST(Catalogue, NullBuffersAndMakersWithoutListsGiveZero) {
     }
     EXPECT_EQ(axes, 42);
     EXPECT_EQ(Read([&](char* name) { return GetStageListFirst(0, nullptr, name); }).result, 1);
-}
-
-TEST(Catalogue, ThreeDriverListsShareOneCursor) {
-    int32_t axes = 0;
-    char name[64] = {};
-    ASSERT_EQ(GetStageListFirst(0, &axes, name), 1);
-    EXPECT_EQ(Read(GetSpeedUnitListNext).text, "pps");  // the second speed unit
-    EXPECT_EQ(Read(GetAcclUnitListNext).text, "msec");  // the third acceleration unit
-    EXPECT_EQ(GetStageListNext(&axes, name), 1);        // the fourth model
-    EXPECT_STREQ(name, "MSC2");
-    EXPECT_EQ(Read(GetSpeedUnitListNext).result, 0);  // past the fourth unit
-    EXPECT_EQ(Read([](char* b) { return GetAcclUnitListFirst(0, b); }).text, "msec");
-    EXPECT_EQ(GetStageListNext(&axes, name), 1);  // a First of any list restarts all
-    EXPECT_STREQ(name, "QT2");
 }
 
 // The version as a number and as text say the same, and the text is cut to the buffer.

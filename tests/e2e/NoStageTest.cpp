@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "Astrel.h"
+#include "StageHandles.h"
 #include "gtest/gtest.h"
 
 namespace {
@@ -39,16 +40,10 @@ struct Row {
             [](int32_t h, [[maybe_unused]] Outputs & o) -> int32_t { return call; } \
     }
 
-int32_t StageNameGiven(int32_t h) {
-    char* name = GetUseStageName(h);
-    FreeStageName(name);
-    return name != nullptr ? 1 : 0;
-}
-
 // clang-format off
 const Row kRows[] = {
     ROW(-1, 5, false, GetUseMakerType(h)),
-    ROW(0, 1, false, StageNameGiven(h)),
+    ROW(0, 1, false, astrel::test::StageName(h) != "<null>"),
     ROW(0, 1, false, SetCommunicationParam(h, &o.param)),
     ROW(0, 1, false, SetCommunicationParams(h, 0, 0, 0, 0, 0, 0, 0)),
     ROW(0, 1, true, GetCommunicationParam(h, &o.param)),
@@ -89,7 +84,7 @@ const Row kRows[] = {
 // clang-format on
 
 TEST(NoStage, EveryExportGivesItsNoStageResult) {
-    for (int32_t h = 0; h < 10; ++h) ReleaseAstrel(h);
+    astrel::test::ReleaseAllHandles();
     const auto unopened = static_cast<int32_t>(Astrel());
     SetUseMakerType(unopened, 5);          // no driver, so OpenComPort cannot attach one
     for (const int32_t h : {10, -1, 5}) {  // setters without a result change nothing
