@@ -5,6 +5,7 @@
 
 #ifdef _WIN32
 #include <winsock2.h>
+#include <ws2tcpip.h>
 #else
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -105,25 +106,20 @@ inline void CutEachWay(int32_t h, const std::string& name, const std::function<b
 // place in its queue of connections is taken, so a new connection hangs.
 class UnansweringServer {
   public:
+    using Socket = decltype(::socket(AF_INET, SOCK_STREAM, 0));
+    static void CloseSocket(Socket s) {
 #ifdef _WIN32
-    using Socket = SOCKET;
-    using Length = int;
-    static void CloseSocket(Socket s) {
         ::closesocket(s);
-    }
 #else
-    using Socket = int;
-    using Length = socklen_t;
-    static void CloseSocket(Socket s) {
         ::close(s);
-    }
 #endif
+    }
 
     UnansweringServer() {
         sockaddr_in address{};
         address.sin_family = AF_INET;
         address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        Length length = sizeof address;
+        socklen_t length = sizeof address;
         auto* at = reinterpret_cast<sockaddr*>(&address);
         EXPECT_EQ(::bind(listener_, at, length), 0);
         EXPECT_EQ(::listen(listener_, 0), 0);
