@@ -63,8 +63,6 @@ TEST_F(LastError, EachFailureGivesItsCodeAndNamesCallPortAndCommand) {
          [] { MoveABS(QtHandle(), 1, 2, 3); }},
         {ASTREL_ERROR_OPEN_FAILED, "OpenComPort on /nonexistent/tty: cannot open it: no such dev.*",
          OpenOn("/nonexistent/tty")},
-        {ASTREL_ERROR_OPEN_FAILED, "OpenComPort on socket://127.0.0.1:1: cannot open it: connection refused.*",
-         OpenOn("socket://127.0.0.1:1")},
         {ASTREL_ERROR_OPEN_FAILED, "OpenComPort on /dev/pts/.*busy.*",
          On(kNone, [](int32_t) { OpenComPort(QtHandle(0)); })},
         {ASTREL_ERROR_UNKNOWN_MODEL, ".*no stage model \"QT99\".*",
