@@ -22,11 +22,12 @@ std::string LastText() {
     return text;
 }
 
-// `call` on a simulated stage of `model` (a QT3 unless named) with `fault`.
+// `call` on a simulated stage of `model` (a QT3 unless named) with `fault`,
+// over a network serial server with `overTcp`.
 std::function<void()> On(sim::Fault fault, Call call, int32_t timeOutMs = 300, int16_t maker = 0,
-                         const char* model = "QT3") {
+                         const char* model = "QT3", bool overTcp = false) {
     return [=] {
-        SimStage s(maker, model, timeOutMs);
+        SimStage s(maker, model, timeOutMs, 0, overTcp);
         s.SetFault(fault);
         call(s.h);
     };
@@ -57,6 +58,8 @@ TEST_F(LastError, EachFailureGivesItsCodeAndNamesCallPortAndCommand) {
          On(kNone, [](int32_t h) { SetMoveSpeeds(h, 0, 500, 100, 50); }, 300, 3, "SHOT-202")},
         {ASTREL_ERROR_HANG_UP, "GetStageStatus on .*\\(hang-up\\) to \"Q:A0B0C0\".*",
          On(kHangUp, [](int32_t h) { GetStageStatus(h); })},
+        {ASTREL_ERROR_HANG_UP, "GetStageStatus on socket://.*\\(hang-up\\) to \"Q:A0B0C0\".*",  // a dropped connection
+         On(kHangUp, [](int32_t h) { GetStageStatus(h); }, 300, 0, "QT3", true)},
         {ASTREL_ERROR_WRITE_FAILED, "MoveABS on /dev/pts/.*",
          On(kHangUp, [](int32_t h) { GetStageStatus(h), MoveABS(h, 1, 2, 3); })},
         {ASTREL_ERROR_NOT_OPEN, "MoveABS on handle 0: the port is not open",
