@@ -1,7 +1,6 @@
 // Exports that reach one maker's operations only (axis assignment on QT
-// stages, the trigger output of Sigma stages), the exports every maker
-// shares under two names, and the axis signs the exports apply, through the
-// C interface on a simulated controller.
+// stages, the trigger output of Sigma stages), and the axis signs the
+// exports apply, through the C interface on a simulated controller.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -56,9 +55,6 @@ TEST(MakerGates, CallsReachTheirMakerOrPassOver) {
          {"L:E"}, 3, "SHOT-202"},
         {"trigger exports pass over a QT stage",
          [](int32_t h) { return Triggers(h, 1, 2, 11, 22) + StopNow(h); }, 14, {"E:"}},
-        {"both direction exports reach the driver",
-         [](int32_t h) { return StgSetStageDirection(h, 3, -1) + CP310SetStageDirection(h, 1, -1); }, 1,
-         {"P:18R", "P:18A0B1C0"}},
         {"signs other than -1 count as +1",
          [](int32_t h) {
              return SetAxisSign(h, 0, -1) + SetAxisSign(h, 0, 0) + SetAxisSign(h, 1, 2) +

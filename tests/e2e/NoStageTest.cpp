@@ -33,6 +33,8 @@ struct Row {
 };
 
 // One row per export: its results, and the call itself, which names the row.
+// (StopJOG and CP310SetStageDirection are StopMove and StgSetStageDirection
+// under other names.)
 #define ROW(bad, unopened, writes, call)                                            \
     {                                                                               \
 #call, bad, unopened, writes,                                               \
@@ -68,11 +70,9 @@ const Row kRows[] = {
     ROW(0, 0, false, MoveREL(h, 1, 2, 3)),
     ROW(0, 0, false, MoveJOG(h, 1, 1, 1)),
     ROW(0, 0, false, StopMove(h)),
-    ROW(0, 0, false, StopJOG(h)),
     ROW(0, 0, false, StopNow(h)),
     ROW(0, 0, false, MoveOriginPosition(h)),
     ROW(0, 0, false, SetMoveSpeeds(h, 0, 1, 2, 3)),
-    ROW(0, 0, false, CP310SetStageDirection(h, 0, -1)),
     ROW(0, 0, false, StgSetStageDirection(h, 0, -1)),
     ROW(0, 0, false, SetAxisNum(h, 0, 1, 2)),
     ROW(0, 0, false, SetTrigger(h, 1, 2)),
