@@ -128,47 +128,40 @@ TEST_F(Threads, AStopGoesBeforeThePollersQueuedBehindASlowController) {
     for (std::thread& t : pollers) t.join();
 }
 
-// Every maker at once: on each maker's stage two pollers and a mover share
-// the handle, which must never fail and must come to rest on every target,
-// while another thread takes, names and releases handles beside them. (A
-// stop, a close and a release amid a call: the tests above.)
+// Every maker at once: on each maker's stage two pollers share the handle,
+// whose exchanges must never mix (so never fail), while another thread
+// takes, names and releases handles beside them. (A stop, a close and a
+// release amid a call: the tests above; a move that rests on its target: the
+// contracts.)
 TEST_F(Threads, SharedHandlesStayConsistentUnderConcurrentCalls) {
-    std::atomic<long> calls{0}, failures{0}, moves{0};
+    std::atomic<long> calls{0}, failures{0};
     const std::vector<Maker> makers = OnePerMaker();
     std::vector<std::unique_ptr<SimStage>> stages;
     std::vector<std::thread> threads;
     const auto until = Clock::now() + std::chrono::milliseconds(2000);
     const auto loop = [&](auto step) {
-        threads.emplace_back([step, &until]() mutable {
-            for (int n = 0; Clock::now() < until; ++n) step(n);
+        threads.emplace_back([step, &until] {
+            while (Clock::now() < until) step();
         });
     };
     for (size_t i = 0; i < makers.size(); ++i) {
-        const Maker m = makers[i];
+        const auto port = static_cast<int>(i);
         const int32_t h = stages
-                              .emplace_back(std::make_unique<SimStage>(m.makerType, m.model, 2000,
-                                                                       static_cast<int>(i)))
+                              .emplace_back(std::make_unique<SimStage>(makers[i].makerType,
+                                                                       makers[i].model, 2000, port))
                               ->h;
         // 6 and 7 are failures; 2, 3 and 5 are states of their own (a CP-310
         // is idle until it first moves).
         for (int poller = 0; poller < 2; ++poller) {
-            loop([&, h](int) {
+            loop([&, h] {
                 int32_t at[3];
                 failures +=
                     (GetStageStatus(h) >= 6) + (GetStagePosition(h, &at[0], &at[1], &at[2]) != 1);
                 calls += 2;
             });
         }
-        loop([&, h, m](int n) {
-            const int32_t to[3] = {n % 2 ? 3000 : -1500, n % 2 ? -2000 : 2500, n % 2 ? 1000 : -500};
-            int32_t at[3] = {};
-            failures += (MoveABS(h, to[0], to[1], to[2]) != 1) + (WaitAtRest(h) != 0) +
-                        (GetStagePosition(h, &at[0], &at[1], &at[2]) != 1);
-            for (int axis = 0; axis < m.axes; ++axis) failures += at[axis] != to[axis];
-            ++moves;
-        });
     }
-    loop([](int) {
+    loop([] {
         const auto extra = static_cast<int32_t>(Astrel());
         SetUseStageName(extra, "QT3");
         FreeStageName(GetUseStageName(extra));
@@ -176,10 +169,9 @@ TEST_F(Threads, SharedHandlesStayConsistentUnderConcurrentCalls) {
         SleepMs(5);
     });
     for (std::thread& t : threads) t.join();
-    std::printf("%ld calls, %ld moves, %ld failures\n", calls.load(), moves.load(),
-                failures.load());
+    std::printf("%ld calls, %ld failures\n", calls.load(), failures.load());
     EXPECT_EQ(failures, 0);
-    EXPECT_GE(moves, static_cast<long>(makers.size()));
+    EXPECT_GT(calls, 0);
 }
 
 }  // namespace
