@@ -48,6 +48,7 @@ std::set<uintptr_t> OpenHandles() {
     }
     return open;
 }
+
 // ASTREL_COM8=socket://HOST:PORT puts COM8 behind a network serial server:
 // the script serves a QT3 controller so on the Linux side, answering 500 ms
 // late, and names it in ASTREL_TCP_STAGE. Its reply ends the wait as it comes.
@@ -66,18 +67,17 @@ TEST_F(ComPort, Com8BehindANetworkSerialServer) {
     EXPECT_EQ(OpenComPort(h), 1);
     int sockets = 0;
     for (const uintptr_t handle : OpenHandles()) {
-        int type = 0, keepalive = 0, size = sizeof type;
-        const auto s = static_cast<SOCKET>(handle);
+        // Only a socket has socket options: the connection, the one socket opened.
+        int keepalive = 0, size = sizeof keepalive;
         if (before.count(handle) != 0 ||
-            ::getsockopt(s, SOL_SOCKET, SO_TYPE, reinterpret_cast<char*>(&type), &size) != 0) {
+            ::getsockopt(static_cast<SOCKET>(handle), SOL_SOCKET, SO_KEEPALIVE,
+                         reinterpret_cast<char*>(&keepalive), &size) != 0) {
             continue;
         }
         ++sockets;
         DWORD flags = HANDLE_FLAG_INHERIT;
         ::GetHandleInformation(reinterpret_cast<HANDLE>(handle), &flags);
         EXPECT_EQ(flags & HANDLE_FLAG_INHERIT, 0u);
-        size = sizeof keepalive;
-        ::getsockopt(s, SOL_SOCKET, SO_KEEPALIVE, reinterpret_cast<char*>(&keepalive), &size);
         EXPECT_NE(keepalive, 0);
     }
     EXPECT_EQ(sockets, 1);
