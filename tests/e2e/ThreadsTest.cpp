@@ -86,9 +86,12 @@ TEST_F(Threads, AStopCloseOrReleaseCutsEveryWaitShort) {
             last = heard.empty() ? "" : heard.back();
             stage.SetFault(sim::Fault::kNone);  // the stop's acknowledgement comes
         };
-        CutEachWay(stage.h, row.name, [&] { return row.call(stage.h); },
-                   {[&] { stage.SetFault(row.fault); }, settle,
-                    [&] { EXPECT_TRUE(stage.WaitHeardOther(sent, last, 1000)); }});
+        const auto call = [&] {
+            stage.SetFault(row.fault);
+            return row.call(stage.h);
+        };
+        CutEachWay(stage.h, row.name, call,
+                   {settle, [&] { EXPECT_TRUE(stage.WaitHeardOther(sent, last, 1000)); }});
     }
 }
 

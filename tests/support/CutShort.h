@@ -56,11 +56,9 @@ inline void TimeEachCut(const std::string& name, const std::function<double(cons
                 ms[1], ms[2]);
 }
 
-// How a test readies each cut and watches it: `before()` runs before the
-// call starts, `settle()` returns once the call waits, and `heard()` (may be
-// empty) once the controller has a stop.
+// How a test watches each cut: `settle()` returns once the call waits, and
+// `heard()` (may be empty) once the controller has a stop.
 struct CutHooks {
-    std::function<void()> before = [] {};
     std::function<void()> settle = [] {
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     };
@@ -79,7 +77,6 @@ inline void CutEachWay(int32_t h, const std::string& name, const std::function<b
                        const CutHooks& hooks = {}) {
     TimeEachCut(name, [&](const Cut& cut) {
         EXPECT_EQ(OpenComPort(h), 1);
-        hooks.before();
         const auto callStart = std::chrono::steady_clock::now();
         std::thread caller([&] {
             EXPECT_TRUE(call());
