@@ -23,8 +23,6 @@ class SimStage : public SimController {
         if (OpenComPort(h) != 1) throw std::runtime_error("the simulated stage did not open");
     }
     ~SimStage() { ReleaseAstrel(h); }
-    SimStage(const SimStage&) = delete;
-    SimStage& operator=(const SimStage&) = delete;
 
     const int32_t h;
 };
