@@ -24,15 +24,16 @@ int32_t Triggers(int32_t h, int32_t from, int32_t to, int32_t lower, int32_t upp
     return results + (low == lower && high == upper ? 0 : 1000);
 }
 
-// Sets the axis signs to `signs`, then moves, jogs, stops, sets and reads
-// the position with X, Y and Z at 1, 2 and 3: the results in one number, and
-// 1000 more when the position read is not 1, 2, 3.
+// Sets the axis signs to `signs` (and -1 to an axis 3, which is refused),
+// then moves, jogs, stops, sets and reads the position with X, Y and Z at 1,
+// 2 and 3: the results in one number, and 1000 more when the position read
+// is not 1, 2, 3.
 int32_t WithSigns(int32_t h, const std::array<int16_t, 3>& signs) {
-    for (int32_t axis = 0; axis < 3; ++axis) SetAxisSign(h, axis, signs[axis]);
+    int32_t results = SetAxisSign(h, 3, -1);
+    for (int32_t axis = 0; axis < 3; ++axis) results += SetAxisSign(h, axis, signs[axis]);
     int32_t x = 0, y = 0, z = 0;
-    const int32_t results = MoveABS(h, 1, 2, 3) + MoveREL(h, 1, 2, 3) + MoveJOG(h, 1, 1, 1) +
-                            StopNow(h) + SetStagePosition(h, 1, 2, 3) +
-                            GetStagePosition(h, &x, &y, &z);
+    results += MoveABS(h, 1, 2, 3) + MoveREL(h, 1, 2, 3) + MoveJOG(h, 1, 1, 1) + StopNow(h) +
+               SetStagePosition(h, 1, 2, 3) + GetStagePosition(h, &x, &y, &z);
     return results + (x == 1 && y == 2 && z == 3 ? 0 : 1000);
 }
 
@@ -55,21 +56,16 @@ TEST(MakerGates, CallsReachTheirMakerOrPassOver) {
          {"L:E"}, 3, "SHOT-202"},
         {"trigger exports pass over a QT stage",
          [](int32_t h) { return Triggers(h, 1, 2, 11, 22) + StopNow(h); }, 14, {"E:"}},
-        {"signs other than -1 count as +1",
-         [](int32_t h) {
-             return SetAxisSign(h, 0, -1) + SetAxisSign(h, 0, 0) + SetAxisSign(h, 1, 2) +
-                    SetAxisSign(h, 3, -1) + MoveREL(h, 1, 2, 0);
-         }, 4, {"MGO:A1B2"}},
         {"the trigger reaches a SHOT stage", [](int32_t h) { return Triggers(h, 0, 500, 2, 30000); },
          13, {"T:P1P500", "T:M", "T:S"}, 3, "SHOT-204MS"},
         // Each export that applies the axis signs applies each axis's own (each
         // pair of axes differs in one of the two rows' signs), and the position
-        // comes back with them too.
+        // comes back with them too; signs other than -1 count as +1.
         {"signs -1, +1, +1",
-         [](int32_t h) { return WithSigns(h, {-1, 1, 1}); }, 6,
+         [](int32_t h) { return WithSigns(h, {-1, 1, 1}); }, 9,
          {"AGO:A-1B2C3", "MGO:A-1B2C3", "JGO:A-B+C+", "E:", "R:A-1B2C3", "Q:A0B0C0"}},
-        {"signs +1, +1, -1",
-         [](int32_t h) { return WithSigns(h, {1, 1, -1}); }, 6,
+        {"signs 0, 2, -1",
+         [](int32_t h) { return WithSigns(h, {0, 2, -1}); }, 9,
          {"AGO:A1B2C-3", "MGO:A1B2C-3", "JGO:A+B+C-", "E:", "R:A1B2C-3", "Q:A0B0C0"}},
         // clang-format on
     };
