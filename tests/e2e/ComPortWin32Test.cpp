@@ -26,8 +26,6 @@
 namespace astrel::test {
 namespace {
 
-using SteadyClock = std::chrono::steady_clock;
-
 constexpr uint16_t kLateCom1 = 0, kSilentCom2 = 1, kQtCom10 = 9;
 
 // Processor time (user and kernel) of the calling thread, in 100 ns units.
@@ -81,7 +79,7 @@ TEST_F(ComPort, Com8BehindANetworkSerialServer) {
         EXPECT_NE(keepalive, 0);
     }
     EXPECT_EQ(sockets, 1);
-    const auto start = SteadyClock::now();
+    const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(ReadPosition(h, 3), (Positions{0, 0, 0}));
     EXPECT_LT(MsSince(start), 1500) << "the reply waited out the time-out";
     EXPECT_EQ(CloseComPort(h), 1);
@@ -99,7 +97,7 @@ TEST_F(ComPort, ASilentControllerTimesOutAtLittleProcessorCost) {
     ASSERT_EQ(OpenComPort(h), 1);
     char buffer[64] = {};
     int32_t status = -1;
-    const auto start = SteadyClock::now();
+    const auto start = std::chrono::steady_clock::now();
     const uint64_t cpuBefore = ThreadCpuTime();
     EXPECT_EQ(ReceiveStageData(h, buffer, sizeof buffer, &status), 0);
     EXPECT_LT(ThreadCpuTime() - cpuBefore, 1000000u);  // 100 ms

@@ -82,8 +82,9 @@ const Row kRows[] = {
 };
 // clang-format on
 
-TEST(NoStage, EveryExportGivesItsNoStageResult) {
-    astrel::test::ReleaseAllHandles();
+using NoStage = astrel::test::NoHandlesTaken;
+
+TEST_F(NoStage, EveryExportGivesItsNoStageResult) {
     const auto unopened = static_cast<int32_t>(Astrel());
     SetUseMakerType(unopened, 5);          // no driver, so OpenComPort cannot attach one
     for (const int32_t h : {10, -1, 5}) {  // setters without a result change nothing
@@ -104,7 +105,6 @@ TEST(NoStage, EveryExportGivesItsNoStageResult) {
             EXPECT_EQ(GetUseMakerType(unopened), 5);
         }
     }
-    ReleaseAstrel(unopened);
 }
 
 }  // namespace

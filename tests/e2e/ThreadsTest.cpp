@@ -24,11 +24,8 @@ namespace astrel::test {
 namespace {
 
 using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
 using Threads = NoHandlesTaken;
-
-void SleepMs(int ms) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-}
 
 // The first of kMakers' models of each maker type.
 std::vector<Maker> OnePerMaker() {
@@ -74,13 +71,13 @@ TEST_F(Threads, AStopCloseOrReleaseCutsEveryWaitShort) {
                 s.GetDialect().Motion().SetTimeScale(1000);
             });
             ASSERT_EQ(MoveJOG(stage.h, 1, 0, 0), 1);
-            SleepMs(60);
+            std::this_thread::sleep_for(60ms);
             stage.With([](sim::Simulator& s) { s.GetDialect().Motion().SetTimeScale(1); });
         }
         size_t sent = 0;  // lines the controller had heard when the cut came
         std::string last;
         const auto settle = [&] {
-            SleepMs(100);
+            std::this_thread::sleep_for(100ms);
             const std::vector<std::string> heard = stage.Heard();
             sent = heard.size();
             last = heard.empty() ? "" : heard.back();
@@ -118,7 +115,7 @@ TEST_F(Threads, AStopGoesBeforeThePollersQueuedBehindASlowController) {
         });
     }
     for (int round = 0; round < 3; ++round) {
-        SleepMs(150);
+        std::this_thread::sleep_for(150ms);
         const size_t sent = stage.Heard().size();
         const auto cutStart = std::chrono::steady_clock::now();
         ASSERT_EQ(StopMove(stage.h), 1);
@@ -169,7 +166,7 @@ TEST_F(Threads, SharedHandlesStayConsistentUnderConcurrentCalls) {
         SetUseStageName(extra, "QT3");
         FreeStageName(GetUseStageName(extra));
         ReleaseAstrel(extra);
-        SleepMs(5);
+        std::this_thread::sleep_for(5ms);
     });
     for (std::thread& t : threads) t.join();
     std::printf("%ld calls, %ld failures\n", calls.load(), failures.load());

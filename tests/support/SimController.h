@@ -38,8 +38,6 @@ class SimController {
         return runner_->With(std::forward<F>(f));
     }
     void SetFault(sim::Fault fault);
-    // For a test that talks at other line settings than the controller's on purpose.
-    void CheckLineSettings(bool on) { runner_->CheckLineSettings(on); }
     // The command lines the controller has received.
     std::vector<std::string> Heard();
     // Waits up to `ms` until the controller has received `count` lines; true when it has.
