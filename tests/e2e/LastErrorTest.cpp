@@ -32,14 +32,6 @@ std::function<void()> On(sim::Fault fault, Call call, int32_t timeOutMs = 300, i
         call(s.h);
     };
 }
-// `call` on a new QT3 handle whose port index 5 names `device`.
-std::function<void()> OpenOn(const char* device) {
-    return [=] {
-        PointPort(5, device);
-        OpenComPort(QtHandle(5));
-    };
-}
-
 TEST_F(LastError, EachFailureGivesItsCodeAndNamesCallPortAndCommand) {
     using enum sim::Fault;
     const struct {
@@ -65,7 +57,7 @@ TEST_F(LastError, EachFailureGivesItsCodeAndNamesCallPortAndCommand) {
         {ASTREL_ERROR_NOT_OPEN, "MoveABS on handle 0: the port is not open",
          [] { MoveABS(QtHandle(), 1, 2, 3); }},
         {ASTREL_ERROR_OPEN_FAILED, "OpenComPort on /nonexistent/tty: cannot open it: no such dev.*",
-         OpenOn("/nonexistent/tty")},
+         [] { PointPort(5, "/nonexistent/tty"); OpenComPort(QtHandle(5)); }},
         {ASTREL_ERROR_OPEN_FAILED, "OpenComPort on /dev/pts/.*busy.*",
          On(kNone, [](int32_t) { OpenComPort(QtHandle(0)); })},
         {ASTREL_ERROR_UNKNOWN_MODEL, ".*no stage model \"QT99\".*",

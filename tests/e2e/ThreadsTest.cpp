@@ -35,35 +35,18 @@ std::vector<Maker> OnePerMaker() {
     return makers;
 }
 
-// What a call on a stage waits on when another thread cuts it short.
-struct Waiting {
-    std::string name;
-    Maker maker;
-    sim::Fault fault;
-    std::function<bool(int32_t h)> call;  // gives whether it ended as a call cut short does
-};
-
 // Each maker's query that waits on a silent controller and on one that
 // answers late, QT's pause in a direction change, and a Sigma jog that
 // waits for a stage still coming to rest: a stop, a close and a release from
 // another thread each end the wait at once (5 s time-out), and the
 // controller hears the stop within 50 ms.
 TEST_F(Threads, AStopCloseOrReleaseCutsEveryWaitShort) {
-    std::vector<Waiting> rows;
-    const auto query = [](int32_t h) { return GetStageStatus(h) == 6; };
-    for (const Maker& m : OnePerMaker()) {
-        rows.push_back({std::string(m.name) + " query, silent", m, sim::Fault::kSilent, query});
-        rows.push_back(
-            {std::string(m.name) + " query, answering late", m, sim::Fault::kDelayed, query});
-    }
-    rows.push_back({"QT direction change pause", kMakers[0], sim::Fault::kNone,
-                    [](int32_t h) { return StgSetStageDirection(h, 1, -1) == 0; }});
-    rows.push_back({"SHOT-202 jog waiting for rest", kMakers[5], sim::Fault::kNone,
-                    [](int32_t h) { return MoveJOG(h, -1, 0, 0) == 0; }});
-    for (const Waiting& row : rows) {
-        SCOPED_TRACE(row.name);
-        SimStage stage(row.maker.makerType, row.maker.model, 5000);
-        if (row.name.starts_with("SHOT")) {
+    // Cuts `call` short on a stage of `maker` with `fault`, printed as `name`.
+    const auto cutRow = [](const std::string& name, const Maker& maker, sim::Fault fault,
+                           bool (*call)(int32_t h)) {
+        SCOPED_TRACE(name);
+        SimStage stage(maker.makerType, maker.model, 5000);
+        if (name.starts_with("SHOT")) {
             // X jogs for 60 simulated seconds, ramping up all the while, so
             // that it takes a minute to come to rest.
             stage.With([](sim::Simulator& s) {
@@ -83,13 +66,23 @@ TEST_F(Threads, AStopCloseOrReleaseCutsEveryWaitShort) {
             last = heard.empty() ? "" : heard.back();
             stage.SetFault(sim::Fault::kNone);  // the stop's acknowledgement comes
         };
-        const auto call = [&] {
-            stage.SetFault(row.fault);
-            return row.call(stage.h);
+        const auto waiting = [&] {
+            stage.SetFault(fault);
+            return call(stage.h);
         };
-        CutEachWay(stage.h, row.name, call,
+        CutEachWay(stage.h, name, waiting,
                    {settle, [&] { EXPECT_TRUE(stage.WaitHeardOther(sent, last, 1000)); }});
+    };
+    // Each gives whether it ended as a call cut short does.
+    const auto query = [](int32_t h) { return GetStageStatus(h) == 6; };
+    for (const Maker& m : OnePerMaker()) {
+        cutRow(std::string(m.name) + " query, silent", m, sim::Fault::kSilent, query);
+        cutRow(std::string(m.name) + " query, answering late", m, sim::Fault::kDelayed, query);
     }
+    cutRow("QT direction change pause", kMakers[0], sim::Fault::kNone,
+           [](int32_t h) { return StgSetStageDirection(h, 1, -1) == 0; });
+    cutRow("SHOT-202 jog waiting for rest", kMakers[5], sim::Fault::kNone,
+           [](int32_t h) { return MoveJOG(h, -1, 0, 0) == 0; });
 }
 
 // An open that connects to a network serial server holds no other call back:
