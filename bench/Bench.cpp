@@ -4,8 +4,9 @@
 //    beside a bare termios write/poll/read loop that sends the same lines to
 //    the same peer and reads the same replies; rounds alternate one run of
 //    each, and the table gives p50 and p99 of every exchange and the ratio;
-//  - the processor share of a ReceiveStageData that waits 2 s for nothing
-//    (measured as the test SerialPty.WaitingCostsLittleProcessorTime does);
+//  - the processor share of a ReceiveStageData that waits 2 s for nothing,
+//    which fails the run (exit status 4) when the wait took less than its
+//    time-out or kept a processor busy for 100 ms of it;
 //  - the heap bytes and descriptors of one open handle.
 //   astrel_bench [ROUNDS [EXCHANGES-PER-RUN [ROW]]]   (default 30 100, every row)
 // With ROW (a part of a row's name) only the matching rows are timed, and the
@@ -13,8 +14,8 @@
 #include <fcntl.h>
 #include <malloc.h>
 #include <poll.h>
-#include <pty.h>
 #include <termios.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -22,7 +23,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <list>
 #include <memory>
 #include <string>
@@ -33,7 +33,6 @@
 #include "PtyPeer.h"
 #include "SimController.h"
 #include "StageHandles.h"
-#include "WaitCost.h"
 
 namespace astrel::bench {
 namespace {
@@ -159,34 +158,34 @@ void MeasureLatency(int rounds, int perRun, const char* only) {
 
 // A pseudo-terminal that port index `port` names, with nothing answering on it.
 struct SilentTerminal {
-    explicit SilentTerminal(int port) {
-        char path[256] = {};
-        if (::openpty(&master, &slave, path, nullptr, nullptr) != 0) std::exit(2);
-        PointPort(port, path);
-    }
-    ~SilentTerminal() {
-        ::close(master);
-        ::close(slave);
-    }
-    int master = -1, slave = -1;
+    explicit SilentTerminal(int port) { PointPort(port, peer.Path()); }
+    PtyPeer peer{[](const std::string&) { return std::string(); }};
 };
 
-void MeasureWait() {
+// The processor time the calling thread has used, in milliseconds.
+double ThreadProcessorMs() {
+    timespec ts{};
+    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return static_cast<double>(ts.tv_sec) * 1e3 + static_cast<double>(ts.tv_nsec) / 1e6;
+}
+
+// Waiting for a reply blocks instead of polling: false when the wait did not
+// last its time-out or kept the processor busy.
+bool MeasureWait() {
     const SilentTerminal terminal(0);
     const int32_t h = StageHandle(0, "QT3", 0, 2000);
     char reply[64];
     int32_t status = 0;
     if (OpenComPort(h) != 1) std::exit(2);
-    const test::WaitCost cost =
-        test::MeasureWaitCost([&] { ReceiveStageData(h, reply, sizeof reply, &status); });
+    const auto start = Clock::now();
+    const double processorBefore = ThreadProcessorMs();
+    ReceiveStageData(h, reply, sizeof reply, &status);
+    const double processorMs = ThreadProcessorMs() - processorBefore;
+    const double wallMs = Micros(start) / 1000;
     std::printf("\nwaiting 2000 ms for no reply: wall %.0f ms, processor %.3f ms (%.4f %%)\n",
-                cost.wallMs, cost.processorMs, 100 * cost.processorMs / cost.wallMs);
+                wallMs, processorMs, 100 * processorMs / wallMs);
     ReleaseAstrel(h);
-}
-
-size_t OpenDescriptors() {
-    const auto fds = std::filesystem::directory_iterator("/proc/self/fd");
-    return static_cast<size_t>(std::distance(begin(fds), end(fds)));
+    return status == 1 && wallMs >= 2000 && processorMs < 100;
 }
 
 void MeasureMemory() {
@@ -195,14 +194,14 @@ void MeasureMemory() {
     for (int i = 0; i < kHandles; ++i) terminals.emplace_back(i);
     const auto heap = [] { return static_cast<double>(::mallinfo2().uordblks); };
     const double heapBefore = heap();
-    const size_t fdsBefore = OpenDescriptors();
+    const size_t fdsBefore = test::OpenDescriptors().size();
     int32_t handles[kHandles];
     for (int i = 0; i < kHandles; ++i) {
         handles[i] = StageHandle(0, "QT3", static_cast<uint16_t>(i));
         if (OpenComPort(handles[i]) != 1) std::exit(2);
     }
     const double bytes = (heap() - heapBefore) / kHandles;
-    const double fds = static_cast<double>(OpenDescriptors() - fdsBefore) / kHandles;
+    const double fds = static_cast<double>(test::OpenDescriptors().size() - fdsBefore) / kHandles;
     std::printf("one open handle (QT3): %.0f heap bytes, %.0f descriptors\n", bytes, fds);
     for (const int32_t h : handles) ReleaseAstrel(h);
 }
@@ -217,6 +216,7 @@ int main(int argc, char** argv) {
     const char* only = argc > 3 ? argv[3] : nullptr;
     astrel::bench::MeasureLatency(rounds, perRun, only);
     if (only != nullptr) return 0;
-    astrel::bench::MeasureWait();
+    const bool waitBlocked = astrel::bench::MeasureWait();
     astrel::bench::MeasureMemory();
+    return waitBlocked ? 0 : 4;
 }

@@ -20,8 +20,6 @@ class PtyPeer {
 
     explicit PtyPeer(Answer answer);
     ~PtyPeer();
-    PtyPeer(const PtyPeer&) = delete;
-    PtyPeer& operator=(const PtyPeer&) = delete;
 
     const std::string& Path() const { return path_; }
     // The lines heard since the last call.

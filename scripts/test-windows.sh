@@ -40,13 +40,10 @@ wineserver -p >/dev/null 2>&1
 # ports to serial devices of their own finding.
 wine cmd /c exit </dev/null >/dev/null 2>&1
 
-# What the Windows tests find on each COM port: a stage of each maker (the
-# port, maker type and model listed in ASTREL_COM_STAGES for
-# tests/e2e/ComPortWin32Test.cpp; the QT3 one on COM10, past the names COM1
-# to COM9), a silent controller on COM2 (also the exit host's), one that
-# answers late on COM1, the ordinal host's on COM3 (tests/CMakeLists.txt);
-# nothing on COM8.
-export ASTREL_COM_STAGES="10:0:QT3 4:1:ProScan 5:2:MSC-10 6:3:SHOT-202 7:4:TH3 9:6:CP-310"
+# What the Windows tests find on each COM port: a QT3 controller on COM10,
+# past the names COM1 to COM9 (tests/e2e/ComPortWin32Test.cpp), a silent
+# controller on COM2 (also the exit host's), one that answers late on COM1,
+# the ordinal host's on COM3 (tests/CMakeLists.txt); nothing on COM8.
 dosdevices="$WINEPREFIX/dosdevices"
 ports=()
 serve() {
@@ -58,10 +55,7 @@ serve() {
     ports+=("$port")
 }
 rm -f "$dosdevices/com8"
-for stage in $ASTREL_COM_STAGES; do
-    IFS=: read -r number maker model <<<"$stage"
-    serve "com$number" --maker "$maker" --model "$model"
-done
+serve com10 --maker 0 --model QT3
 serve com2 --maker 0 --model QT3 --fault silent
 serve com1 --maker 0 --model QT3 --fault delayed
 serve com3 --maker 0 --model QT2

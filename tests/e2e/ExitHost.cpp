@@ -12,8 +12,7 @@ int main(int argc, char** argv) {
     const auto port = static_cast<uint16_t>(argc > 1 ? std::atoi(argv[1]) : 0);
     const auto h = static_cast<int32_t>(Astrel());
     SetUseStageName(h, "QT3");
-    const CommunicationParam param{port, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF, 5000};
-    SetCommunicationParam(h, &param);
+    SetCommunicationParams(h, port, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF);
     if (OpenComPort(h) != 1) return 2;
     std::thread([h] {
         for (;;) GetStageStatus(h);

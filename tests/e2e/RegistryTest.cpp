@@ -1,5 +1,7 @@
-// Stage handles and their records through the C interface: allocation,
-// release, what a fresh handle holds and the serial parameters.
+// Stage handles and their records through the C interface: what a fresh
+// handle holds. (That ten handles are given and then none, the last error's
+// table shows; that a released slot is given again, every test that starts
+// by releasing them all.)
 #include <array>
 #include <string>
 
@@ -11,15 +13,6 @@ namespace astrel::test {
 namespace {
 
 using Registry = NoHandlesTaken;
-
-TEST_F(Registry, TenHandlesThenFullAndLowestFreeSlotReused) {
-    for (uint32_t i = 0; i < 10; ++i) EXPECT_EQ(Astrel(), i);
-    EXPECT_EQ(Astrel(), 0xFFFFFFFFu);
-    ReleaseAstrel(3);
-    ReleaseAstrel(7);
-    EXPECT_EQ(Astrel(), 3u);
-    EXPECT_EQ(Astrel(), 7u);
-}
 
 TEST_F(Registry, FreshHandleHoldsZeroedRecordAndNullsAreSafe) {
     const auto h = static_cast<int32_t>(Astrel());

@@ -15,7 +15,6 @@
 #include <thread>
 #include <vector>
 
-#include "ConnectingOpen.h"
 #include "CutShort.h"
 #include "Makers.h"
 #include "SimStage.h"
@@ -25,11 +24,8 @@ namespace astrel::test {
 namespace {
 
 using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
 using Threads = NoHandlesTaken;
-
-void SleepMs(int ms) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-}
 
 // The first of kMakers' models of each maker type.
 std::vector<Maker> OnePerMaker() {
@@ -39,35 +35,18 @@ std::vector<Maker> OnePerMaker() {
     return makers;
 }
 
-// What a call on a stage waits on when another thread cuts it short.
-struct Waiting {
-    std::string name;
-    Maker maker;
-    sim::Fault fault;
-    std::function<bool(int32_t h)> call;  // gives whether it ended as a call cut short does
-};
-
 // Each maker's query that waits on a silent controller and on one that
 // answers late, QT's pause in a direction change, and a Sigma jog that
 // waits for a stage still coming to rest: a stop, a close and a release from
 // another thread each end the wait at once (5 s time-out), and the
 // controller hears the stop within 50 ms.
 TEST_F(Threads, AStopCloseOrReleaseCutsEveryWaitShort) {
-    std::vector<Waiting> rows;
-    const auto query = [](int32_t h) { return GetStageStatus(h) == 6; };
-    for (const Maker& m : OnePerMaker()) {
-        rows.push_back({std::string(m.name) + " query, silent", m, sim::Fault::kSilent, query});
-        rows.push_back(
-            {std::string(m.name) + " query, answering late", m, sim::Fault::kDelayed, query});
-    }
-    rows.push_back({"QT direction change pause", kMakers[0], sim::Fault::kNone,
-                    [](int32_t h) { return StgSetStageDirection(h, 1, -1) == 0; }});
-    rows.push_back({"SHOT-202 jog waiting for rest", kMakers[5], sim::Fault::kNone,
-                    [](int32_t h) { return MoveJOG(h, -1, 0, 0) == 0; }});
-    for (const Waiting& row : rows) {
-        SCOPED_TRACE(row.name);
-        SimStage stage(row.maker.makerType, row.maker.model, 5000);
-        if (row.name.starts_with("SHOT")) {
+    // Cuts `call` short on a stage of `maker` with `fault`, printed as `name`.
+    const auto cutRow = [](const std::string& name, const Maker& maker, sim::Fault fault,
+                           bool (*call)(int32_t h)) {
+        SCOPED_TRACE(name);
+        SimStage stage(maker.makerType, maker.model, 5000);
+        if (name.starts_with("SHOT")) {
             // X jogs for 60 simulated seconds, ramping up all the while, so
             // that it takes a minute to come to rest.
             stage.With([](sim::Simulator& s) {
@@ -75,22 +54,35 @@ TEST_F(Threads, AStopCloseOrReleaseCutsEveryWaitShort) {
                 s.GetDialect().Motion().SetTimeScale(1000);
             });
             ASSERT_EQ(MoveJOG(stage.h, 1, 0, 0), 1);
-            SleepMs(60);
+            std::this_thread::sleep_for(60ms);
             stage.With([](sim::Simulator& s) { s.GetDialect().Motion().SetTimeScale(1); });
         }
         size_t sent = 0;  // lines the controller had heard when the cut came
         std::string last;
         const auto settle = [&] {
-            SleepMs(100);
+            std::this_thread::sleep_for(100ms);
             const std::vector<std::string> heard = stage.Heard();
             sent = heard.size();
             last = heard.empty() ? "" : heard.back();
             stage.SetFault(sim::Fault::kNone);  // the stop's acknowledgement comes
         };
-        CutEachWay(stage.h, row.name, [&] { return row.call(stage.h); },
-                   {[&](Cut) { stage.SetFault(row.fault); }, settle,
-                    [&] { EXPECT_TRUE(stage.WaitHeardOther(sent, last, 1000)); }});
+        const auto waiting = [&] {
+            stage.SetFault(fault);
+            return call(stage.h);
+        };
+        CutEachWay(stage.h, name, waiting,
+                   {settle, [&] { EXPECT_TRUE(stage.WaitHeardOther(sent, last, 1000)); }});
+    };
+    // Each gives whether it ended as a call cut short does.
+    const auto query = [](int32_t h) { return GetStageStatus(h) == 6; };
+    for (const Maker& m : OnePerMaker()) {
+        cutRow(std::string(m.name) + " query, silent", m, sim::Fault::kSilent, query);
+        cutRow(std::string(m.name) + " query, answering late", m, sim::Fault::kDelayed, query);
     }
+    cutRow("QT direction change pause", kMakers[0], sim::Fault::kNone,
+           [](int32_t h) { return StgSetStageDirection(h, 1, -1) == 0; });
+    cutRow("SHOT-202 jog waiting for rest", kMakers[5], sim::Fault::kNone,
+           [](int32_t h) { return MoveJOG(h, -1, 0, 0) == 0; });
 }
 
 // An open that connects to a network serial server holds no other call back:
@@ -116,7 +108,7 @@ TEST_F(Threads, AStopGoesBeforeThePollersQueuedBehindASlowController) {
         });
     }
     for (int round = 0; round < 3; ++round) {
-        SleepMs(150);
+        std::this_thread::sleep_for(150ms);
         const size_t sent = stage.Heard().size();
         const auto cutStart = std::chrono::steady_clock::now();
         ASSERT_EQ(StopMove(stage.h), 1);
@@ -129,80 +121,50 @@ TEST_F(Threads, AStopGoesBeforeThePollersQueuedBehindASlowController) {
     for (std::thread& t : pollers) t.join();
 }
 
-// Three makers at a time (ten handles): on each, two pollers and a mover share
-// a steady stage that nothing stops, which must never fail and must come to
-// rest on every target, while three threads jog, stop, poll, close, reopen and
-// release beside it on a chaos stage, which is finally released under use.
+// Every maker at once: on each maker's stage two pollers share the handle,
+// whose exchanges must never mix (so never fail), while another thread
+// takes, names and releases handles beside them. (A stop, a close and a
+// release amid a call: the tests above; a move that rests on its target: the
+// contracts.)
 TEST_F(Threads, SharedHandlesStayConsistentUnderConcurrentCalls) {
-    std::atomic<long> calls{0}, failures{0}, moves{0}, chaosFailures{0};
-    // 6 and 7 are failures; 2, 3 and 5 are states of their own (a CP-310 is idle
-    // until it first moves).
-    const auto poll = [&](int32_t h, std::atomic<long>& failed) {
-        int32_t at[3];
-        const int32_t status = GetStageStatus(h);
-        failed += (status >= 6) + (GetStagePosition(h, &at[0], &at[1], &at[2]) != 1);
-        calls += 2;
-    };
+    std::atomic<long> calls{0}, failures{0};
     const std::vector<Maker> makers = OnePerMaker();
-    for (size_t first = 0; first < makers.size(); first += 3) {
-        std::vector<std::unique_ptr<SimStage>> stages;  // each maker's steady and chaos stage
-        std::vector<std::thread> threads;
-        const auto until = Clock::now() + std::chrono::milliseconds(1800);
-        const auto loop = [&](auto step) {
-            threads.emplace_back([step, &until]() mutable {
-                for (int n = 0; Clock::now() < until; ++n) step(n);
-            });
-        };
-        for (size_t i = first; i < std::min(first + 3, makers.size()); ++i) {
-            const Maker m = makers[i];
-            const auto open = [&](size_t port) {
-                const auto p = static_cast<int>(port);
-                return stages
-                    .emplace_back(std::make_unique<SimStage>(m.makerType, m.model, 2000, p))
-                    ->h;
-            };
-            const int32_t steady = open(2 * (i - first)), chaos = open(2 * (i - first) + 1);
-            loop([&, steady](int) { poll(steady, failures); });
-            loop([&, steady](int) { poll(steady, failures); });
-            loop([&, steady, m](int n) {
-                const int32_t to[3] = {n % 2 ? 3000 : -1500, n % 2 ? -2000 : 2500,
-                                       n % 2 ? 1000 : -500};
-                int32_t at[3] = {};
-                failures += (MoveABS(steady, to[0], to[1], to[2]) != 1) +
-                            (WaitAtRest(steady) != 0) +
-                            (GetStagePosition(steady, &at[0], &at[1], &at[2]) != 1);
-                for (int axis = 0; axis < m.axes; ++axis) failures += at[axis] != to[axis];
-                ++moves;
-            });
-            loop([chaos](int n) {
-                MoveJOG(chaos, 1, 0, 0);
-                SleepMs(15);
-                n % 2 ? StopJOG(chaos) : StopNow(chaos);
-            });
-            loop([&, chaos](int) {
-                poll(chaos, chaosFailures);
-                SleepMs(1);
-            });
-            loop([chaos, m](int) {
-                CloseComPort(chaos);
-                OpenComPort(chaos);
-                const auto extra = static_cast<int32_t>(Astrel());
-                SetUseStageName(extra, m.model);
-                FreeStageName(GetUseStageName(extra));
-                ReleaseAstrel(extra);
-                SleepMs(5);
+    std::vector<std::unique_ptr<SimStage>> stages;
+    std::vector<std::thread> threads;
+    const auto until = Clock::now() + std::chrono::milliseconds(2000);
+    const auto loop = [&](auto step) {
+        threads.emplace_back([step, &until] {
+            while (Clock::now() < until) step();
+        });
+    };
+    for (size_t i = 0; i < makers.size(); ++i) {
+        const auto port = static_cast<int>(i);
+        const int32_t h = stages
+                              .emplace_back(std::make_unique<SimStage>(makers[i].makerType,
+                                                                       makers[i].model, 2000, port))
+                              ->h;
+        // 6 and 7 are failures; 2, 3 and 5 are states of their own (a CP-310
+        // is idle until it first moves).
+        for (int poller = 0; poller < 2; ++poller) {
+            loop([&, h] {
+                int32_t at[3];
+                failures +=
+                    (GetStageStatus(h) >= 6) + (GetStagePosition(h, &at[0], &at[1], &at[2]) != 1);
+                calls += 2;
             });
         }
-        SleepMs(1500);
-        for (size_t chaos = 1; chaos < stages.size(); chaos += 2) ReleaseAstrel(stages[chaos]->h);
-        for (std::thread& t : threads) t.join();
     }
-    std::printf(
-        "%ld calls (%ld on chaos stages failed: stopped, closed or released), %ld moves, "
-        "%ld failures on steady stages\n",
-        calls.load(), chaosFailures.load(), moves.load(), failures.load());
+    loop([] {
+        const auto extra = static_cast<int32_t>(Astrel());
+        SetUseStageName(extra, "QT3");
+        FreeStageName(GetUseStageName(extra));
+        ReleaseAstrel(extra);
+        std::this_thread::sleep_for(5ms);
+    });
+    for (std::thread& t : threads) t.join();
+    std::printf("%ld calls, %ld failures\n", calls.load(), failures.load());
     EXPECT_EQ(failures, 0);
-    EXPECT_GE(moves, static_cast<long>(makers.size()));
+    EXPECT_GT(calls, 0);
 }
 
 }  // namespace

@@ -68,24 +68,19 @@ std::vector<std::string> SimController::Heard() {
 }
 
 bool SimController::WaitHeard(size_t count, int ms) {
-    std::unique_lock lock(mutex_);
-    return heardMore_.wait_for(lock, std::chrono::milliseconds(ms),
-                               [&] { return heard_.size() >= count; });
+    return WaitFor(ms, [&] { return heard_.size() >= count; });
 }
 
 bool SimController::WaitHeardOther(size_t from, const std::string& unlike, int ms) {
-    std::unique_lock lock(mutex_);
-    return heardMore_.wait_for(lock, std::chrono::milliseconds(ms), [&] {
-        for (size_t i = from; i < heard_.size(); ++i) {
-            if (heard_[i] != unlike) return true;
-        }
-        return false;
+    return WaitFor(ms, [&] {
+        return std::any_of(
+            heard_.begin() + static_cast<std::ptrdiff_t>(std::min(from, heard_.size())),
+            heard_.end(), [&](const std::string& line) { return line != unlike; });
     });
 }
 
 bool SimController::WaitHeardLine(std::string_view line, size_t from, int ms) {
-    std::unique_lock lock(mutex_);
-    return heardMore_.wait_for(lock, std::chrono::milliseconds(ms), [&] {
+    return WaitFor(ms, [&] {
         return from < heard_.size() && std::find(heard_.begin() + static_cast<std::ptrdiff_t>(from),
                                                  heard_.end(), line) != heard_.end();
     });

@@ -4,6 +4,7 @@
 // library, so a test that loads the library itself can use it too.
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <memory>
@@ -37,8 +38,6 @@ class SimController {
         return runner_->With(std::forward<F>(f));
     }
     void SetFault(sim::Fault fault);
-    // For a test that talks at other line settings than the controller's on purpose.
-    void CheckLineSettings(bool on) { runner_->CheckLineSettings(on); }
     // The command lines the controller has received.
     std::vector<std::string> Heard();
     // Waits up to `ms` until the controller has received `count` lines; true when it has.
@@ -54,6 +53,13 @@ class SimController {
     int SlaveFd() const { return runner_->SlaveFd(); }
 
   private:
+    // Waits up to `ms` until `heard()` holds of the lines received; true when it does.
+    template <class Heard>
+    bool WaitFor(int ms, Heard heard) {
+        std::unique_lock lock(mutex_);
+        return heardMore_.wait_for(lock, std::chrono::milliseconds(ms), heard);
+    }
+
     sim::SteadySimClock clock_;
     std::mutex mutex_;
     std::condition_variable heardMore_;

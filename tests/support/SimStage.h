@@ -3,8 +3,11 @@
 #pragma once
 
 #include <cstdint>
+#include <stdexcept>
 
+#include "Astrel.h"
 #include "SimController.h"
+#include "StageHandles.h"
 
 namespace astrel::test {
 
@@ -14,12 +17,14 @@ namespace astrel::test {
 class SimStage : public SimController {
   public:
     SimStage(int16_t makerType, const char* model, int32_t timeOutMs = 300, int portIndex = 0,
-             bool overTcp = false);
-    ~SimStage();
-    SimStage(const SimStage&) = delete;
-    SimStage& operator=(const SimStage&) = delete;
+             bool overTcp = false)
+        : SimController(static_cast<uint16_t>(makerType), model, portIndex, overTcp),
+          h(StageHandle(makerType, model, static_cast<uint16_t>(portIndex), timeOutMs)) {
+        if (OpenComPort(h) != 1) throw std::runtime_error("the simulated stage did not open");
+    }
+    ~SimStage() { ReleaseAstrel(h); }
 
-    int32_t h;
+    const int32_t h;
 };
 
 }  // namespace astrel::test
