@@ -8,10 +8,10 @@ Axes NonZero(const Xyz& xyz) {
     return {xyz[0] != 0, xyz[1] != 0, xyz[2] != 0};
 }
 
-std::optional<bool> Running(const Stage& stage) {
+int32_t MotionStatus(const Stage& stage) {
     int32_t running = 0;
-    if (IsStageRunningEx(stage.Handle(), &running) != 1) return std::nullopt;
-    return running != 0;
+    if (IsStageRunningEx(stage.Handle(), &running) != 1) return 6;
+    return running != 0 ? 1 : stage.Status();
 }
 
 std::optional<bool> AtLimitOn(const Stage& stage, const Axes& axes, std::string& why) {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -19,8 +20,10 @@ inline constexpr Axes kEveryAxis{true, true, true};
 // The axes whose value is not 0 (a relative move's distances, a jog's directions).
 Axes NonZero(const Xyz& xyz);
 
-// Whether any axis moves; nullopt when the controller could not be asked.
-std::optional<bool> Running(const Stage& stage);
+// The stage's status with motion read from IsStageRunningEx: 1 while any axis
+// moves, 6 when the controller could not be asked, and only at rest the
+// status code, which then says how the motion ended.
+int32_t MotionStatus(const Stage& stage);
 
 // Whether one of `axes` stopped at a limit; an axis the stage does not have
 // counts as not. nullopt, with the library's words in `why`, when the

@@ -45,9 +45,7 @@ WaitResult WaitWhileMoving(const Stage& stage, InterruptWatch& watch, Progress& 
     };
     for (;;) {
         checkSignal();
-        // Moving while any axis moves; only at rest does the status say how it ended.
-        const std::optional<bool> running = Running(stage);
-        result.status = !running ? 6 : *running ? 1 : stage.Status();
+        result.status = MotionStatus(stage);
         checkSignal();
         Xyz position{};
         if (GetStagePosition(stage.Handle(), &position[0], &position[1], &position[2]) == 1) {

@@ -364,9 +364,7 @@ void PanelStage::PollOnce(const Stage& stage, uint64_t epoch) {
     Xyz xyz{};
     const bool read = GetStagePosition(stage.Handle(), &xyz[0], &xyz[1], &xyz[2]) == 1;
     std::string why = read ? std::string{} : "reading the position: " + LastError();
-    // Moving while any axis moves; only at rest does the status say more.
-    const std::optional<bool> running = Running(stage);
-    const int32_t status = !running ? 6 : *running ? 1 : stage.Status();
+    const int32_t status = MotionStatus(stage);
     if (status == 6 && why.empty()) why = "reading the status: " + LastError();
     std::optional<bool> atLimit;
     std::array<bool, 3> drove{};
