@@ -139,7 +139,7 @@ Outcome PanelStage::MoveTo(const Xyz& xyz) {
     std::unique_lock lock(mutex_);
     if (Applies(outcome)) {
         state_.target = xyz;
-        Drove({true, true, true});
+        Drove(kEveryAxis);
     }
     Kick(lock);
     return outcome;
@@ -159,7 +159,7 @@ Outcome PanelStage::MoveBy(const Xyz& distance) {
         }
         state_.target = target;
     }
-    if (Applies(outcome)) Drove({distance[0] != 0, distance[1] != 0, distance[2] != 0});
+    if (Applies(outcome)) Drove(NonZero(distance));
     Kick(lock);
     return outcome;
 }
@@ -177,7 +177,7 @@ Outcome PanelStage::Jog(const Xyz& directions, std::optional<int32_t> speed) {
                               [&](const Stage& stage) { return StartJog(stage, directions); });
     std::unique_lock lock(mutex_);
     if (Applies(outcome)) {
-        Drove({directions[0] != 0, directions[1] != 0, directions[2] != 0});
+        Drove(NonZero(directions));
         state_.jogging = true;
         state_.target.reset();
         state_.holdUntil = Clock::now() + kHoldFor;
@@ -247,7 +247,7 @@ Outcome PanelStage::Home() {
     std::unique_lock lock(mutex_);
     if (Applies(outcome)) {
         state_.target = Xyz{};
-        Drove({true, true, true});
+        Drove(kEveryAxis);
     }
     Kick(lock);
     return outcome;
@@ -328,7 +328,7 @@ void PanelStage::Kick(std::unique_lock<std::mutex>& lock) {
     updates_.Notify();
 }
 
-void PanelStage::Drove(const std::array<bool, 3>& axes) {
+void PanelStage::Drove(const Axes& axes) {
     for (size_t axis = 0; axis < axes.size(); ++axis) {
         state_.drove[axis] = axes[axis] && static_cast<int>(axis) < state_.axes;
     }
@@ -367,7 +367,7 @@ void PanelStage::PollOnce(const Stage& stage, uint64_t epoch) {
     const int32_t status = MotionStatus(stage);
     if (status == 6 && why.empty()) why = "reading the status: " + LastError();
     std::optional<bool> atLimit;
-    std::array<bool, 3> drove{};
+    Axes drove{};
     {
         const std::lock_guard lock(mutex_);
         // Once it rests after the motion: seen moving, or still after the

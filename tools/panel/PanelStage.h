@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "AxisSpeeds.h"
+#include "Motion.h"
 #include "Stage.h"
 #include "StageState.h"
 #include "Updates.h"
@@ -93,7 +94,7 @@ class PanelStage {
     void Kick(std::unique_lock<std::mutex>& lock);
     // A motion of these axes was sent (mutex_ held): whether it ends at a
     // limit is asked once the stage rests.
-    void Drove(const std::array<bool, 3>& axes);
+    void Drove(const Axes& axes);
 
     Updates& updates_;
     std::mutex connecting_;  // one connect or disconnect at a time
