@@ -163,12 +163,9 @@ CSerialCommunication::Next CSerialCommunication::NextByte(uint8_t& byte, uint32_
         // returns at once) and saves a read that would find nothing.
         if (wait && !AwaitInput(remaining)) return Next::kFailed;
         if (failOnLineError && device_->LineError()) return Next::kFailed;
-        const int32_t n = device_->Read(kept_, kKeptSize);
+        const int32_t n = ReadKept();
         if (n < 0) return Next::kFailed;
         if (n == 0) return Next::kNothing;
-        keptBegin_ = 0;
-        keptEnd_ = std::min(static_cast<uint32_t>(n), kKeptSize);
-        keptFull_ = keptEnd_ == kKeptSize;
     }
     byte = kept_[keptBegin_++];
     return Next::kByte;
@@ -183,12 +180,16 @@ int32_t CSerialCommunication::MoreInputStatus() {
     if (keptBegin_ != keptEnd_) return 2;
     if (!keptFull_) return 1;  // the last read took everything that was waiting
     // The last read filled the buffer, so more may wait: look once, keeping what comes.
+    const int32_t n = ReadKept();
+    return n < 0 ? 0 : n > 0 ? 2 : 1;
+}
+
+int32_t CSerialCommunication::ReadKept() {
     const int32_t n = device_->Read(kept_, kKeptSize);
-    if (n < 0) return 0;
     keptBegin_ = 0;
-    keptEnd_ = std::min(static_cast<uint32_t>(n), kKeptSize);
+    keptEnd_ = n > 0 ? std::min(static_cast<uint32_t>(n), kKeptSize) : 0;
     keptFull_ = keptEnd_ == kKeptSize;
-    return n > 0 ? 2 : 1;
+    return n;
 }
 
 void CSerialCommunication::NoteWaitEnded(bool timedOut, uint32_t timeoutMs,

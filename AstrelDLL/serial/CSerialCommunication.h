@@ -118,6 +118,9 @@ class CSerialCommunication {
     // After a reply: 2 when more input is waiting (kept, or left behind by a
     // read that filled the kept buffer), 1 when not, 0 when the device failed.
     int32_t MoreInputStatus();
+    // Reads what the device holds into the emptied kept buffer: the device's
+    // count (below 0 a failure, 0 nothing); the kept buffer holds what came.
+    int32_t ReadKept();
     // Writes `text` and `delimiter` in one piece: false at a failure or at
     // the second stall; with `checkLineErrors`, also when the line reported an
     // error before a write. Notes and traces the outcome.
